@@ -1,0 +1,17 @@
+// Generated question banks of realistic size for the benchmarks: Chinese texts of 20 to 200
+// characters, multi-line question texts, lessons of 50 to 500 questions, both question types.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "store/jet/value.h"
+
+namespace bankgen {
+
+using Row = std::vector<jet::Value>;  // the twelve tiku columns by position
+
+// The same count and seed give the same rows, in the same order, on every run.
+std::vector<Row> generate(std::size_t count, std::uint64_t seed = 20261207);
+
+}  // namespace bankgen
