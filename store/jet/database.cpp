@@ -1,0 +1,152 @@
+#include "database.h"
+
+#include <map>
+
+#include "bytes.h"
+#include "error.h"
+
+namespace jet {
+
+namespace {
+
+// Recursive: a Database released while the registry is locked removes itself from it.
+std::recursive_mutex& registryMutex() {
+    static std::recursive_mutex m;
+    return m;
+}
+std::map<std::string, std::weak_ptr<Database>>& registry() {
+    static std::map<std::string, std::weak_ptr<Database>> r;
+    return r;
+}
+
+bool sameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        auto lower = [](char c) {
+            return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+        };
+        if (lower(a[i]) != lower(b[i])) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::shared_ptr<Database> Database::open(const std::filesystem::path& path, PageFile::Mode mode) {
+    std::error_code ec;
+    auto canonical = std::filesystem::canonical(path, ec);
+    if (ec) throw Error(path.string() + ": cannot open: " + ec.message());
+    const std::string key = canonical.string();
+    std::lock_guard lock(registryMutex());
+    auto found = registry().find(key);
+    if (auto existing = found == registry().end() ? nullptr : found->second.lock()) {
+        if (mode == PageFile::Mode::ReadWrite && existing->mode() == PageFile::Mode::ReadOnly)
+            throw Error(path.string() +
+                        ": already open read-only in this program; close it before writing");
+        return existing;
+    }
+    std::shared_ptr<Database> db(new Database(std::make_unique<PageFile>(canonical, mode)));
+    db->key_ = key;
+    registry()[key] = db;
+    return db;
+}
+
+Database::Database(std::unique_ptr<PageFile> pages) : pages_(std::move(pages)) {
+    header_ = readHeader(pages_->page(0), pages_->path().string());
+    if (pages_->pageSize() != layout().pageSize)
+        throw Error(pages_->path().string() + ": page size does not match the Jet version");
+    text_ = std::make_unique<TextDecoder>(header_.format,
+                                          header_.format == Format::Jet3 ? header_.codePage : 0);
+    current();  // reads the catalog now, so a broken file fails at open
+}
+
+Database::~Database() {
+    std::lock_guard lock(registryMutex());
+    auto it = registry().find(key_);
+    if (it != registry().end() && it->second.expired()) registry().erase(it);
+}
+
+std::shared_ptr<Database::Snapshot> Database::current() const {
+    std::lock_guard lock(mutex_);
+    if (!snapshot_ || snapshot_->generation != pages_->generation()) {
+        auto s = std::make_shared<Snapshot>();
+        s->generation = pages_->generation();
+        s->entries = readCatalog(*pages_, layout(), *text_);
+        s->tables.resize(s->entries.size());
+        snapshot_ = std::move(s);
+    }
+    return snapshot_;
+}
+
+std::vector<CatalogEntry> Database::catalog() const { return current()->entries; }
+
+std::vector<std::string> Database::tableNames() const {
+    std::vector<std::string> names;
+    for (const auto& e : current()->entries)
+        if (e.isUserTable()) names.push_back(e.name);
+    return names;
+}
+
+const CatalogEntry* Database::findEntry(const Snapshot& s, std::string_view name,
+                                        std::size_t& index) const {
+    for (std::size_t i = 0; i < s.entries.size(); ++i)
+        if (s.entries[i].isTable() && sameName(s.entries[i].name, name)) {
+            index = i;
+            return &s.entries[i];
+        }
+    return nullptr;
+}
+
+bool Database::hasTable(std::string_view name) const {
+    std::size_t i = 0;
+    return findEntry(*current(), name, i) != nullptr;
+}
+
+std::shared_ptr<const TableDef> Database::table(std::string_view name) const {
+    auto s = current();
+    std::size_t i = 0;
+    const CatalogEntry* e = findEntry(*s, name, i);
+    if (!e) throw Error(path().string() + ": there is no table \"" + std::string(name) + "\"");
+    std::lock_guard lock(mutex_);
+    if (!s->tables[i])
+        s->tables[i] = std::make_shared<const TableDef>(
+            readTableDef(*pages_, layout(), *text_, e->tdefPage(), e->name));
+    return s->tables[i];
+}
+
+Database::Scan Database::scan(std::shared_ptr<const TableDef> table,
+                              std::vector<bool> wanted) const {
+    return Scan(shared_from_this(), std::move(table), std::move(wanted));
+}
+
+Database::Scan Database::scan(std::string_view table, std::vector<bool> wanted) const {
+    return scan(this->table(table), std::move(wanted));
+}
+
+std::vector<Value> Database::readRow(const TableDef& table, RowId id,
+                                     const std::vector<bool>& wanted) const {
+    return readTableRow(*pages_, layout(), *text_, table, id, wanted);
+}
+
+Database::Scan::Scan(std::shared_ptr<const Database> db, std::shared_ptr<const TableDef> table,
+                     std::vector<bool> wanted)
+    : db_(std::move(db)), table_(std::move(table)), generation_(db_->pages().generation()) {
+    cursor_ = std::make_unique<RowCursor>(db_->pages(), db_->layout(), db_->text(), *table_,
+                                          std::move(wanted));
+}
+
+bool Database::Scan::next() {
+    if (db_->pages().generation() != generation_) {
+        generation_ = db_->pages().generation();
+        // The same table, found again by its definition page.
+        std::shared_ptr<const TableDef> fresh;
+        for (const auto& e : db_->current()->entries)
+            if (e.isTable() && e.tdefPage() == table_->tdefPage) fresh = db_->table(e.name);
+        if (!fresh) return false;  // the table is gone
+        table_ = std::move(fresh);
+        cursor_->reposition(*table_);
+    }
+    return cursor_->next();
+}
+
+}  // namespace jet

@@ -1,0 +1,103 @@
+// A Jet 3 or Jet 4 database file, as the layers above see it: its format, its user tables and
+// their rows. There is one Database per file in a process (opens of the same file share it
+// and its page cache), so a change made through one handle is seen by every other.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "catalog.h"
+#include "format.h"
+#include "header.h"
+#include "page_file.h"
+#include "table_def.h"
+#include "table_scan.h"
+#include "text.h"
+#include "value.h"
+
+namespace jet {
+
+class Database : public std::enable_shared_from_this<Database> {
+  public:
+    // Opens (or joins the process's open object of) the file. A read-only request is served by
+    // a read-write object already open; a read-write request while the file is open read-only
+    // is an error. Throws jet::Error naming the file when it cannot be read as a Jet database.
+    static std::shared_ptr<Database> open(const std::filesystem::path& path, PageFile::Mode mode);
+
+    ~Database();
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    const std::filesystem::path& path() const { return pages_->path(); }
+    PageFile::Mode mode() const { return pages_->mode(); }
+    Format format() const { return header_.format; }
+    std::uint16_t codePage() const { return header_.codePage; }
+    std::uint16_t sortOrder() const { return header_.sortOrder; }
+    const Header& header() const { return header_; }
+    const Layout& layout() const { return layoutOf(header_.format); }
+    const TextDecoder& text() const { return *text_; }
+    PageFile& pages() { return *pages_; }
+    const PageFile& pages() const { return *pages_; }
+
+    // The catalog, and the names of the user tables in catalog order.
+    std::vector<CatalogEntry> catalog() const;
+    std::vector<std::string> tableNames() const;
+    bool hasTable(std::string_view name) const;
+    // The table of that name, found without regard to case; throws jet::Error when there is
+    // none. The definition is a snapshot: after a change to the file, ask again.
+    std::shared_ptr<const TableDef> table(std::string_view name) const;
+
+    class Scan;
+    // All live rows of a table in the engine's order, decoding only the wanted columns (by
+    // position; empty = all).
+    Scan scan(std::shared_ptr<const TableDef> table, std::vector<bool> wanted = {}) const;
+    Scan scan(std::string_view table, std::vector<bool> wanted = {}) const;
+
+    // One row by its id (a moved row is followed); throws when there is no such live row.
+    std::vector<Value> readRow(const TableDef& table, RowId id,
+                               const std::vector<bool>& wanted = {}) const;
+
+  private:
+    explicit Database(std::unique_ptr<PageFile> pages);
+    struct Snapshot {
+        std::uint64_t generation = 0;
+        std::vector<CatalogEntry> entries;
+        std::vector<std::shared_ptr<const TableDef>> tables;  // by entry, filled on demand
+    };
+    std::shared_ptr<Snapshot> current() const;
+    const CatalogEntry* findEntry(const Snapshot& s, std::string_view name,
+                                  std::size_t& index) const;
+
+    std::unique_ptr<PageFile> pages_;
+    std::string key_;  // in the registry of open files
+    Header header_;
+    std::unique_ptr<TextDecoder> text_;
+    mutable std::mutex mutex_;
+    mutable std::shared_ptr<Snapshot> snapshot_;
+};
+
+// Rows of one table, one at a time. Holds its Database alive. When the file changes while a
+// scan runs, the scan takes the new definition and goes on after the row it stands on.
+class Database::Scan {
+  public:
+    bool next();
+    RowId rowId() const { return cursor_->rowId(); }
+    const std::vector<Value>& values() const { return cursor_->values(); }
+    const TableDef& table() const { return *table_; }
+
+  private:
+    friend class Database;
+    Scan(std::shared_ptr<const Database> db, std::shared_ptr<const TableDef> table,
+         std::vector<bool> wanted);
+    std::shared_ptr<const Database> db_;
+    std::shared_ptr<const TableDef> table_;
+    std::unique_ptr<RowCursor> cursor_;
+    std::uint64_t generation_ = 0;
+};
+
+}  // namespace jet

@@ -1,0 +1,74 @@
+// Reading a table's rows in the engine's order: its data pages in usage-map order (by page
+// number), rows by row number within a page. Deleted rows are skipped, and so are the stubs
+// that moved rows leave behind: a moved row is read where it lives now, on its own page, in
+// that page's turn. Pages in the map that are not data pages of this table are passed over.
+#pragma once
+
+#include <compare>
+#include <cstdint>
+#include <vector>
+
+#include "format.h"
+#include "row.h"
+#include "table_def.h"
+#include "value.h"
+
+namespace jet {
+
+class PageFile;
+class TextDecoder;
+
+struct RowId {
+    std::uint32_t page = 0;
+    std::uint16_t row = 0;
+    friend auto operator<=>(const RowId&, const RowId&) = default;
+};
+
+// The data pages of a table, ascending.
+std::vector<std::uint32_t> tableDataPages(const PageFile& file, const Layout& layout,
+                                          const TableDef& table);
+
+class RowCursor {
+  public:
+    // `wanted[i]` selects the columns (by position) to decode; empty means all.
+    RowCursor(const PageFile& file, const Layout& layout, const TextDecoder& text,
+              const TableDef& table, std::vector<bool> wanted);
+
+    // Moves to the next live row; false at the end.
+    bool next();
+    RowId rowId() const { return current_; }
+    // Values by column position; columns not wanted are null.
+    const std::vector<Value>& values() const { return values_; }
+    std::vector<Value>& values() { return values_; }
+
+    // After the file changed: takes the new definition and page list and goes on after the
+    // current row.
+    void reposition(const TableDef& table);
+
+  private:
+    const PageFile& file_;
+    const Layout& layout_;
+    const TextDecoder& text_;
+    const TableDef* table_;
+    std::vector<bool> wanted_;
+    std::vector<std::uint32_t> pages_;
+    std::size_t pageIndex_ = 0;
+    std::uint32_t nextRow_ = 0;
+    bool started_ = false;
+    RowId current_{};
+    std::vector<CellRef> cells_;
+    std::vector<Value> values_;
+};
+
+// Decodes the row stored at `slot` bytes of `page` into values (by column position).
+void decodeRow(const PageFile& file, const Layout& layout, const TextDecoder& text,
+               const TableDef& table, const std::vector<bool>& wanted, std::uint32_t page,
+               std::uint16_t row, std::span<const std::uint8_t> bytes, std::vector<CellRef>& cells,
+               std::vector<Value>& values);
+
+// One row by its id, following a moved row to where it lives. Throws when there is no such
+// live row.
+std::vector<Value> readTableRow(const PageFile& file, const Layout& layout, const TextDecoder& text,
+                                const TableDef& table, RowId id, const std::vector<bool>& wanted);
+
+}  // namespace jet

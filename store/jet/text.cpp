@@ -1,0 +1,150 @@
+#include "text.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+
+#include "error.h"
+
+namespace jet {
+
+void appendCodePoint(char32_t c, std::string& out) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+void appendUtf8(std::u16string_view units, std::string& out) {
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        char32_t u = units[i];
+        if (u >= 0xD800 && u < 0xDC00 && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
+            units[i + 1] < 0xE000) {
+            char32_t lo = units[++i];
+            appendCodePoint(0x10000 + ((u - 0xD800) << 10) + (lo - 0xDC00), out);
+        } else if (u >= 0xD800 && u < 0xE000) {
+            appendCodePoint(0xFFFD, out);
+        } else {
+            appendCodePoint(u, out);
+        }
+    }
+}
+
+std::u16string decodeJet4Units(std::span<const std::uint8_t> b) {
+    std::u16string units;
+    if (b.size() >= 2 && b[0] == 0xFF && b[1] == 0xFE) {
+        units.reserve(b.size());
+        bool compressed = true;
+        std::size_t i = 2;
+        while (i < b.size()) {
+            if (b[i] == 0) {
+                compressed = !compressed;
+                ++i;
+            } else if (compressed) {
+                units += static_cast<char16_t>(b[i++]);
+            } else if (i + 1 < b.size()) {
+                units += static_cast<char16_t>(b[i] | b[i + 1] << 8);
+                i += 2;
+            } else {
+                break;
+            }
+        }
+    } else {
+        units.resize(b.size() / 2);
+        for (std::size_t i = 0; i < units.size(); ++i)
+            units[i] = static_cast<char16_t>(b[2 * i] | b[2 * i + 1] << 8);
+    }
+    return units;
+}
+
+std::string decodeJet4Text(std::span<const std::uint8_t> bytes) {
+    std::string out;
+    // Plain ASCII in compressed form is by far the most common case; copy it straight.
+    if (bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) {
+        bool simple = true;
+        for (std::size_t i = 2; i < bytes.size(); ++i)
+            if (bytes[i] == 0 || bytes[i] >= 0x80) {
+                simple = false;
+                break;
+            }
+        if (simple) return std::string(bytes.begin() + 2, bytes.end());
+    }
+    appendUtf8(decodeJet4Units(bytes), out);
+    return out;
+}
+
+TextDecoder::TextDecoder(Format format, std::uint16_t codePage)
+    : format_(format), codePage_(codePage == 0 ? kDefaultCodePage : codePage) {
+    if (format_ == Format::Jet3) {
+        std::string name = "CP" + std::to_string(codePage_);
+        iconv_t cd = ::iconv_open("UTF-8", name.c_str());
+        if (cd == reinterpret_cast<iconv_t>(-1))
+            throw Error("text in code page " + std::to_string(codePage_) +
+                        " cannot be converted on this system");
+        iconv_ = cd;
+    }
+}
+
+TextDecoder::~TextDecoder() {
+    if (iconv_) ::iconv_close(static_cast<iconv_t>(iconv_));
+}
+
+std::string TextDecoder::decode(std::span<const std::uint8_t> bytes) const {
+    std::string out;
+    decode(bytes, out);
+    return out;
+}
+
+void TextDecoder::decode(std::span<const std::uint8_t> bytes, std::string& out) const {
+    if (format_ == Format::Jet4) {
+        out += decodeJet4Text(bytes);
+        return;
+    }
+    bool ascii = true;
+    for (auto c : bytes)
+        if (c >= 0x80) {
+            ascii = false;
+            break;
+        }
+    if (ascii) {
+        out.append(bytes.begin(), bytes.end());
+        return;
+    }
+    auto cd = static_cast<iconv_t>(iconv_);
+    ::iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    std::string buf(bytes.size() * 4 + 8, '\0');
+    char* in = const_cast<char*>(reinterpret_cast<const char*>(bytes.data()));
+    std::size_t inLeft = bytes.size();
+    char* o = buf.data();
+    std::size_t outLeft = buf.size();
+    while (inLeft > 0) {
+        std::size_t r = ::iconv(cd, &in, &inLeft, &o, &outLeft);
+        if (r != static_cast<std::size_t>(-1)) break;
+        if (errno == E2BIG) break;  // cannot happen: four bytes out per byte in is enough
+        // A byte the code page does not map (or a cut-off double-byte character): U+FFFD.
+        std::size_t used = static_cast<std::size_t>(o - buf.data());
+        buf.resize(used);
+        appendCodePoint(0xFFFD, buf);
+        buf.resize(buf.size() + inLeft * 4 + 8);
+        o = buf.data() + used + 3;
+        outLeft = buf.size() - used - 3;
+        ++in;
+        --inLeft;
+        ::iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    }
+    buf.resize(static_cast<std::size_t>(o - buf.data()));
+    out += buf;
+}
+
+}  // namespace jet

@@ -1,0 +1,51 @@
+// Text as Jet stores it. Jet 4: UTF-16LE, or Jet's compressed form: the bytes 0xFF 0xFE, then
+// runs that a 0x00 byte toggles between one byte per character (the high byte being zero;
+// the starting mode) and two bytes per character. Jet 3: bytes in the code page that the
+// header names, converted through iconv.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+
+#include "format.h"
+
+namespace jet {
+
+// Appends UTF-16 code units as UTF-8; a surrogate pair becomes one character, a lone
+// surrogate becomes U+FFFD.
+void appendUtf8(std::u16string_view units, std::string& out);
+void appendCodePoint(char32_t c, std::string& out);
+
+// Jet 4 text bytes (compressed or not) to UTF-16 code units. An odd trailing byte of plain
+// UTF-16 is dropped, as Jet never writes one.
+std::u16string decodeJet4Units(std::span<const std::uint8_t> bytes);
+// ... and to UTF-8.
+std::string decodeJet4Text(std::span<const std::uint8_t> bytes);
+
+// Converts text of one database to UTF-8: Jet 4 as above, Jet 3 from its code page. Not
+// thread-safe (it keeps one iconv handle).
+class TextDecoder {
+  public:
+    // Throws jet::Error when iconv does not know the code page.
+    TextDecoder(Format format, std::uint16_t codePage);
+    ~TextDecoder();
+    TextDecoder(const TextDecoder&) = delete;
+    TextDecoder& operator=(const TextDecoder&) = delete;
+
+    Format format() const { return format_; }
+    std::uint16_t codePage() const { return codePage_; }
+    std::string decode(std::span<const std::uint8_t> bytes) const;
+    void decode(std::span<const std::uint8_t> bytes, std::string& out) const;
+
+  private:
+    Format format_;
+    std::uint16_t codePage_;
+    void* iconv_ = nullptr;  // iconv_t
+};
+
+// The code page Jet 3 text is read in when the header names none.
+constexpr std::uint16_t kDefaultCodePage = 1252;
+
+}  // namespace jet
