@@ -1,0 +1,141 @@
+#include "oracle_util.h"
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <stdexcept>
+
+#include "jet/json.h"
+
+namespace jet_test {
+
+CommandResult run(const std::string& command) {
+    CommandResult r;
+    std::string full = command + " 2>/dev/null";
+    FILE* p = ::popen(full.c_str(), "r");
+    if (!p) return r;
+    char buf[65536];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+    int st = ::pclose(p);
+    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    return r;
+}
+
+bool haveProgram(const std::string& name) {
+    return run("command -v " + shellQuote(name)).status == 0;
+}
+
+std::string shellQuote(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) {
+        if (c == '\'')
+            q += "'\\''";
+        else
+            q += c;
+    }
+    return q + "'";
+}
+
+std::vector<std::string> split(const std::string& s, const std::string& sep) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    for (;;) {
+        std::size_t at = s.find(sep, start);
+        if (at == std::string::npos) {
+            parts.push_back(s.substr(start));
+            return parts;
+        }
+        parts.push_back(s.substr(start, at - start));
+        start = at + sep.size();
+    }
+}
+
+std::vector<std::string> splitLines(const std::string& s) {
+    auto lines = split(s, "\n");
+    if (!lines.empty() && lines.back().empty()) lines.pop_back();
+    return lines;
+}
+
+namespace {
+
+bool isFloat(jet::ColumnType t) {
+    return t == jet::ColumnType::Single || t == jet::ColumnType::Double;
+}
+
+std::string canonicalNumber(const std::string& text) {
+    char* end = nullptr;
+    double d = std::strtod(text.c_str(), &end);
+    if (end == text.c_str() || *end != '\0') return "not a number: " + text;
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.17g", d);
+    return buf;
+}
+
+}  // namespace
+
+std::vector<std::string> canonicalJsonRow(const std::string& line,
+                                          const std::vector<jet::ColumnType>& types) {
+    std::vector<std::string> cells;
+    std::size_t i = 0;
+    if (line.empty() || line[0] != '[') throw std::runtime_error("not a JSON array: " + line);
+    ++i;
+    while (i < line.size() && line[i] != ']') {
+        std::size_t start = i;
+        if (line[i] == '"') {
+            ++i;
+            while (i < line.size() && line[i] != '"') i += line[i] == '\\' ? 2 : 1;
+            ++i;
+        } else {
+            while (i < line.size() && line[i] != ',' && line[i] != ']') ++i;
+        }
+        std::string cell = line.substr(start, i - start);
+        std::size_t col = cells.size();
+        if (col < types.size() && isFloat(types[col]) && cell != "null")
+            cell = canonicalNumber(cell);
+        cells.push_back(cell);
+        if (i < line.size() && line[i] == ',') ++i;
+    }
+    return cells;
+}
+
+std::vector<std::string> canonicalOurRow(const std::vector<jet::Value>& row,
+                                         const std::vector<jet::ColumnType>& types) {
+    std::string line = "[";
+    for (std::size_t i = 0; i < row.size(); ++i) {
+        if (i) line += ',';
+        jet::appendJson(line, row[i], types[i]);
+    }
+    line += ']';
+    return canonicalJsonRow(line, types);
+}
+
+std::string mdbtoolsText(const jet::Value& v, jet::ColumnType type) {
+    char buf[64];
+    if (jet::isNull(v)) return kMdbNull;
+    if (auto* b = std::get_if<bool>(&v)) return *b ? "1" : "0";
+    if (auto* i = std::get_if<std::int64_t>(&v)) return std::to_string(*i);
+    if (auto* d = std::get_if<double>(&v)) {
+        if (type == jet::ColumnType::Single)
+            std::snprintf(buf, sizeof buf, "%.8g", static_cast<double>(static_cast<float>(*d)));
+        else
+            std::snprintf(buf, sizeof buf, "%.16g", *d);
+        return buf;
+    }
+    if (auto* c = std::get_if<jet::Currency>(&v)) return jet::currencyText(*c);
+    if (auto* t = std::get_if<jet::DateTime>(&v)) return jet::dateTimeText(t->days).value_or("?");
+    if (auto* s = std::get_if<std::string>(&v)) return *s;
+    if (auto* by = std::get_if<jet::Bytes>(&v)) {
+        std::string h;
+        for (auto c : *by) {
+            std::snprintf(buf, sizeof buf, "%02X", c);
+            h += buf;
+        }
+        return h;
+    }
+    if (auto* dec = std::get_if<jet::Decimal>(&v)) return jet::decimalText(*dec);
+    if (auto* g = std::get_if<jet::Guid>(&v)) return jet::guidText(*g);
+    return "?";
+}
+
+}  // namespace jet_test

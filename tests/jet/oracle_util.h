@@ -1,0 +1,39 @@
+// Running the independent readers (mdbtools, mdb-reader) and putting their answers and ours
+// into one comparable form.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "jet/table_def.h"
+#include "jet/value.h"
+
+namespace jet_test {
+
+struct CommandResult {
+    int status = -1;
+    std::string out;
+};
+
+// Runs a shell command, capturing standard output (standard error is discarded).
+CommandResult run(const std::string& command);
+bool haveProgram(const std::string& name);
+std::string shellQuote(const std::string& s);
+std::vector<std::string> splitLines(const std::string& s);
+std::vector<std::string> split(const std::string& s, const std::string& sep);
+
+// The cells of one JSON array line as their literal texts; numbers of single and double
+// columns are brought to "%.17g" of their value so that shortest and full forms compare.
+std::vector<std::string> canonicalJsonRow(const std::string& line,
+                                          const std::vector<jet::ColumnType>& types);
+// Our row as the export format, in the same canonical form.
+std::vector<std::string> canonicalOurRow(const std::vector<jet::Value>& row,
+                                         const std::vector<jet::ColumnType>& types);
+
+// A value as mdb-export prints it with the options the tests use (-Q -b hex, dates as
+// "%Y-%m-%d %H:%M:%S"); null as kNull.
+inline const char* kMdbNull = "<<NULL>>";
+std::string mdbtoolsText(const jet::Value& v, jet::ColumnType type);
+
+}  // namespace jet_test
