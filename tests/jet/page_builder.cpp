@@ -1,0 +1,148 @@
+#include "page_builder.h"
+
+#include <unistd.h>
+
+#include <fstream>
+#include <stdexcept>
+
+namespace jet_test {
+
+void put16(Bytes& b, std::size_t at, std::uint16_t v) {
+    b[at] = static_cast<std::uint8_t>(v);
+    b[at + 1] = static_cast<std::uint8_t>(v >> 8);
+}
+void put32(Bytes& b, std::size_t at, std::uint32_t v) {
+    put16(b, at, static_cast<std::uint16_t>(v));
+    put16(b, at + 2, static_cast<std::uint16_t>(v >> 16));
+}
+
+Bytes dataPage(const jet::Layout& layout, std::uint32_t owner, const std::vector<PageRow>& rows) {
+    Bytes p(layout.pageSize, 0);
+    p[0] = jet::page_type::kData;
+    p[1] = 1;
+    put32(p, layout.dataOwnerOffset, owner);
+    put16(p, layout.dataRowCountOffset, static_cast<std::uint16_t>(rows.size()));
+    std::size_t top = layout.pageSize;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        top -= rows[i].bytes.size();
+        std::copy(rows[i].bytes.begin(), rows[i].bytes.end(),
+                  p.begin() + static_cast<std::ptrdiff_t>(top));
+        put16(p, layout.dataRowTableOffset + 2 * i,
+              static_cast<std::uint16_t>(top | rows[i].flags));
+    }
+    if (top < layout.dataRowTableOffset + 2 * rows.size())
+        throw std::runtime_error("rows do not fit the page");
+    return p;
+}
+
+namespace {
+
+Bytes nullMask(std::size_t columnCount, const std::vector<bool>& present) {
+    Bytes m((columnCount + 7) / 8, 0);
+    for (std::size_t i = 0; i < present.size() && i < columnCount; ++i)
+        if (present[i]) m[i / 8] |= static_cast<std::uint8_t>(1 << (i % 8));
+    return m;
+}
+
+}  // namespace
+
+Bytes jet4Row(std::uint16_t columnCount, const Bytes& fixedArea,
+              const std::vector<std::optional<Bytes>>& var, const std::vector<bool>& present) {
+    Bytes r(2);
+    put16(r, 0, columnCount);
+    r.insert(r.end(), fixedArea.begin(), fixedArea.end());
+    std::vector<std::uint16_t> offsets;
+    for (const auto& v : var) {
+        offsets.push_back(static_cast<std::uint16_t>(r.size()));
+        if (v) r.insert(r.end(), v->begin(), v->end());
+    }
+    offsets.push_back(static_cast<std::uint16_t>(r.size()));  // end of data
+    for (std::size_t i = offsets.size(); i-- > 0;) {
+        r.push_back(static_cast<std::uint8_t>(offsets[i]));
+        r.push_back(static_cast<std::uint8_t>(offsets[i] >> 8));
+    }
+    r.push_back(static_cast<std::uint8_t>(var.size()));
+    r.push_back(static_cast<std::uint8_t>(var.size() >> 8));
+    Bytes m = nullMask(columnCount, present);
+    r.insert(r.end(), m.begin(), m.end());
+    return r;
+}
+
+Bytes jet3Row(std::uint8_t columnCount, const Bytes& fixedArea,
+              const std::vector<std::optional<Bytes>>& var, const std::vector<bool>& present) {
+    Bytes r{columnCount};
+    r.insert(r.end(), fixedArea.begin(), fixedArea.end());
+    std::vector<std::size_t> offsets;
+    for (const auto& v : var) {
+        offsets.push_back(r.size());
+        if (v) r.insert(r.end(), v->begin(), v->end());
+    }
+    offsets.push_back(r.size());
+    const std::size_t dataEnd = r.size();
+    const std::size_t maskSize = (columnCount + 7) / 8;
+    // The number of jump entries follows from the row's whole length, which includes them.
+    std::size_t jumps = 0;
+    while ((dataEnd + offsets.size() + jumps + 1 + maskSize - 1) / 256 != jumps) ++jumps;
+    for (std::size_t i = offsets.size(); i-- > 0;)
+        r.push_back(static_cast<std::uint8_t>(offsets[i] & 0xFF));
+    // Entry j: the first offset at or beyond (j + 1) * 256; a filler 0xFF when none is.
+    std::vector<std::uint8_t> table;
+    for (std::size_t j = 0; j < jumps; ++j) {
+        std::uint8_t first = 0xFF;
+        for (std::size_t i = 0; i < offsets.size(); ++i)
+            if (offsets[i] >= (j + 1) * 256) {
+                first = static_cast<std::uint8_t>(i);
+                break;
+            }
+        table.push_back(first);
+    }
+    for (std::size_t j = table.size(); j-- > 0;) r.push_back(table[j]);
+    r.push_back(static_cast<std::uint8_t>(var.size()));
+    Bytes m = nullMask(columnCount, present);
+    r.insert(r.end(), m.begin(), m.end());
+    return r;
+}
+
+Bytes usageMapRow(const std::vector<std::uint32_t>& pages) {
+    Bytes r(5 + 64, 0);
+    for (auto p : pages) r[5 + p / 8] |= static_cast<std::uint8_t>(1 << (p % 8));
+    return r;
+}
+
+Bytes longValueRef(std::uint32_t length, std::uint8_t kind, std::uint32_t pageRow,
+                   const Bytes& inlineBytes) {
+    Bytes r(12, 0);
+    put32(r, 0, length | static_cast<std::uint32_t>(kind) << 24);
+    put32(r, 4, pageRow);
+    r.insert(r.end(), inlineBytes.begin(), inlineBytes.end());
+    return r;
+}
+
+std::filesystem::path writePages(const std::string& name, const jet::Layout& layout,
+                                 std::vector<Bytes> pages) {
+    if (pages.empty()) pages.emplace_back();
+    pages[0].resize(layout.pageSize, 0);
+    pages[0][jet::header::kVersionOffset] =
+        layout.format == jet::Format::Jet3 ? jet::header::kVersionJet3 : jet::header::kVersionJet4;
+    auto path = std::filesystem::temp_directory_path() /
+                ("mozhou-jet-test-" + std::to_string(::getpid()) + "-" + name);
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    for (auto& p : pages) {
+        p.resize(layout.pageSize, 0);
+        out.write(reinterpret_cast<const char*>(p.data()), static_cast<std::streamsize>(p.size()));
+    }
+    return path;
+}
+
+Bytes utf16(const std::u16string& s) {
+    Bytes b;
+    for (char16_t c : s) {
+        b.push_back(static_cast<std::uint8_t>(c));
+        b.push_back(static_cast<std::uint8_t>(c >> 8));
+    }
+    return b;
+}
+
+Bytes ascii(const std::string& s) { return Bytes(s.begin(), s.end()); }
+
+}  // namespace jet_test

@@ -1,0 +1,252 @@
+// Hand-built pages for the paths the corpus does not reach: deleted and moved rows, a null
+// mask, long values inline, on one page and chained over pages, compressed and plain Jet 4
+// text, Jet 3 rows with a jump table, and Jet 3 text in code page 936.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "jet/error.h"
+#include "jet/format.h"
+#include "jet/long_value.h"
+#include "jet/page_file.h"
+#include "jet/table_scan.h"
+#include "jet/text.h"
+#include "page_builder.h"
+
+using namespace jet_test;
+using jet::Bytes;
+using jet::ColumnType;
+
+namespace {
+
+constexpr std::uint32_t kTdefPage = 40;  // the table's definition page, named as the pages' owner
+
+jet::Column column(const char* name, ColumnType type, std::uint16_t number, bool fixed,
+                   std::uint16_t offsetOrVar, std::uint16_t length) {
+    jet::Column c;
+    c.name = name;
+    c.type = type;
+    c.number = number;
+    c.position = number;
+    c.flags = static_cast<std::uint8_t>((fixed ? jet::column_flag::kFixed : 0) |
+                                        jet::column_flag::kNullable);
+    if (fixed)
+        c.fixedOffset = offsetOrVar;
+    else
+        c.varIndex = offsetOrVar;
+    c.length = length;
+    return c;
+}
+
+// id (32-bit, fixed), name (text, var 0), note (memo, var 1), flag (boolean)
+jet::TableDef fourColumnTable() {
+    jet::TableDef t;
+    t.name = "t";
+    t.tdefPage = kTdefPage;
+    t.usedPages = 1 << 8;  // page 1, row 0
+    t.varColumnCount = 2;
+    t.columns = {column("id", ColumnType::Int32, 0, true, 0, 4),
+                 column("name", ColumnType::Text, 1, false, 0, 100),
+                 column("note", ColumnType::Memo, 2, false, 1, 0),
+                 column("flag", ColumnType::Boolean, 3, true, 4, 0)};
+    return t;
+}
+
+Bytes int32(std::int32_t v) {
+    Bytes b(4);
+    put32(b, 0, static_cast<std::uint32_t>(v));
+    return b;
+}
+
+Bytes concat(Bytes a, const Bytes& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+struct TempFile {
+    std::filesystem::path path;
+    ~TempFile() { std::filesystem::remove(path); }
+};
+
+}  // namespace
+
+TEST(HandBuiltPages, ScanSkipsDeletedAndReadsMovedRowsWhereTheyLive) {
+    const auto& L = jet::kJet4Layout;
+    const std::u16string wide =
+        u"中文\U0001F600";  // a character outside the BMP as a surrogate pair
+    // The chained memo: its bytes (plain UTF-16, 3 * 1000 + 2 characters) split at odd places.
+    std::u16string longText;
+    for (int i = 0; i < 3000; ++i) longText += static_cast<char16_t>(u'a' + i % 26);
+    longText += u"终了";
+    Bytes memo = utf16(longText);
+    Bytes part1(memo.begin(), memo.begin() + 2001), part2(memo.begin() + 2001, memo.begin() + 4001),
+        part3(memo.begin() + 4001, memo.end());
+    auto link = [](std::uint32_t page, std::uint8_t row, const Bytes& part) {
+        Bytes b(4);
+        put32(b, 0, page << 8 | row);
+        return concat(b, part);
+    };
+
+    Bytes row0 = jet4Row(4, int32(1),
+                         {ascii("\xFF\xFE"
+                                "abc"),
+                          longValueRef(4, 0x80, 0, utf16(u"hi"))},
+                         {true, true, true, true});
+    Bytes deleted =
+        jet4Row(4, int32(99), {ascii("gone"), std::nullopt}, {true, true, false, false});
+    Bytes stub(4);
+    put32(stub, 0, 3u << 8 | 0);  // moved to page 3, row 0
+    Bytes row3 = jet4Row(
+        4, Bytes(4, 0xEE),
+        {utf16(wide), longValueRef(static_cast<std::uint32_t>(memo.size()), 0, 4u << 8 | 0)},
+        {false, true, true, false});
+    // Compressed text that switches to two-byte characters and back: "x中y".
+    Bytes mixed = {0xFF, 0xFE, 'x', 0x00, 0x2D, 0x4E, 0x00, 'y'};
+    Bytes moved =
+        jet4Row(4, int32(3), {mixed, longValueRef(7, 0x40, 6u << 8 | 0)}, {true, true, true, true});
+
+    TempFile f{writePages("scan", L,
+                          {Bytes{}, dataPage(L, 0, {{usageMapRow({2, 3}), 0}}),
+                           dataPage(L, kTdefPage,
+                                    {{row0, 0},
+                                     {deleted, jet::row_offset::kDeleted},
+                                     {stub, jet::row_offset::kMoved},
+                                     {row3, 0}}),
+                           dataPage(L, kTdefPage, {{moved, jet::row_offset::kMovedHere}}),
+                           dataPage(L, jet::long_value::kPageOwner, {{link(5, 0, part1), 0}}),
+                           dataPage(L, jet::long_value::kPageOwner, {{link(6, 1, part2), 0}}),
+                           dataPage(L, jet::long_value::kPageOwner,
+                                    {{ascii("\xFF\xFE"
+                                            "12345"),
+                                      0},
+                                     {link(0, 0, part3), 0}})})};
+    jet::PageFile file(f.path, jet::PageFile::Mode::ReadOnly);
+    jet::TextDecoder text(jet::Format::Jet4, 0);
+    auto table = fourColumnTable();
+
+    jet::RowCursor cursor(file, L, text, table, {});
+    std::vector<jet::RowId> ids;
+    std::vector<std::vector<jet::Value>> rows;
+    while (cursor.next()) {
+        ids.push_back(cursor.rowId());
+        rows.push_back(cursor.values());
+    }
+    ASSERT_EQ(ids, (std::vector<jet::RowId>{{2, 0}, {2, 3}, {3, 0}}));
+    EXPECT_EQ(rows[0], (std::vector<jet::Value>{std::int64_t{1}, std::string("abc"),
+                                                std::string("hi"), true}));
+    // id is null though its bytes are there; the boolean's bit is false.
+    std::string longUtf8;
+    jet::appendUtf8(longText, longUtf8);
+    EXPECT_EQ(rows[1], (std::vector<jet::Value>{std::monostate{}, std::string("中文\U0001F600"),
+                                                longUtf8, false}));
+    EXPECT_EQ(rows[2], (std::vector<jet::Value>{std::int64_t{3}, std::string("x中y"),
+                                                std::string("12345"), true}));
+
+    // By id: the stub leads to the moved row; a deleted row is an error.
+    EXPECT_EQ(jet::readTableRow(file, L, text, table, {2, 2}, {}), rows[2]);
+    EXPECT_THROW(jet::readTableRow(file, L, text, table, {2, 1}, {}), jet::Error);
+
+    // Only the wanted columns are decoded; the others stay null.
+    jet::RowCursor some(file, L, text, table, {false, true, false, false});
+    ASSERT_TRUE(some.next());
+    EXPECT_EQ(some.values(), (std::vector<jet::Value>{std::monostate{}, std::string("abc"),
+                                                      std::monostate{}, std::monostate{}}));
+}
+
+TEST(HandBuiltPages, DamagedLongValuesAreErrors) {
+    const auto& L = jet::kJet4Layout;
+    Bytes loop(4);
+    put32(loop, 0, 2u << 8 | 0);  // the chain points back at itself
+    loop.resize(40, 'z');
+    TempFile f{writePages(
+        "lval", L,
+        {Bytes{}, Bytes(L.pageSize, 0), dataPage(L, jet::long_value::kPageOwner, {{loop, 0}})})};
+    jet::PageFile file(f.path, jet::PageFile::Mode::ReadOnly);
+    auto read = [&](const Bytes& ref) { return jet::readLongValue(ref, file, L, 9, 0); };
+    EXPECT_THROW(read(longValueRef(1000, 0, 2u << 8)), jet::Error);          // a circle
+    EXPECT_THROW(read(longValueRef(100, 0x40, 2u << 8)), jet::Error);        // longer than its row
+    EXPECT_THROW(read(longValueRef(10, 0x40, 77u << 8)), jet::Error);        // beyond the file
+    EXPECT_THROW(read(longValueRef(10, 0x40, 1u << 8)), jet::Error);         // not a data page
+    EXPECT_THROW(read(longValueRef(5, 0x80, 0, ascii("abc"))), jet::Error);  // inline, cut short
+    EXPECT_THROW(read(Bytes{1, 2, 3}), jet::Error);                          // no reference at all
+    EXPECT_THROW(read(longValueRef(0x3FFFFFFF, 0, 2u << 8)), jet::Error);    // more than the file
+    EXPECT_EQ(read(longValueRef(3, 0x80, 0, ascii("abcdef"))), ascii("abc"));
+    EXPECT_EQ(read(longValueRef(36, 0, 2u << 8)), Bytes(36, 'z'));  // stops once the length is read
+    EXPECT_EQ(read(Bytes{}), Bytes{});
+}
+
+TEST(HandBuiltPages, Jet3RowsWithJumpTableAndCodePage936) {
+    const auto& L = jet::kJet3Layout;
+    jet::TableDef t;
+    t.name = "t3";
+    t.tdefPage = kTdefPage;
+    t.usedPages = 1 << 8;
+    t.varColumnCount = 3;
+    t.columns = {column("a", ColumnType::Text, 0, false, 0, 255),
+                 column("b", ColumnType::Text, 1, false, 1, 255),
+                 column("c", ColumnType::Text, 2, false, 2, 255),
+                 column("n", ColumnType::Int16, 3, true, 0, 2)};
+    const std::string a(200, 'a'), b(120, 'b');
+    const Bytes gbk = {0xD6, 0xD0, 0xCE, 0xC4, 'x'};  // "中文x" in code page 936
+    Bytes longRow =
+        jet3Row(4, Bytes{0x34, 0x12}, {ascii(a), ascii(b), gbk}, {true, true, true, true});
+    ASSERT_GE(longRow.size(), 256u);  // offsets past 255 need the jump table
+    Bytes shortRow = jet3Row(4, Bytes{0xFF, 0xFF}, {ascii("x"), std::nullopt, ascii("")},
+                             {true, false, true, true});
+    // A row written before column "c" was added: only two variable columns in it.
+    Bytes oldRow =
+        jet3Row(3, Bytes{0x01, 0x00}, {ascii("p"), ascii("q")}, {true, true, false, true});
+    TempFile f{writePages("jet3", L,
+                          {Bytes{}, dataPage(L, 0, {{usageMapRow({2}), 0}}),
+                           dataPage(L, kTdefPage, {{longRow, 0}, {shortRow, 0}, {oldRow, 0}})})};
+    jet::PageFile file(f.path, jet::PageFile::Mode::ReadOnly);
+    ASSERT_EQ(file.pageSize(), 2048u);
+    jet::TextDecoder text(jet::Format::Jet3, 936);
+    jet::RowCursor cursor(file, L, text, t, {});
+    ASSERT_TRUE(cursor.next());
+    EXPECT_EQ(cursor.values(),
+              (std::vector<jet::Value>{a, b, std::string("中文x"), std::int64_t{0x1234}}));
+    ASSERT_TRUE(cursor.next());
+    EXPECT_EQ(cursor.values(), (std::vector<jet::Value>{std::string("x"), std::monostate{},
+                                                        std::string(""), std::int64_t{-1}}));
+    ASSERT_TRUE(cursor.next());
+    EXPECT_EQ(cursor.values(), (std::vector<jet::Value>{std::string("p"), std::string("q"),
+                                                        std::monostate{}, std::monostate{}}));
+    EXPECT_FALSE(cursor.next());
+}
+
+TEST(HandBuiltPages, RowsThatDoNotFitAreErrors) {
+    const auto& L = jet::kJet4Layout;
+    auto table = fourColumnTable();
+    Bytes good = jet4Row(4, int32(1), {ascii("ab"), std::nullopt}, {true, true, false, true});
+    Bytes badOffset = good;
+    badOffset[badOffset.size() - 1 - 2 - 2] = 0x7F;  // the first variable offset points far outside
+    Bytes badCount = good;
+    badCount[badCount.size() - 1 - 1] = 0xFF;  // 255 variable columns claimed
+    Bytes tiny = {0x04};
+    for (const Bytes& row : {badOffset, badCount, tiny}) {
+        TempFile f{writePages("bad", L,
+                              {Bytes{}, dataPage(L, 0, {{usageMapRow({2}), 0}}),
+                               dataPage(L, kTdefPage, {{row, 0}})})};
+        jet::PageFile file(f.path, jet::PageFile::Mode::ReadOnly);
+        jet::TextDecoder text(jet::Format::Jet4, 0);
+        jet::RowCursor cursor(file, L, text, table, {});
+        try {
+            cursor.next();
+            ADD_FAILURE() << "a damaged row was read";
+        } catch (const jet::Error& e) {
+            // The message names the file, the page and the row.
+            EXPECT_NE(std::string(e.what()).find(f.path.string() + ": page 2: row 0"),
+                      std::string::npos)
+                << e.what();
+        }
+    }
+    // A row offset beyond the page and a usage map marking pages beyond the file.
+    Bytes page = dataPage(L, kTdefPage, {{good, 0}});
+    put16(page, L.dataRowTableOffset, 0x1FFF);
+    TempFile f{
+        writePages("offset", L, {Bytes{}, dataPage(L, 0, {{usageMapRow({2, 9}), 0}}), page})};
+    jet::PageFile file(f.path, jet::PageFile::Mode::ReadOnly);
+    jet::TextDecoder text(jet::Format::Jet4, 0);
+    EXPECT_THROW(jet::RowCursor(file, L, text, table, {}), jet::Error);
+}

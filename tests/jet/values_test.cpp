@@ -1,0 +1,104 @@
+// Text decoding and the export format of single values.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+
+#include "jet/column_value.h"
+#include "jet/error.h"
+#include "jet/json.h"
+#include "jet/text.h"
+
+using jet::ColumnType;
+
+TEST(Text, Jet4CompressedAndPlain) {
+    auto b = [](std::initializer_list<int> v) {
+        jet::Bytes out;
+        for (int x : v) out.push_back(static_cast<std::uint8_t>(x));
+        return out;
+    };
+    EXPECT_EQ(jet::decodeJet4Text(b({0xFF, 0xFE, 'a', 'b'})), "ab");
+    EXPECT_EQ(jet::decodeJet4Text(b({'a', 0, 0x2D, 0x4E})), "a中");
+    EXPECT_EQ(jet::decodeJet4Text(b({0xFF, 0xFE, 'a', 0, 0x2D, 0x4E, 0, 'c'})), "a中c");
+    EXPECT_EQ(jet::decodeJet4Text(b({0xFF, 0xFE, 0xE4})), "ä");  // one-byte mode is Latin-1
+    EXPECT_EQ(jet::decodeJet4Text(b({0x3D, 0xD8, 0x00, 0xDE})), "\U0001F600");
+    EXPECT_EQ(jet::decodeJet4Text(b({0x3D, 0xD8, 'a', 0})),
+              "\xEF\xBF\xBD"
+              "a");                                                      // a lone surrogate
+    EXPECT_EQ(jet::decodeJet4Text(b({'a', 0, 'b'})), "a");               // an odd trailing byte
+    EXPECT_EQ(jet::decodeJet4Text(b({0xFF, 0xFE, 'a', 0, 0x2D})), "a");  // cut in two-byte mode
+    EXPECT_EQ(jet::decodeJet4Text(b({})), "");
+}
+
+TEST(Text, Jet3CodePages) {
+    jet::TextDecoder gbk(jet::Format::Jet3, 936);
+    const jet::Bytes zhong = {0xD6, 0xD0, 0xB9, 0xFA, '!'};
+    EXPECT_EQ(gbk.decode(zhong), "中国!");
+    // A cut-off double-byte character becomes U+FFFD, the rest is kept.
+    EXPECT_EQ(gbk.decode(jet::Bytes{'a', 0xD6}), "a\xEF\xBF\xBD");
+    jet::TextDecoder latin(jet::Format::Jet3, 1252);
+    EXPECT_EQ(latin.decode(jet::Bytes{0xE4, 0x80}), "ä€");
+    EXPECT_THROW(jet::TextDecoder(jet::Format::Jet3, 65001 - 1), jet::Error);
+}
+
+TEST(Json, EveryKindInTheExportFormat) {
+    EXPECT_EQ(jet::toJson(std::monostate{}, ColumnType::Text), "null");
+    EXPECT_EQ(jet::toJson(true, ColumnType::Boolean), "true");
+    EXPECT_EQ(jet::toJson(std::int64_t{-32768}, ColumnType::Int16), "-32768");
+    EXPECT_EQ(jet::toJson(0.1, ColumnType::Double), "0.1");
+    EXPECT_EQ(jet::toJson(static_cast<double>(0.1f), ColumnType::Single), "0.1");
+    EXPECT_EQ(jet::toJson(static_cast<double>(0.1f), ColumnType::Double), "0.10000000149011612");
+    EXPECT_EQ(jet::toJson(std::nan(""), ColumnType::Double), "null");
+    EXPECT_EQ(jet::toJson(jet::Currency{-35000}, ColumnType::Currency), "\"-3.5000\"");
+    EXPECT_EQ(jet::toJson(jet::Currency{INT64_MIN}, ColumnType::Currency),
+              "\"-922337203685477.5808\"");
+    EXPECT_EQ(jet::toJson(jet::Currency{5}, ColumnType::Currency), "\"0.0005\"");
+    EXPECT_EQ(jet::toJson(std::string("a\"\\\n\x01中"), ColumnType::Text),
+              "\"a\\\"\\\\\\n\\u0001中\"");
+    EXPECT_EQ(jet::toJson(jet::Bytes{0x00, 0xAB, 0x10}, ColumnType::Binary), "\"00ab10\"");
+    jet::Guid g;
+    for (int i = 0; i < 16; ++i)
+        g.bytes[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(i * 17);
+    EXPECT_EQ(jet::toJson(g, ColumnType::Guid), "\"{33221100-5544-7766-8899-AABBCCDDEEFF}\"");
+    EXPECT_EQ(jet::toJson(jet::Decimal{12345, 2, true}, ColumnType::Numeric), "\"-123.45\"");
+    EXPECT_EQ(jet::toJson(jet::Decimal{5, 3, false}, ColumnType::Numeric), "\"0.005\"");
+    EXPECT_EQ(jet::toJson(jet::Decimal{0, 0, true}, ColumnType::Numeric), "\"0\"");
+    // Decimal bytes: sign, then 32-bit words most significant first.
+    const std::uint8_t stored[17] = {0x80, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0x39, 0x30, 0, 0};
+    auto d = jet::decodeDecimal(stored, 2);
+    EXPECT_EQ(jet::decimalText(d), "-42949796.41");  // (2^32 + 12345) / 100
+}
+
+TEST(Json, ShortestFloatsReadBack) {
+    for (double d : {1.0 / 3, 444.555, 1e300, -2.5e-300, 123456789.0, 5e-324}) {
+        std::string s = jet::toJson(d, ColumnType::Double);
+        EXPECT_EQ(std::strtod(s.c_str(), nullptr), d) << s;
+    }
+    for (float f : {1.0f / 3, 3.4e38f, 1e-45f, 16777217.0f, 0.3f}) {
+        std::string s = jet::toJson(static_cast<double>(f), ColumnType::Single);
+        EXPECT_EQ(std::strtof(s.c_str(), nullptr), f) << s;
+        EXPECT_LE(s.size(), 15u) << s;
+    }
+}
+
+TEST(Json, DatesBothSidesOfTheEpoch) {
+    EXPECT_EQ(jet::dateTimeText(0), "1899-12-30 00:00:00");
+    EXPECT_EQ(jet::dateTimeText(1), "1899-12-31 00:00:00");
+    EXPECT_EQ(jet::dateTimeText(2), "1900-01-01 00:00:00");
+    EXPECT_EQ(jet::dateTimeText(61), "1900-03-01 00:00:00");  // 1900 was no leap year
+    EXPECT_EQ(jet::dateTimeText(27293), "1974-09-21 00:00:00");
+    EXPECT_EQ(jet::dateTimeText(36526.5), "2000-01-01 12:00:00");
+    EXPECT_EQ(jet::dateTimeText(40122.98713), "2009-11-05 23:41:28");
+    // Negative days count back from 1899-12-30; the fraction is still the time of day.
+    EXPECT_EQ(jet::dateTimeText(-1), "1899-12-29 00:00:00");
+    EXPECT_EQ(jet::dateTimeText(-1.25), "1899-12-29 06:00:00");
+    EXPECT_EQ(jet::dateTimeText(-0.5), "1899-12-30 12:00:00");
+    EXPECT_EQ(jet::dateTimeText(-36522), "1800-01-01 00:00:00");
+    EXPECT_EQ(jet::dateTimeText(-657434), "0100-01-01 00:00:00");
+    EXPECT_EQ(jet::dateTimeText(2958465.5), "9999-12-31 12:00:00");
+    EXPECT_EQ(jet::dateTimeText(2958465.9999999), std::nullopt);  // rounds into the year 10000
+    EXPECT_EQ(jet::dateTimeText(1.9999999999), "1900-01-01 00:00:00");  // rounds into the next day
+    EXPECT_EQ(jet::dateTimeText(1e20), std::nullopt);
+    EXPECT_EQ(jet::dateTimeText(std::nan("")), std::nullopt);
+    EXPECT_EQ(jet::toJson(jet::DateTime{1e20}, ColumnType::DateTime), "null");
+}
