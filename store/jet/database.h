@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "catalog.h"
+#include "error.h"
 #include "format.h"
 #include "header.h"
 #include "page_file.h"
