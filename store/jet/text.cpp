@@ -68,8 +68,7 @@ std::u16string decodeJet4Units(std::span<const std::uint8_t> b) {
     return units;
 }
 
-std::string decodeJet4Text(std::span<const std::uint8_t> bytes) {
-    std::string out;
+void appendJet4Text(std::span<const std::uint8_t> bytes, std::string& out) {
     // Plain ASCII in compressed form is by far the most common case; copy it straight.
     if (bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) {
         bool simple = true;
@@ -78,9 +77,17 @@ std::string decodeJet4Text(std::span<const std::uint8_t> bytes) {
                 simple = false;
                 break;
             }
-        if (simple) return std::string(bytes.begin() + 2, bytes.end());
+        if (simple) {
+            out.append(bytes.begin() + 2, bytes.end());
+            return;
+        }
     }
     appendUtf8(decodeJet4Units(bytes), out);
+}
+
+std::string decodeJet4Text(std::span<const std::uint8_t> bytes) {
+    std::string out;
+    appendJet4Text(bytes, out);
     return out;
 }
 
@@ -108,7 +115,7 @@ std::string TextDecoder::decode(std::span<const std::uint8_t> bytes) const {
 
 void TextDecoder::decode(std::span<const std::uint8_t> bytes, std::string& out) const {
     if (format_ == Format::Jet4) {
-        out += decodeJet4Text(bytes);
+        appendJet4Text(bytes, out);
         return;
     }
     bool ascii = true;

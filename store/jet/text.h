@@ -23,6 +23,7 @@ void appendCodePoint(char32_t c, std::string& out);
 std::u16string decodeJet4Units(std::span<const std::uint8_t> bytes);
 // ... and to UTF-8.
 std::string decodeJet4Text(std::span<const std::uint8_t> bytes);
+void appendJet4Text(std::span<const std::uint8_t> bytes, std::string& out);
 
 // Converts text of one database to UTF-8: Jet 4 as above, Jet 3 from its code page. Not
 // thread-safe (it keeps one iconv handle).

@@ -68,6 +68,10 @@ TEST(Database, OneSharedObjectPerFileAndLookupsByName) {
     auto jet3 = jet::Database::open(kCorpus / "testV1997.mdb", jet::PageFile::Mode::ReadOnly);
     EXPECT_EQ(jet3->format(), jet::Format::Jet3);
     EXPECT_EQ(jet3->codePage(), 1252);
+    // 89 columns: the definition continues on a second page in both formats.
+    EXPECT_EQ(jet3->table("Table2")->tdefPages.size(), 2u);
+    EXPECT_EQ(jet3->table("Table2")->columns.size(), 89u);
+    EXPECT_EQ(a->table("Table2")->tdefPages, (std::vector<std::uint32_t>{30, 708}));
 
     // Only the wanted columns are decoded.
     auto scan = a->scan("Table1", {false, false, false, false, true});
