@@ -4,8 +4,11 @@
 // mdb-reader (which returns Jet 3 rows in another order).
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <map>
 
@@ -257,4 +260,51 @@ TEST(Corpus, AgreesWithMdbReaderAsSets) {
             EXPECT_EQ(mine, theirs);
         }
     }
+}
+
+// Where the readers disagree: dates before 1899-12-30. A copy of a corpus file gets two such
+// dates. Jet stores days since 1899-12-30 with the time of day as the fraction's absolute value
+// (-1.25 is 1899-12-29 06:00, as Access and OLE automation dates read it). mdb-reader adds the
+// fraction linearly (1899-12-28 18:00), right only for whole days; mdbtools prints any date
+// before 1900 as "1900-01-00". Our engine follows the format.
+TEST(Corpus, DatesBeforeTheEpochFollowTheFormat) {
+    const fs::path copy =
+        fs::temp_directory_path() / ("mozhou-jet-predate-" + std::to_string(::getpid()) + ".mdb");
+    {
+        std::ifstream in(fs::path(JET_CORPUS_DIR) / "testV2000.mdb", std::ios::binary);
+        std::vector<char> bytes(std::istreambuf_iterator<char>(in), {});
+        auto patch = [&](double from, double to) {
+            std::string f(reinterpret_cast<const char*>(&from), 8),
+                t(reinterpret_cast<const char*>(&to), 8);
+            auto at = std::search(bytes.begin(), bytes.end(), f.begin(), f.end());
+            ASSERT_NE(at, bytes.end());
+            std::copy(t.begin(), t.end(), at);
+        };
+        patch(27293.0, -1.25);   // 1974-09-21
+        patch(29932.0, -36522);  // 1981-12-12
+        std::ofstream(copy, std::ios::binary)
+            .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    }
+    auto rows = [&] {
+        auto db = jet::Database::open(copy, jet::PageFile::Mode::ReadOnly);
+        return readOurs(*db, "Table1");
+    }();
+    ASSERT_EQ(rows.rows.size(), 2u);
+    EXPECT_EQ(jet::toJson(rows.rows[0][6], jet::ColumnType::DateTime), "\"1899-12-29 06:00:00\"");
+    EXPECT_EQ(jet::toJson(rows.rows[1][6], jet::ColumnType::DateTime), "\"1800-01-01 00:00:00\"");
+    if (haveMdbReader()) {
+        auto lines = splitLines(run(oracle("rows " + shellQuote(copy.string()) + " Table1")).out);
+        ASSERT_EQ(lines.size(), 2u);
+        EXPECT_NE(lines[0].find("\"1899-12-28 18:00:00\""), std::string::npos)
+            << lines[0];  // linear: wrong
+        EXPECT_NE(lines[1].find("\"1800-01-01 00:00:00\""), std::string::npos)
+            << lines[1];  // whole days: agrees
+    }
+    if (haveProgram("mdb-export")) {
+        auto out =
+            run("mdb-export -H -T '%Y-%m-%d %H:%M:%S' " + shellQuote(copy.string()) + " Table1")
+                .out;
+        EXPECT_NE(out.find("1900-01-00 00:00:00"), std::string::npos) << out;
+    }
+    fs::remove(copy);
 }
