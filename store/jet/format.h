@@ -131,6 +131,7 @@ struct Layout {
     std::size_t realIndexColumnsOffset;  // within that entry
     std::size_t logicalIndexEntrySize;
     std::size_t logicalIndexNumberOffset;  // within that entry; the rest follows in order
+    std::size_t realIndexFlagsOffset;  // within a real-index entry (Jet 4: 4 unknown bytes before)
 };
 
 constexpr std::size_t kIndexColumnSlots = 10;
@@ -142,7 +143,7 @@ constexpr Layout kJet3Layout{Format::Jet3, 2048,
                              1, 1,
                              // table definition
                              4, 8, 12, 16, 20, 21, 23, 25, 27, 31, 35, 39, 43, 8, 18, 1, 3, 5, 7, 9,
-                             9, 10, 13, 0, 14, 16, 1, 39, 0, 20, 0};
+                             9, 10, 13, 0, 14, 16, 1, 39, 0, 20, 0, 38};
 
 constexpr Layout kJet4Layout{Format::Jet4, 4096,
                              // data page
@@ -151,7 +152,7 @@ constexpr Layout kJet4Layout{Format::Jet4, 4096,
                              2, 2,
                              // table definition
                              4, 8, 16, 20, 40, 41, 43, 45, 47, 51, 55, 59, 63, 12, 25, 5, 7, 9, 11,
-                             0, 11, 12, 15, 16, 21, 23, 2, 52, 4, 28, 4};
+                             0, 11, 12, 15, 16, 21, 23, 2, 52, 4, 28, 4, 46};
 
 constexpr const Layout& layoutOf(Format f) { return f == Format::Jet3 ? kJet3Layout : kJet4Layout; }
 

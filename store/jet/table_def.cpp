@@ -219,16 +219,17 @@ TableDef readTableDef(const PageFile& file, const Layout& layout, const TextDeco
     for (auto& c : t.columns) c.name = readName(pos);
 
     for (auto& ri : t.realIndexes) {
+        const std::size_t entry = pos;
         std::size_t e = pos + layout.realIndexColumnsOffset;
         for (std::size_t k = 0; k < kIndexColumnSlots; ++k) {
             std::uint16_t num = r.u16(e + 3 * k);
             std::uint8_t order = r.u8(e + 3 * k + 2);
-            if (num != 0xFFFF) ri.columns.push_back({num, order != 0x02});
+            if (num != 0xFFFF) ri.columns.push_back({num, (order & 0x01) != 0});
         }
         e += 3 * kIndexColumnSlots;
         ri.usedPages = r.u32(e);
         ri.firstPage = r.u32(e + 4);
-        ri.flags = r.u8(e + 8);
+        ri.flags = r.u8(entry + layout.realIndexFlagsOffset);
         pos += layout.realIndexEntrySize;
     }
     t.indexes.resize(indexCount);
