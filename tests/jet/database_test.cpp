@@ -202,3 +202,27 @@ TEST(Database, IndexesAndAutonumberAreKeptForWriters) {
     EXPECT_TRUE(t->column("Unicode")->compressedText());
     EXPECT_EQ(t->nextAutonumber, 8u);  // the counter as stored: the last number given out
 }
+
+TEST(Database, AColumnKindWeDoNotKnowIsReportedNotGuessed) {
+    TempCopy copy("testV2000.mdb", "kind");
+    std::size_t at;
+    {
+        auto db = jet::Database::open(copy.path, jet::PageFile::Mode::ReadOnly);
+        auto t = db->table("Table1");
+        const auto& L = db->layout();
+        at = t->tdefPage * L.pageSize + L.tdefBlockEnd +
+             t->realIndexes.size() * L.realIndexCountEntrySize +
+             t->column("E")->entryIndex * L.columnEntrySize;
+    }
+    {
+        std::fstream f(copy.path, std::ios::binary | std::ios::in | std::ios::out);
+        f.seekp(static_cast<std::streamoff>(at));
+        f.put(0x13);  // a 64-bit integer of Access 2016, unknown to Jet 4
+    }
+    auto db = jet::Database::open(copy.path, jet::PageFile::Mode::ReadOnly);
+    EXPECT_EQ(db->tableNames().size(), 4u);  // the rest of the file stays readable
+    std::string e = errorOf([&] { db->table("Table1"); });
+    EXPECT_NE(e.find("page 24: table \"Table1\": column"), std::string::npos) << e;
+    EXPECT_NE(e.find("kind this engine does not know (code 0x13)"), std::string::npos) << e;
+    EXPECT_NO_THROW(db->table("Table3"));
+}
