@@ -1,0 +1,61 @@
+#include "window_registry.h"
+
+#include <gtest/gtest.h>
+#include <QApplication>
+
+using mozhou::WindowRegistry;
+
+namespace {
+
+struct RegistryTest : ::testing::Test {
+    int made = 0;
+    void SetUp() override {
+        WindowRegistry::instance().registerFactory("probe", [this] {
+            ++made;
+            auto* window = new QWidget;
+            window->setAttribute(Qt::WA_DeleteOnClose);
+            return window;
+        });
+    }
+    void TearDown() override {
+        if (QWidget* window = WindowRegistry::instance().find("probe")) delete window;
+        WindowRegistry::instance().unregisterFactory("probe");
+    }
+};
+
+TEST_F(RegistryTest, SecondShowReachesTheSameWindow) {
+    QWidget* first = WindowRegistry::instance().show("probe");
+    ASSERT_NE(first, nullptr);
+    EXPECT_TRUE(first->isVisible());
+    EXPECT_EQ(first->objectName(), "probe");
+    QWidget* second = WindowRegistry::instance().show("probe");
+    EXPECT_EQ(first, second);
+    EXPECT_EQ(made, 1);
+}
+
+TEST_F(RegistryTest, ClosedWindowIsForgottenAndMadeAgain) {
+    QWidget* first = WindowRegistry::instance().show("probe");
+    ASSERT_NE(first, nullptr);
+    first->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(WindowRegistry::instance().find("probe"), nullptr);
+    QWidget* again = WindowRegistry::instance().show("probe");
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(made, 2);
+}
+
+TEST_F(RegistryTest, HiddenWindowIsShownAgain) {
+    QWidget* window = WindowRegistry::instance().show("probe");
+    window->hide();
+    EXPECT_EQ(WindowRegistry::instance().show("probe"), window);
+    EXPECT_TRUE(window->isVisible());
+}
+
+TEST(Registry, NameWithoutFactoryDoesNothing) {
+    const auto before = QApplication::topLevelWidgets().size();
+    EXPECT_EQ(WindowRegistry::instance().show("nowhere"), nullptr);
+    EXPECT_EQ(WindowRegistry::instance().find("nowhere"), nullptr);
+    EXPECT_EQ(QApplication::topLevelWidgets().size(), before);
+}
+
+}  // namespace
