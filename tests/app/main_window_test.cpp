@@ -1,0 +1,308 @@
+#include "MainWindow.h"
+
+#include <gtest/gtest.h>
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPointer>
+#include <QTest>
+
+#include "looks.h"
+#include "window_registry.h"
+
+using mozhou::MainWindow;
+using mozhou::WindowRegistry;
+namespace looks = mozhou::looks;
+
+namespace {
+
+constexpr std::uint32_t kWhite = looks::kWhite;
+constexpr std::uint32_t kText = looks::kSysWindowText;
+
+struct MainWindowTest : ::testing::Test {
+    QPointer<MainWindow> window;
+    QStringList registered;
+    QHash<QString, int> made;
+
+    void SetUp() override {
+        window = new MainWindow;
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    }
+    void TearDown() override {
+        for (const QString& name : registered) {
+            delete WindowRegistry::instance().find(name);
+            WindowRegistry::instance().unregisterFactory(name);
+        }
+        delete window;
+    }
+
+    // A stand-in for a window that is not built yet, counting how often it is made.
+    void provide(const QString& name) {
+        registered << name;
+        WindowRegistry::instance().registerFactory(name, [this, name] {
+            ++made[name];
+            return new QWidget;
+        });
+    }
+
+    QLabel* label(int n) { return window->label(n); }
+    QPoint inside(int n) { return label(n)->rect().center(); }
+    // A point of the free surface, away from every caption and frame.
+    QPoint freeSpot() { return QPoint(500, 400); }
+
+    void press(int n, Qt::MouseButton button = Qt::LeftButton) {
+        QTest::mousePress(label(n), button, {}, inside(n));
+    }
+    // The label that took the press receives the release wherever the pointer is.
+    void release(int n, Qt::MouseButton button = Qt::LeftButton, QPoint pos = {}) {
+        QTest::mouseRelease(label(n), button, {}, pos.isNull() ? inside(n) : pos);
+    }
+    void moveOver(int n) { QTest::mouseMove(label(n), inside(n)); }
+    void moveOverSurface(QPoint pos = {}) {
+        QTest::mouseMove(window->surface(), pos.isNull() ? freeSpot() : pos);
+    }
+
+    std::array<std::uint32_t, 4> frameColours(int n) {
+        const int b = (n - 1) * 4;
+        return {window->lineColour(b + 1), window->lineColour(b + 2), window->lineColour(b + 3),
+                window->lineColour(b + 4)};
+    }
+    std::array<int, 4> frameWidths(int n) {
+        const int b = (n - 1) * 4;
+        return {window->lineWidth(b + 1), window->lineWidth(b + 2), window->lineWidth(b + 3),
+                window->lineWidth(b + 4)};
+    }
+};
+
+using Colours = std::array<std::uint32_t, 4>;
+using Widths = std::array<int, 4>;
+
+TEST_F(MainWindowTest, WindowLooks) {
+    EXPECT_EQ(window->objectName(), "main");
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("墨舟题苑"));
+    EXPECT_EQ(window->surface()->size(), QSize(1016, 722));
+    EXPECT_TRUE(window->windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_FALSE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(window->testAttribute(Qt::WA_DeleteOnClose));
+    EXPECT_EQ(window->surface()->palette().color(QPalette::Window), QColor(0, 192, 192));
+}
+
+TEST_F(MainWindowTest, CaptionsArePlacedFromTheLayout) {
+    const char* texts[] = {"学习", "测试", "错题演练", "退出"};
+    const QRect rects[] = {QRect(32, 16, 56, 20), QRect(112, 16, 49, 17), QRect(184, 16, 73, 17),
+                           QRect(280, 16, 41, 17)};
+    const double sizes[] = {15, 15, 12, 12};
+    for (int n = 1; n <= 4; ++n) {
+        SCOPED_TRACE(n);
+        QLabel* caption = label(n);
+        EXPECT_EQ(caption->objectName(), QString("Label%1").arg(n));
+        EXPECT_EQ(caption->text(), QString::fromUtf8(texts[n - 1]));
+        EXPECT_EQ(caption->geometry(), rects[n - 1]);
+        EXPECT_EQ(caption->alignment(), Qt::AlignCenter);
+        EXPECT_DOUBLE_EQ(caption->font().pointSizeF(), sizes[n - 1]);
+        EXPECT_FALSE(caption->autoFillBackground());
+        EXPECT_EQ(caption->palette().color(QPalette::WindowText),
+                  QApplication::palette().color(QPalette::Highlight));
+        EXPECT_EQ(caption->cursor().shape(), Qt::BitmapCursor);
+        EXPECT_EQ(caption->cursor().hotSpot(), QPoint(12, 1));
+    }
+}
+
+TEST_F(MainWindowTest, StartColoursAndThinLines) {
+    EXPECT_EQ(frameColours(1), (Colours{kWhite, kWhite, looks::kBlack, looks::kBlack}));
+    EXPECT_EQ(frameColours(2),
+              (Colours{looks::kSysCaptionText, looks::kSysCaptionText, kText, kText}));
+    EXPECT_EQ(frameColours(3),
+              (Colours{looks::kSysWindowBackground, looks::kSysWindowBackground, kText, kText}));
+    EXPECT_EQ(frameColours(4),
+              (Colours{looks::kSysHighlightText, looks::kSysHighlightText, kText, kText}));
+    for (int n = 1; n <= 16; ++n) EXPECT_EQ(window->lineWidth(n), 1) << n;
+    for (int n = 1; n <= 4; ++n) EXPECT_FALSE(window->captionBold(n)) << n;
+}
+
+TEST_F(MainWindowTest, PressSinksAndReleaseRaisesOnlyThatFrame) {
+    press(1);
+    EXPECT_EQ(frameColours(1), (Colours{kText, kText, kWhite, kWhite}));
+    EXPECT_EQ(frameColours(2),
+              (Colours{looks::kSysCaptionText, looks::kSysCaptionText, kText, kText}));
+    // A press changes no widths and no weights.
+    EXPECT_EQ(frameWidths(1), (Widths{1, 1, 1, 1}));
+    EXPECT_FALSE(window->captionBold(1));
+    release(1);
+    EXPECT_EQ(frameColours(1), (Colours{kWhite, kWhite, kText, kText}));
+    EXPECT_EQ(frameColours(3),
+              (Colours{looks::kSysWindowBackground, looks::kSysWindowBackground, kText, kText}));
+}
+
+TEST_F(MainWindowTest, ReleaseAwayFromTheCaptionRaisesButDoesNotClick) {
+    provide("cuoti");
+    press(3);
+    release(3, Qt::LeftButton, QPoint(-200, 300));
+    EXPECT_EQ(frameColours(3), (Colours{kWhite, kWhite, kText, kText}));
+    EXPECT_EQ(made.value("cuoti"), 0);
+}
+
+TEST_F(MainWindowTest, MovesThickenAndBoldWithoutRecolouring) {
+    moveOver(2);
+    EXPECT_EQ(frameWidths(2), (Widths{2, 2, 2, 2}));
+    EXPECT_TRUE(window->captionBold(2));
+    EXPECT_EQ(frameWidths(1), (Widths{1, 1, 1, 1}));
+    EXPECT_FALSE(window->captionBold(1));
+    EXPECT_EQ(frameColours(2),
+              (Colours{looks::kSysCaptionText, looks::kSysCaptionText, kText, kText}));
+
+    // Straight onto another caption: both stay highlighted.
+    moveOver(3);
+    EXPECT_EQ(frameWidths(2), (Widths{2, 2, 2, 2}));
+    EXPECT_EQ(frameWidths(3), (Widths{2, 2, 2, 2}));
+    EXPECT_TRUE(window->captionBold(2));
+    EXPECT_TRUE(window->captionBold(3));
+
+    moveOverSurface();
+    for (int n = 1; n <= 16; ++n) EXPECT_EQ(window->lineWidth(n), 1) << n;
+    for (int n = 1; n <= 4; ++n) EXPECT_FALSE(window->captionBold(n)) << n;
+}
+
+TEST_F(MainWindowTest, MoveOverAFrameLineBelongsToTheSurface) {
+    moveOver(1);
+    ASSERT_TRUE(window->captionBold(1));
+    // The top edge of the first frame runs along y 8; the lines take no mouse input.
+    EXPECT_EQ(window->surface()->childAt(QPoint(50, 8)), nullptr);
+    moveOverSurface(QPoint(50, 8));
+    EXPECT_FALSE(window->captionBold(1));
+    EXPECT_EQ(frameWidths(1), (Widths{1, 1, 1, 1}));
+}
+
+TEST_F(MainWindowTest, RightClickOnACaptionActsAsAClickWithoutPopup) {
+    provide("cheshi");
+    press(2, Qt::RightButton);
+    EXPECT_EQ(frameColours(2), (Colours{kText, kText, kWhite, kWhite}));
+    EXPECT_FALSE(window->popupMenu()->isVisible());
+    release(2, Qt::RightButton);
+    EXPECT_EQ(frameColours(2), (Colours{kWhite, kWhite, kText, kText}));
+    EXPECT_FALSE(window->popupMenu()->isVisible());
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+    EXPECT_EQ(made.value("cheshi"), 1);
+}
+
+TEST_F(MainWindowTest, RightPressOnTheSurfacePopsUpTheMenu) {
+    QTest::mousePress(window->surface(), Qt::LeftButton, {}, freeSpot());
+    EXPECT_FALSE(window->popupMenu()->isVisible());
+    QTest::mouseRelease(window->surface(), Qt::LeftButton, {}, freeSpot());
+    QTest::mousePress(window->surface(), Qt::RightButton, {}, freeSpot());
+    ASSERT_TRUE(window->popupMenu()->isVisible());
+    QStringList names, texts;
+    for (QAction* action : window->popupMenu()->actions()) {
+        names << action->objectName();
+        texts << action->text();
+    }
+    EXPECT_EQ(names, (QStringList{"pop2", "pop3", "pop4"}));
+    EXPECT_EQ(texts, (QStringList{QStringLiteral("更换背景"), "werrewrew", "sfsfsfd"}));
+    window->popupMenu()->close();
+}
+
+TEST_F(MainWindowTest, WerrewrewBoldsStudyUntilTheNextSurfaceMove) {
+    auto* pop3 = window->findChild<QAction*>("pop3");
+    ASSERT_NE(pop3, nullptr);
+    pop3->trigger();
+    EXPECT_TRUE(window->captionBold(1));
+    EXPECT_FALSE(window->captionBold(2));
+    EXPECT_EQ(frameWidths(1), (Widths{1, 1, 1, 1}));
+    moveOverSurface();
+    EXPECT_FALSE(window->captionBold(1));
+}
+
+TEST_F(MainWindowTest, MenuBarHoldsTheMenusButNotThePopup) {
+    QStringList bar;
+    for (QAction* action : window->menuBar()->actions())
+        bar << (action->menu() ? action->menu()->objectName() : action->objectName());
+    EXPECT_EQ(bar, (QStringList{"sjcl", "ctjl", "bangzhu"}));
+
+    auto items = [&](const char* menu) {
+        QStringList names;
+        for (QAction* action : window->findChild<QMenu*>(menu)->actions())
+            names << action->objectName() + (action->isSeparator() ? "|-" : "|" + action->text());
+        return names;
+    };
+    EXPECT_EQ(items("sjcl"),
+              (QStringList{QStringLiteral("sjlr|数据录入"), "sjcl1|-",
+                           QStringLiteral("sjdr|数据导入"), QStringLiteral("sjdc|数据导出")}));
+    EXPECT_EQ(items("bangzhu"), (QStringList{QStringLiteral("bangzhu1|使用帮助"), "bangzhu2|-",
+                                             QStringLiteral("bangzhu11|下载最新版"), "bangzhu10|-",
+                                             QStringLiteral("bangzhu5|关于"), "bangzhu6|-",
+                                             QStringLiteral("bangzhu7|退出")}));
+}
+
+TEST_F(MainWindowTest, MenuItemsAskForTheirWindows) {
+    const std::pair<const char*, const char*> routes[] = {
+        {"sjlr", "shujuluru"}, {"sjdr", "shujudaoru"}, {"sjdc", "shujudaochu"},
+        {"ctjl", "chengji"},   {"bangzhu1", "help"},   {"bangzhu5", "guanyu"}};
+    for (auto [item, name] : routes) {
+        provide(name);
+        auto* action = window->findChild<QAction*>(item);
+        ASSERT_NE(action, nullptr) << item;
+        action->trigger();
+        action->trigger();
+        EXPECT_EQ(made.value(name), 1) << name;
+        ASSERT_NE(WindowRegistry::instance().find(name), nullptr) << name;
+        EXPECT_TRUE(WindowRegistry::instance().find(name)->isVisible()) << name;
+    }
+    EXPECT_TRUE(window->isVisible());
+}
+
+TEST_F(MainWindowTest, MenuItemsWithoutWindowsOpenNothing) {
+    const auto before = QApplication::topLevelWidgets().size();
+    for (const char* item : {"sjlr", "sjdr", "sjdc", "ctjl", "bangzhu1", "bangzhu5"})
+        window->findChild<QAction*>(item)->trigger();
+    QTest::mouseClick(label(1), Qt::LeftButton, {}, inside(1));
+    EXPECT_EQ(QApplication::topLevelWidgets().size(), before);
+    EXPECT_TRUE(window->isVisible());
+}
+
+TEST_F(MainWindowTest, StudyTwiceReachesTheOneStudyWindow) {
+    provide("xuexi");
+    QTest::mouseClick(label(1), Qt::LeftButton, {}, inside(1));
+    QWidget* first = WindowRegistry::instance().find("xuexi");
+    ASSERT_NE(first, nullptr);
+    EXPECT_TRUE(first->isVisible());
+    EXPECT_EQ(first->parentWidget(), nullptr);  // unowned
+    QTest::mouseClick(label(1), Qt::LeftButton, {}, inside(1));
+    EXPECT_EQ(WindowRegistry::instance().find("xuexi"), first);
+    EXPECT_EQ(made.value("xuexi"), 1);
+    EXPECT_TRUE(window->isVisible());  // the main window never hides itself
+}
+
+TEST_F(MainWindowTest, ExitCaptionClosesOnlyTheMainWindow) {
+    provide("xuexi");
+    QTest::mouseClick(label(1), Qt::LeftButton, {}, inside(1));
+    QPointer<QWidget> study = WindowRegistry::instance().find("xuexi");
+    QTest::mouseClick(label(4), Qt::LeftButton, {}, inside(4));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(window.isNull());
+    ASSERT_FALSE(study.isNull());
+    EXPECT_TRUE(study->isVisible());
+}
+
+TEST_F(MainWindowTest, RightClickOnExitClosesTheWindow) {
+    press(4, Qt::RightButton);
+    release(4, Qt::RightButton);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(window.isNull());
+}
+
+TEST_F(MainWindowTest, ExitMenuItemClosesTheWindow) {
+    window->findChild<QAction*>("bangzhu7")->trigger();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(window.isNull());
+}
+
+TEST_F(MainWindowTest, CloseBoxClosesTheWindow) {
+    window->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(window.isNull());
+}
+
+}  // namespace
