@@ -553,13 +553,13 @@ void createDatabase(const std::filesystem::path& path, const std::vector<TableSp
 
         std::vector<std::u16string> names;
         for (const auto& p : plans) names.push_back(foldCase(toUtf16(p.name)));
-        for (const auto& spec : tables) {
-            TablePlan t = planTable(spec.name, spec.columns, false);
-            auto folded = foldCase(toUtf16(spec.name));
+        for (const auto& wanted : tables) {
+            TablePlan t = planTable(wanted.name, wanted.columns, false);
+            auto folded = foldCase(toUtf16(wanted.name));
             if (std::find(names.begin(), names.end(), folded) != names.end())
                 throw Error(where(t) + ": the name is already taken");
             names.push_back(std::move(folded));
-            t.rows = &spec.rows;
+            t.rows = &wanted.rows;
             t.tdefPage = kFirstUserTdefPage + static_cast<std::uint32_t>(plans.size() - 4);
             plans.push_back(std::move(t));
         }

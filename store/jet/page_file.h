@@ -15,7 +15,7 @@
 namespace jet {
 
 class PageFile {
-public:
+  public:
     enum class Mode { ReadOnly, ReadWrite };
 
     // Opens the file; throws jet::Error (naming the file) when it is missing, unreadable,
@@ -37,7 +37,7 @@ public:
     // Writing: only inside a transaction, only in ReadWrite mode. Transactions do not nest.
     void begin();
     void write(std::uint32_t n, std::span<const std::uint8_t> content);  // content: one page
-    std::uint32_t append(std::span<const std::uint8_t> content);        // returns its number
+    std::uint32_t append(std::span<const std::uint8_t> content);         // returns its number
     void commit();
     void rollback();
     bool inTransaction() const;
@@ -46,7 +46,7 @@ public:
     // they are stale.
     std::uint64_t generation() const;
 
-private:
+  private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };
