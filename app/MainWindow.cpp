@@ -9,6 +9,7 @@
 
 #include "looks.h"
 #include "message_box.h"
+#include "shell.h"
 #include "window_registry.h"
 
 namespace mozhou {
@@ -64,6 +65,9 @@ constexpr std::uint32_t kStartColours[MainWindow::kLines] = {
     looks::kSysWindowText,
     looks::kSysWindowText,
 };
+
+// Where the installer archive of the newest version is offered.
+constexpr const char* kDownloadAddress = "https://mozhou.example.org/download/setup.rar";
 
 // The windows that caption buttons 1 to 3 open.
 const char* const kCaptionWindows[3] = {"xuexi", "cheshi", "cuoti"};
@@ -147,7 +151,9 @@ void MainWindow::buildMenus() {
     connect(named(bangzhu->addAction(QStringLiteral("使用帮助")), "bangzhu1"), &QAction::triggered,
             this, [&registry] { registry.show("help"); });
     named(bangzhu->addSeparator(), "bangzhu2");
-    named(bangzhu->addAction(QStringLiteral("下载最新版")), "bangzhu11");
+    connect(named(bangzhu->addAction(QStringLiteral("下载最新版")), "bangzhu11"),
+            &QAction::triggered, this,
+            [] { shellOpen(QUrl(QString::fromLatin1(kDownloadAddress))); });
     named(bangzhu->addSeparator(), "bangzhu10");
     connect(named(bangzhu->addAction(QStringLiteral("关于")), "bangzhu5"), &QAction::triggered,
             this, [&registry] { registry.show("guanyu"); });

@@ -10,6 +10,7 @@
 #include <QTest>
 
 #include "looks.h"
+#include "shell.h"
 #include "window_registry.h"
 
 using mozhou::MainWindow;
@@ -260,6 +261,15 @@ TEST_F(MainWindowTest, MenuItemsWithoutWindowsOpenNothing) {
     QTest::mouseClick(label(1), Qt::LeftButton, {}, inside(1));
     EXPECT_EQ(QApplication::topLevelWidgets().size(), before);
     EXPECT_TRUE(window->isVisible());
+}
+
+TEST_F(MainWindowTest, DownloadItemOpensTheInstallerAddress) {
+    QList<QUrl> opened;
+    mozhou::setShellOpenHandler([&](const QUrl& address) { opened << address; });
+    window->findChild<QAction*>("bangzhu11")->trigger();
+    mozhou::setShellOpenHandler({});
+    ASSERT_EQ(opened.size(), 1);
+    EXPECT_TRUE(opened[0].path().endsWith("/setup.rar")) << opened[0].toString().toStdString();
 }
 
 TEST_F(MainWindowTest, StudyTwiceReachesTheOneStudyWindow) {
