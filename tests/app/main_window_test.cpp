@@ -8,6 +8,7 @@
 #include <QMenuBar>
 #include <QPointer>
 #include <QTest>
+#include <stdexcept>
 
 #include "looks.h"
 #include "shell.h"
@@ -122,6 +123,35 @@ TEST_F(MainWindowTest, StartColoursAndThinLines) {
               (Colours{looks::kSysHighlightText, looks::kSysHighlightText, kText, kText}));
     for (int n = 1; n <= 16; ++n) EXPECT_EQ(window->lineWidth(n), 1) << n;
     for (int n = 1; n <= 4; ++n) EXPECT_FALSE(window->captionBold(n)) << n;
+}
+
+TEST_F(MainWindowTest, FramesArePaintedOnTheBackground) {
+    auto pixel = [&](int x, int y) {
+        return QColor(window->surface()->grab().toImage().pixel(x, y));
+    };
+    EXPECT_EQ(pixel(500, 400), QColor(0, 192, 192));
+    // Frame 1 runs from (24, 8) to (96, 40): white left and top, black right and bottom.
+    EXPECT_EQ(pixel(24, 30), QColor(Qt::white));
+    EXPECT_EQ(pixel(60, 8), QColor(Qt::white));
+    EXPECT_EQ(pixel(96, 30), QColor(Qt::black));
+    EXPECT_EQ(pixel(60, 40), QColor(Qt::black));
+    EXPECT_EQ(pixel(23, 30), QColor(0, 192, 192));
+    press(1);
+    EXPECT_EQ(pixel(24, 30), looks::colour(kText));
+    EXPECT_EQ(pixel(96, 30), QColor(Qt::white));
+    release(1);
+    moveOver(1);
+    // A 2-pixel line also covers the pixel beside its path.
+    const QColor thick = pixel(23, 30);
+    EXPECT_TRUE(thick == QColor(Qt::white) || pixel(25, 30) == QColor(Qt::white));
+}
+
+TEST_F(MainWindowTest, FailingEntryWindowIsIgnored) {
+    registered << "shujuluru";
+    WindowRegistry::instance().registerFactory("shujuluru",
+                                               []() -> QWidget* { throw std::runtime_error("x"); });
+    EXPECT_NO_THROW(window->findChild<QAction*>("sjlr")->trigger());
+    EXPECT_TRUE(window->isVisible());
 }
 
 TEST_F(MainWindowTest, PressSinksAndReleaseRaisesOnlyThatFrame) {
