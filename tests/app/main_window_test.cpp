@@ -302,6 +302,17 @@ TEST_F(MainWindowTest, DownloadItemOpensTheInstallerAddress) {
     EXPECT_TRUE(opened[0].path().endsWith("/setup.rar")) << opened[0].toString().toStdString();
 }
 
+TEST_F(MainWindowTest, FrameIsRaisedBeforeTheClickActs) {
+    Colours seen{};
+    registered << "xuexi";
+    WindowRegistry::instance().registerFactory("xuexi", [&] {
+        seen = frameColours(1);
+        return new QWidget;
+    });
+    QTest::mouseClick(label(1), Qt::LeftButton, {}, inside(1));
+    EXPECT_EQ(seen, (Colours{kWhite, kWhite, kText, kText}));
+}
+
 TEST_F(MainWindowTest, StudyTwiceReachesTheOneStudyWindow) {
     provide("xuexi");
     QTest::mouseClick(label(1), Qt::LeftButton, {}, inside(1));
