@@ -225,6 +225,7 @@ TEST_F(MainWindowTest, RightPressOnTheSurfacePopsUpTheMenu) {
     QTest::mouseRelease(window->surface(), Qt::LeftButton, {}, freeSpot());
     QTest::mousePress(window->surface(), Qt::RightButton, {}, freeSpot());
     ASSERT_TRUE(window->popupMenu()->isVisible());
+    EXPECT_EQ(window->popupMenu()->pos(), window->surface()->mapToGlobal(freeSpot()));
     QStringList names, texts;
     for (QAction* action : window->popupMenu()->actions()) {
         names << action->objectName();
