@@ -18,14 +18,14 @@ namespace {
 
 constexpr std::uint32_t kBackground = 0x00C0C000;
 
-struct CaptionSpec {
+struct CaptionLayout {
     const char* name;
     const char* text;
     int left, top, width, height;
     double pointSize;
 };
 
-constexpr CaptionSpec kCaptions[MainWindow::kLabels] = {
+constexpr CaptionLayout kCaptions[MainWindow::kLabels] = {
     {"Label1", "学习", 480, 240, 840, 300, 15},
     {"Label2", "测试", 1680, 240, 735, 255, 15},
     {"Label3", "错题演练", 2760, 240, 1095, 255, 12},
@@ -33,10 +33,10 @@ constexpr CaptionSpec kCaptions[MainWindow::kLabels] = {
 };
 
 // Each caption's frame rectangle in twips: (x1, y1) to (x2, y2).
-struct FrameSpec {
+struct FrameLayout {
     int x1, y1, x2, y2;
 };
-constexpr FrameSpec kFrames[MainWindow::kLabels] = {
+constexpr FrameLayout kFrames[MainWindow::kLabels] = {
     {360, 120, 1440, 600},
     {1560, 120, 2520, 600},
     {2640, 120, 3960, 600},
@@ -103,12 +103,12 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
 
 void MainWindow::buildCaptions() {
     for (int i = 0; i < kLabels; ++i) {
-        const CaptionSpec& spec = kCaptions[i];
-        auto* label = new QLabel(QString::fromUtf8(spec.text), surface_);
-        label->setObjectName(spec.name);
-        label->setGeometry(looks::pxRect(spec.left, spec.top, spec.width, spec.height));
+        const CaptionLayout& place = kCaptions[i];
+        auto* label = new QLabel(QString::fromUtf8(place.text), surface_);
+        label->setObjectName(place.name);
+        label->setGeometry(looks::pxRect(place.left, place.top, place.width, place.height));
         label->setAlignment(Qt::AlignCenter);
-        label->setFont(looks::songFont(spec.pointSize));
+        label->setFont(looks::songFont(place.pointSize));
         label->setAutoFillBackground(false);  // the window's colour or picture shows through
         QPalette palette = label->palette();
         palette.setColor(QPalette::WindowText, looks::colour(looks::kSysHighlight));
@@ -228,7 +228,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 void MainWindow::paintLines() {
     QPainter painter(surface_);
     for (int f = 0; f < kLabels; ++f) {
-        const FrameSpec& frame = kFrames[f];
+        const FrameLayout& frame = kFrames[f];
         const int x1 = looks::px(frame.x1), y1 = looks::px(frame.y1);
         const int x2 = looks::px(frame.x2), y2 = looks::px(frame.y2);
         const QLine edges[4] = {QLine(x1, y1, x1, y2), QLine(x1, y1, x2, y1), QLine(x2, y1, x2, y2),
