@@ -1,9 +1,10 @@
-# Writing side of the engine: encoders and the creation of new files. Standard library and
-# POSIX only, so it builds beside the reader without depending on it.
+# Writing side of the engine: encoders and the creation of new files. It shares the reader's
+# knowledge of the layout (column widths, offsets), so it links the reader.
 add_library(mozhou_jet_create STATIC
   ${CMAKE_CURRENT_LIST_DIR}/encode.cpp
   ${CMAKE_CURRENT_LIST_DIR}/create.cpp
   ${CMAKE_CURRENT_LIST_DIR}/create_bank.cpp)
 target_include_directories(mozhou_jet_create PUBLIC ${CMAKE_CURRENT_LIST_DIR})
 target_compile_features(mozhou_jet_create PUBLIC cxx_std_20)
+target_link_libraries(mozhou_jet_create PUBLIC mozhou_jet)
 mozhou_warnings(mozhou_jet_create)

@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "error.h"
+#include "table_def.h"
 
 namespace jet::encode {
 
@@ -155,27 +156,8 @@ Bytes encodeMemo(std::string_view utf8, bool allowCompression) {
 }
 
 std::uint16_t fixedLength(ColumnType type) {
-    switch (type) {
-        case ColumnType::Boolean:
-            return 0;
-        case ColumnType::Byte:
-            return 1;
-        case ColumnType::Int16:
-            return 2;
-        case ColumnType::Int32:
-        case ColumnType::Single:
-            return 4;
-        case ColumnType::Currency:
-        case ColumnType::Double:
-        case ColumnType::DateTime:
-            return 8;
-        case ColumnType::Guid:
-            return 16;
-        case ColumnType::Numeric:
-            return 17;
-        default:
-            return 0;
-    }
+    // The reader knows the stored width of every fixed kind; encoding must agree with it.
+    return static_cast<std::uint16_t>(jet::fixedSizeOf(type));
 }
 
 bool isLongValue(ColumnType type) { return type == ColumnType::Memo || type == ColumnType::OLE; }
