@@ -1,0 +1,391 @@
+#include "sql/sql.h"
+
+#include <algorithm>
+#include <cctype>
+#include <map>
+
+namespace sql {
+
+ParseError::ParseError(std::size_t pos, const std::string& expected)
+    : jet::Error("SQL: at character " + std::to_string(pos) + ": expected " + expected),
+      position(pos) {}
+
+namespace {
+
+std::u32string decode(std::string_view s) {
+    std::u32string out;
+    for (std::size_t i = 0; i < s.size();) {
+        auto c = static_cast<unsigned char>(s[i]);
+        int n = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+        char32_t cp = n == 1 ? c : n == 2 ? (c & 0x1F) : n == 3 ? (c & 0x0F) : (c & 0x07);
+        for (int k = 1; k < n && i + k < s.size(); ++k)
+            cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
+        out.push_back(cp);
+        i += n;
+    }
+    return out;
+}
+
+bool ieq(std::string_view a, std::string_view b) { return fold(a) == fold(b); }
+
+struct Parser {
+    std::string_view s;
+    std::size_t p = 0;
+
+    void ws() {
+        while (p < s.size() && (s[p] == ' ' || s[p] == '\t' || s[p] == '\r' || s[p] == '\n')) ++p;
+    }
+    static bool identChar(char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '_' ||
+               static_cast<unsigned char>(c) >= 0x80;
+    }
+    bool keyword(std::string_view k) {
+        ws();
+        if (p + k.size() > s.size() || !ieq(s.substr(p, k.size()), k)) return false;
+        if (p + k.size() < s.size() && identChar(s[p + k.size()])) return false;
+        p += k.size();
+        return true;
+    }
+    void need(std::string_view k) {
+        if (!keyword(k)) throw ParseError(p, "'" + std::string(k) + "'");
+    }
+    bool punct(char c) {
+        ws();
+        if (p < s.size() && s[p] == c) {
+            ++p;
+            return true;
+        }
+        return false;
+    }
+    std::string ident() {
+        ws();
+        std::size_t b = p;
+        while (p < s.size() && identChar(s[p])) ++p;
+        if (b == p) throw ParseError(p, "a name");
+        return std::string(s.substr(b, p - b));
+    }
+    ColumnRef column(bool star) {
+        ColumnRef r;
+        ws();
+        if (star && punct('*')) return {"", "*"};
+        r.column = ident();
+        if (punct('.')) {
+            r.table = r.column;
+            if (star && punct('*'))
+                r.column = "*";
+            else
+                r.column = ident();
+        }
+        return r;
+    }
+    std::unique_ptr<Expr> orExpr() {
+        auto l = andExpr();
+        while (keyword("or")) {
+            auto e = std::make_unique<Expr>();
+            e->kind = Expr::Or;
+            e->left = std::move(l);
+            e->right = andExpr();
+            l = std::move(e);
+        }
+        return l;
+    }
+    std::unique_ptr<Expr> andExpr() {
+        auto l = notExpr();
+        while (keyword("and")) {
+            auto e = std::make_unique<Expr>();
+            e->kind = Expr::And;
+            e->left = std::move(l);
+            e->right = notExpr();
+            l = std::move(e);
+        }
+        return l;
+    }
+    std::unique_ptr<Expr> notExpr() {
+        if (keyword("not")) {
+            auto e = std::make_unique<Expr>();
+            e->kind = Expr::Not;
+            e->left = notExpr();
+            return e;
+        }
+        if (punct('(')) {
+            auto e = orExpr();
+            if (!punct(')')) throw ParseError(p, "')'");
+            return e;
+        }
+        auto e = std::make_unique<Expr>();
+        e->column = column(false);
+        ws();
+        if (keyword("like")) {
+            e->kind = Expr::Like;
+        } else {
+            e->kind = Expr::Compare;
+            for (std::string_view op : {"<>", "<=", ">=", "=", "<", ">"}) {
+                if (s.substr(p, op.size()) == op) {
+                    e->op = op;
+                    p += op.size();
+                    break;
+                }
+            }
+            if (e->op.empty()) throw ParseError(p, "a comparison operator");
+        }
+        e->literal = literal();
+        return e;
+    }
+    jet::Value literal() {
+        ws();
+        if (p < s.size() && s[p] == '\'') {
+            std::string v;
+            for (++p;; ++p) {
+                if (p >= s.size()) throw ParseError(p, "a closing quote");
+                if (s[p] == '\'') {
+                    if (p + 1 < s.size() && s[p + 1] == '\'') {
+                        v += '\'';
+                        ++p;
+                    } else {
+                        ++p;
+                        return v;
+                    }
+                } else {
+                    v += s[p];
+                }
+            }
+        }
+        std::size_t b = p;
+        if (p < s.size() && s[p] == '-') ++p;
+        while (p < s.size() && std::isdigit(static_cast<unsigned char>(s[p]))) ++p;
+        if (p == b || (p == b + 1 && s[b] == '-')) throw ParseError(b, "a literal");
+        return std::int64_t{std::stoll(std::string(s.substr(b, p - b)))};
+    }
+    Query query() {
+        Query q;
+        need("select");
+        do q.select.push_back(column(true));
+        while (punct(','));
+        need("from");
+        q.table = ident();
+        if (keyword("where")) q.where = orExpr();
+        if (keyword("group")) {
+            need("by");
+            do q.groupBy.push_back(column(false));
+            while (punct(','));
+        }
+        ws();
+        if (p != s.size()) throw ParseError(p, "end of statement");
+        return q;
+    }
+};
+
+struct Bound {
+    std::vector<ColumnInfo> cols;
+    std::string table;
+    std::size_t find(const ColumnRef& r) const {
+        if (!r.table.empty() && !ieq(r.table, table))
+            throw jet::Error("SQL: unknown table " + r.table);
+        for (std::size_t i = 0; i < cols.size(); ++i)
+            if (ieq(cols[i].name, r.column)) return i;
+        throw jet::Error("SQL: unknown column " + r.column);
+    }
+};
+
+void mark(const Expr& e, const Bound& b, std::vector<bool>& w) {
+    if (e.kind == Expr::Compare || e.kind == Expr::Like) w[b.find(e.column)] = true;
+    if (e.left) mark(*e.left, b, w);
+    if (e.right) mark(*e.right, b, w);
+}
+
+// Orders two values: text folded, numbers numerically; -2 means incomparable.
+int compare(const jet::Value& a, const jet::Value& b) {
+    if (a.index() == 0 || b.index() == 0) return -2;
+    auto num = [](const jet::Value& v, double& d) {
+        if (auto i = std::get_if<std::int64_t>(&v)) return d = double(*i), true;
+        if (auto x = std::get_if<double>(&v)) return d = *x, true;
+        if (auto x = std::get_if<bool>(&v)) return d = *x ? -1 : 0, true;
+        return false;
+    };
+    double x, y;
+    if (num(a, x) && num(b, y)) return x < y ? -1 : x > y ? 1 : 0;
+    auto sa = std::get_if<std::string>(&a);
+    auto sb = std::get_if<std::string>(&b);
+    if (sa && sb) {
+        auto fa = fold(*sa), fb = fold(*sb);
+        return fa < fb ? -1 : fa > fb ? 1 : 0;
+    }
+    if (sa && num(b, y)) {
+        try {
+            x = std::stod(*sa);
+        } catch (...) {
+            return -2;
+        }
+        return x < y ? -1 : x > y ? 1 : 0;
+    }
+    return -2;
+}
+
+// Three-valued, so that Not over a null stays unmatched: 0 false, 1 true, 2 unknown.
+int eval(const Expr& e, const Bound& b, const std::vector<jet::Value>& row) {
+    switch (e.kind) {
+        case Expr::And: {
+            int l = eval(*e.left, b, row), r = eval(*e.right, b, row);
+            return (l == 0 || r == 0) ? 0 : (l == 2 || r == 2) ? 2 : 1;
+        }
+        case Expr::Or: {
+            int l = eval(*e.left, b, row), r = eval(*e.right, b, row);
+            return (l == 1 || r == 1) ? 1 : (l == 2 || r == 2) ? 2 : 0;
+        }
+        case Expr::Not: {
+            int v = eval(*e.left, b, row);
+            return v == 2 ? 2 : 1 - v;
+        }
+        case Expr::Like: {
+            auto v = std::get_if<std::string>(&row[b.find(e.column)]);
+            auto pat = std::get_if<std::string>(&e.literal);
+            if (!v || !pat) return 2;
+            return like(*v, *pat) ? 1 : 0;
+        }
+        case Expr::Compare: {
+            int c = compare(row[b.find(e.column)], e.literal);
+            if (c == -2) return 2;
+            bool m = e.op == "="    ? c == 0
+                     : e.op == "<>" ? c != 0
+                     : e.op == "<"  ? c < 0
+                     : e.op == ">"  ? c > 0
+                     : e.op == "<=" ? c <= 0
+                                    : c >= 0;
+            return m ? 1 : 0;
+        }
+    }
+    return 2;
+}
+
+bool likeAt(const std::u32string& v, std::size_t i, const std::u32string& p, std::size_t j) {
+    while (j < p.size()) {
+        char32_t c = p[j];
+        if (c == U'*') {
+            for (std::size_t k = i; k <= v.size(); ++k)
+                if (likeAt(v, k, p, j + 1)) return true;
+            return false;
+        }
+        if (i >= v.size()) return false;
+        if (c == U'?') {
+        } else if (c == U'#') {
+            if (v[i] < U'0' || v[i] > U'9') return false;
+        } else if (c == U'[') {
+            std::size_t k = j + 1;
+            bool neg = k < p.size() && p[k] == U'!';
+            if (neg) ++k;
+            bool hit = false;
+            std::size_t start = k;
+            while (k < p.size() && (p[k] != U']' || k == start)) {
+                if (k + 2 < p.size() && p[k + 1] == U'-' && p[k + 2] != U']') {
+                    if (v[i] >= p[k] && v[i] <= p[k + 2]) hit = true;
+                    k += 3;
+                } else {
+                    if (v[i] == p[k]) hit = true;
+                    ++k;
+                }
+            }
+            if (hit == neg) return false;
+            j = k;  // at ']'
+        } else if (c != v[i]) {
+            return false;
+        }
+        ++i;
+        ++j;
+    }
+    return i == v.size();
+}
+
+}  // namespace
+
+std::u32string fold(std::string_view utf8) {
+    auto s = decode(utf8);
+    for (auto& c : s) {
+        if (c >= 0xFF01 && c <= 0xFF5E) c = c - 0xFF01 + 0x21;
+        if (c == 0x3000) c = U' ';
+        if (c >= U'A' && c <= U'Z') c = c - U'A' + U'a';
+    }
+    return s;
+}
+
+bool like(std::string_view value, std::string_view pattern) {
+    return likeAt(fold(value), 0, fold(pattern), 0);
+}
+
+Query parse(std::string_view text) {
+    Parser p{text};
+    return p.query();
+}
+
+Result execute(Source& source, std::string_view text) {
+    Query q = parse(text);
+    Bound b{source.columns(q.table), q.table};
+    std::vector<bool> wanted(b.cols.size(), false);
+    std::vector<std::size_t> out;
+    for (auto& r : q.select) {
+        if (r.column == "*") {
+            if (!r.table.empty() && !ieq(r.table, q.table))
+                throw jet::Error("SQL: unknown table " + r.table);
+            for (std::size_t i = 0; i < b.cols.size(); ++i) out.push_back(i);
+        } else {
+            out.push_back(b.find(r));
+        }
+    }
+    std::vector<std::size_t> group;
+    for (auto& r : q.groupBy) group.push_back(b.find(r));
+    for (auto i : out) wanted[i] = true;
+    for (auto i : group) wanted[i] = true;
+    if (q.where) mark(*q.where, b, wanted);
+
+    Result res;
+    for (auto i : out) res.columns.push_back(b.cols[i]);
+    std::vector<std::vector<jet::Value>> reps;
+    source.scan(q.table, wanted, [&](std::uint64_t id, const std::vector<jet::Value>& row) {
+        if (q.where && eval(*q.where, b, row) != 1) return;
+        if (group.empty()) {
+            std::vector<jet::Value> r;
+            for (auto i : out) r.push_back(row[i]);
+            res.rows.push_back(std::move(r));
+            res.rowIds.push_back(id);
+            return;
+        }
+        for (auto& g : reps) {
+            bool same = true;
+            for (auto i : group) {
+                bool bothNull = g[i].index() == 0 && row[i].index() == 0;
+                if (!bothNull && compare(g[i], row[i]) != 0) same = false;
+            }
+            if (same) return;
+        }
+        reps.push_back(row);
+    });
+    if (!group.empty()) {
+        auto key = [](const jet::Value& a, const jet::Value& c) {
+            if (a.index() == 0 || c.index() == 0) return int(c.index() == 0) - int(a.index() == 0);
+            int r = compare(a, c);
+            if (r == 0) {
+                auto sa = std::get_if<std::string>(&a);
+                auto sc = std::get_if<std::string>(&c);
+                if (sa && sc) {
+                    auto da = decode(*sa), dc = decode(*sc);
+                    return da < dc ? -1 : da > dc ? 1 : 0;
+                }
+            }
+            return r == -2 ? 0 : r;
+        };
+        std::stable_sort(reps.begin(), reps.end(), [&](const auto& x, const auto& y) {
+            for (auto i : group) {
+                int r = key(x[i], y[i]);
+                if (r != 0) return r < 0;
+            }
+            return false;
+        });
+        for (auto& g : reps) {
+            std::vector<jet::Value> r;
+            for (auto i : out) r.push_back(g[i]);
+            res.rows.push_back(std::move(r));
+        }
+    }
+    return res;
+}
+
+}  // namespace sql

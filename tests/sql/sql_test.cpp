@@ -1,0 +1,195 @@
+#include <gtest/gtest.h>
+
+#include <cctype>
+
+#include "sql/sql.h"
+
+namespace {
+
+const char* kNames[] = {"nianji",     "kemu",        "kecheng",    "yuanti",
+                        "xuanxianga", "xuanxiangb",  "xuanxiangc", "xuanxiangd",
+                        "daan",       "daanneirong", "zhuangtai",  "tixing"};
+
+struct Memory : sql::Source {
+    std::vector<std::vector<jet::Value>> rows;
+    std::vector<bool> lastWanted;
+    // Table names are matched without regard to letter case, as the engine does.
+    static std::string lower(std::string_view s) {
+        std::string r(s);
+        for (auto& c : r) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return r;
+    }
+    std::vector<sql::ColumnInfo> columns(std::string_view name) override {
+        auto table = lower(name);
+        std::vector<sql::ColumnInfo> c;
+        if (table == "chengji") return {{"xingming", jet::ColumnType::Text}};
+        if (table != "tiku") throw jet::Error("no table");
+        for (int i = 0; i < 12; ++i)
+            c.push_back({kNames[i], i == 10 ? jet::ColumnType::Int16 : jet::ColumnType::Text});
+        return c;
+    }
+    void scan(
+        std::string_view table, const std::vector<bool>& wanted,
+        const std::function<void(std::uint64_t, const std::vector<jet::Value>&)>& f) override {
+        lastWanted = wanted;
+        if (table == "chengji") {
+            f(7, {std::string("张三")});
+            return;
+        }
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            auto r = rows[i];
+            for (std::size_t k = 0; k < r.size(); ++k)
+                if (!wanted[k]) r[k] = std::monostate{};
+            f(i + 1, r);
+        }
+    }
+    void add(std::string nj, std::string km, std::string kc, std::string yt, std::int64_t zt,
+             std::string tx) {
+        std::vector<jet::Value> r(12, std::string());
+        r[0] = nj;
+        r[1] = km;
+        r[2] = kc;
+        r[3] = yt;
+        r[10] = zt;
+        r[11] = tx;
+        rows.push_back(r);
+    }
+};
+
+std::string text(const jet::Value& v) { return std::get<std::string>(v); }
+
+class Tiku : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        db.add("初二", "数学", "第2课", "中国的首都", 1, "选择题");  // 1
+        db.add("初一", "数学", "第2课", "一加一", 1, "选择题");      // 2
+        db.add("初一", "数学", "第1课", "中国在亚洲", 1, "选择题");  // 3
+        db.add("初一", "数学", "第1课", "三角形", 0, "填空题");      // 4
+        db.add("初一", "语文", "第1课", "It's ok", 1, "选择题");     // 5
+        db.add("初一", "数学", "第3课", "中国", 0, "选择题");        // 6
+    }
+    std::vector<std::uint64_t> ids(const std::string& q) { return sql::execute(db, q).rowIds; }
+    Memory db;
+};
+
+TEST_F(Tiku, GroupByOneColumnSortedAndDistinct) {
+    auto r = sql::execute(db, "Select tiku.nianji From tiku Group By tiku.nianji");
+    ASSERT_EQ(r.rows.size(), 2u);
+    EXPECT_EQ(text(r.rows[0][0]), "初一");  // U+521D U+4E00 < U+521D U+4E8C
+    EXPECT_EQ(text(r.rows[1][0]), "初二");
+    EXPECT_TRUE(r.rowIds.empty());
+}
+
+TEST_F(Tiku, GroupByOrderFollowsGroupByNotSelect) {
+    auto r = sql::execute(db,
+                          "Select tiku.nianji,tiku.kemu,tiku.kecheng From tiku Where (tiku.nianji "
+                          "= '初一' ) And (tiku.kemu = '数学' )  Group By "
+                          "tiku.kecheng,tiku.nianji,tiku.kemu");
+    ASSERT_EQ(r.rows.size(), 3u);
+    EXPECT_EQ(text(r.rows[0][2]), "第1课");
+    EXPECT_EQ(text(r.rows[1][2]), "第2课");
+    EXPECT_EQ(text(r.rows[2][2]), "第3课");
+    EXPECT_EQ(r.columns[0].name, "nianji");
+    EXPECT_EQ(text(r.rows[0][0]), "初一");
+}
+
+TEST_F(Tiku, AndOfFourConditions) {
+    EXPECT_EQ(ids("Select tiku.* From tiku Where (tiku.nianji = '初一' ) And (tiku.kemu = '数学' ) "
+                  "And (tiku.kecheng = '第1课' )  And (tiku.tixing = '选择题' )"),
+              std::vector<std::uint64_t>{3});
+}
+
+TEST_F(Tiku, LikeContains) {
+    EXPECT_EQ(ids("Select tiku.* From tiku Where (tiku.yuanti Like '*中国*')"),
+              (std::vector<std::uint64_t>{1, 3, 6}));
+}
+
+TEST_F(Tiku, IntegerCompareAndGroup) {
+    auto r = sql::execute(db,
+                          "Select tiku.kecheng From tiku Where (tiku.nianji = '初一' And tiku.kemu "
+                          "= '数学' And tiku.zhuangtai =1)  Group By tiku.kecheng");
+    ASSERT_EQ(r.rows.size(), 2u);
+    EXPECT_EQ(text(r.rows[0][0]), "第1课");
+    EXPECT_EQ(text(r.rows[1][0]), "第2课");
+    EXPECT_EQ(ids("Select * From tiku Where tiku.zhuangtai<>1"),
+              (std::vector<std::uint64_t>{4, 6}));
+}
+
+TEST_F(Tiku, AllRowsAndNoSpaces) {
+    auto r = sql::execute(db, "Select tiku.* From tiku ");
+    EXPECT_EQ(r.rows.size(), 6u);
+    EXPECT_EQ(r.columns.size(), 12u);
+    auto c = sql::execute(db, "select*from chengji");
+    ASSERT_EQ(c.rows.size(), 1u);
+    EXPECT_EQ(c.rowIds[0], 7u);
+}
+
+TEST_F(Tiku, QuotedQuoteMatchesExactly) {
+    EXPECT_EQ(ids("Select * From tiku Where tiku.yuanti = 'It''s ok'"),
+              std::vector<std::uint64_t>{5});
+    EXPECT_TRUE(ids("Select * From tiku Where tiku.yuanti = 'Its ok'").empty());
+}
+
+TEST_F(Tiku, CaseAndFullWidthFold) {
+    EXPECT_EQ(ids("SELECT * FROM TIKU WHERE YUANTI = 'ＩＴ''Ｓ　ＯＫ'"),
+              std::vector<std::uint64_t>{5});
+}
+
+TEST_F(Tiku, OrNotAndNull) {
+    db.rows[0][3] = std::monostate{};
+    EXPECT_EQ(
+        ids("Select * From tiku Where Not (yuanti = '一加一') And kemu = '数学' Or kemu='语文'"),
+        (std::vector<std::uint64_t>{3, 4, 5, 6}));
+}
+
+TEST_F(Tiku, DecodesOnlyNeededColumns) {
+    sql::execute(db, "Select kemu From tiku Where zhuangtai = 1 Group By tiku.kemu");
+    std::vector<bool> want(12, false);
+    want[1] = want[10] = true;
+    EXPECT_EQ(db.lastWanted, want);
+}
+
+TEST_F(Tiku, UnknownNamesAreErrors) {
+    try {
+        sql::execute(db, "Select tiku.foo From tiku");
+        FAIL();
+    } catch (const jet::Error& e) {
+        EXPECT_NE(std::string(e.what()).find("foo"), std::string::npos);
+    }
+    EXPECT_THROW(sql::execute(db, "Select x.kemu From tiku"), jet::Error);
+}
+
+TEST(Like, Wildcards) {
+    EXPECT_TRUE(sql::like("abc", "a?c"));
+    EXPECT_FALSE(sql::like("abbc", "a?c"));
+    EXPECT_TRUE(sql::like("a1c", "a#c"));
+    EXPECT_FALSE(sql::like("abc", "a#c"));
+    EXPECT_TRUE(sql::like("abc", "a[a-c]c"));
+    EXPECT_FALSE(sql::like("adc", "a[a-c]c"));
+    EXPECT_TRUE(sql::like("adc", "a[!a-c]c"));
+    EXPECT_TRUE(sql::like("中国", "?国"));  // one code point, not one byte
+    EXPECT_FALSE(sql::like("xabc", "abc"));
+    EXPECT_TRUE(sql::like("ABC", "a*"));
+    EXPECT_TRUE(sql::like("", "*"));
+}
+
+TEST(Parse, ErrorsGivePosition) {
+    try {
+        sql::parse("Select a From t Where a = ");
+        FAIL();
+    } catch (const sql::ParseError& e) {
+        EXPECT_EQ(e.position, 26u);
+        EXPECT_NE(std::string(e.what()).find("26"), std::string::npos);
+    }
+    try {
+        sql::parse("Select a Frm t");
+        FAIL();
+    } catch (const sql::ParseError& e) {
+        EXPECT_EQ(e.position, 9u);
+    }
+    EXPECT_THROW(sql::parse("Select a From t Where (a=1"), sql::ParseError);
+    EXPECT_THROW(sql::parse("Select a From t Where a='x"), sql::ParseError);
+    EXPECT_NO_THROW(sql::parse("Select a From t Where (t.a=1)"));
+}
+
+}  // namespace
