@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
-#include <map>
+#include <stdexcept>
 
 namespace sql {
 
@@ -154,7 +154,11 @@ struct Parser {
         if (p < s.size() && s[p] == '-') ++p;
         while (p < s.size() && std::isdigit(static_cast<unsigned char>(s[p]))) ++p;
         if (p == b || (p == b + 1 && s[b] == '-')) throw ParseError(b, "a literal");
-        return std::int64_t{std::stoll(std::string(s.substr(b, p - b)))};
+        try {
+            return std::int64_t{std::stoll(std::string(s.substr(b, p - b)))};
+        } catch (const std::out_of_range&) {
+            throw ParseError(b, "an integer that fits in 64 bits");
+        }
     }
     Query query() {
         Query q;
@@ -362,14 +366,7 @@ Result execute(Source& source, std::string_view text) {
         auto key = [](const jet::Value& a, const jet::Value& c) {
             if (a.index() == 0 || c.index() == 0) return int(c.index() == 0) - int(a.index() == 0);
             int r = compare(a, c);
-            if (r == 0) {
-                auto sa = std::get_if<std::string>(&a);
-                auto sc = std::get_if<std::string>(&c);
-                if (sa && sc) {
-                    auto da = decode(*sa), dc = decode(*sc);
-                    return da < dc ? -1 : da > dc ? 1 : 0;
-                }
-            }
+            // Values equal under the folded comparison are one group; its order is theirs.
             return r == -2 ? 0 : r;
         };
         std::stable_sort(reps.begin(), reps.end(), [&](const auto& x, const auto& y) {
