@@ -159,6 +159,19 @@ TEST_F(Tiku, UnknownNamesAreErrors) {
     EXPECT_THROW(sql::execute(db, "Select x.kemu From tiku"), jet::Error);
 }
 
+TEST_F(Tiku, GroupFoldsCaseKeepsFirstRowAndSortsSecondColumn) {
+    db.add("x", "b", "", "", 1, "");
+    db.add("x", "a", "", "", 1, "");
+    db.add("X", "B", "", "", 1, "");
+    auto r = sql::execute(db,
+                          "Select kemu, nianji From tiku Where zhuangtai=1 And nianji Like "
+                          "'[x]' Group By nianji, kemu");
+    ASSERT_EQ(r.rows.size(), 2u);
+    EXPECT_EQ(text(r.rows[0][0]), "a");
+    EXPECT_EQ(text(r.rows[1][0]), "b");  // the first of "b" and "B" in scan order
+    EXPECT_EQ(text(r.rows[1][1]), "x");
+}
+
 TEST(Like, Wildcards) {
     EXPECT_TRUE(sql::like("abc", "a?c"));
     EXPECT_FALSE(sql::like("abbc", "a?c"));
@@ -188,6 +201,7 @@ TEST(Parse, ErrorsGivePosition) {
         EXPECT_EQ(e.position, 9u);
     }
     EXPECT_THROW(sql::parse("Select a From t Where (a=1"), sql::ParseError);
+    EXPECT_THROW(sql::parse("Select a From t Where a=99999999999999999999"), sql::ParseError);
     EXPECT_THROW(sql::parse("Select a From t Where a='x"), sql::ParseError);
     EXPECT_NO_THROW(sql::parse("Select a From t Where (t.a=1)"));
 }
