@@ -1,0 +1,6 @@
+# The question bank layer: its SQL texts (and later its tables and tree builder).
+file(GLOB MOZHOU_STORE_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+add_library(mozhou_store STATIC ${MOZHOU_STORE_SOURCES})
+target_include_directories(mozhou_store PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(mozhou_store PUBLIC mozhou_sql)
+mozhou_warnings(mozhou_store)

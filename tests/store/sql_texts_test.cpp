@@ -1,0 +1,122 @@
+#include <gtest/gtest.h>
+
+#include <cctype>
+
+#include "sql/sql.h"
+#include "sql_texts.h"
+
+using namespace bank::sql;
+
+namespace {
+
+const char* kNames[] = {"nianji",     "kemu",        "kecheng",    "yuanti",
+                        "xuanxianga", "xuanxiangb",  "xuanxiangc", "xuanxiangd",
+                        "daan",       "daanneirong", "zhuangtai",  "tixing"};
+
+struct Bank : ::sql::Source {
+    std::vector<std::vector<jet::Value>> tiku;
+    static std::string lower(std::string_view s) {
+        std::string r(s);
+        for (auto& c : r) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return r;
+    }
+    std::vector<::sql::ColumnInfo> columns(std::string_view name) override {
+        auto t = lower(name);
+        if (t == "back") return {{"tupian", jet::ColumnType::Text}};
+        if (t == "chengji")
+            return {{"nianji", jet::ColumnType::Text},   {"kemu", jet::ColumnType::Text},
+                    {"kecheng", jet::ColumnType::Text},  {"riqi", jet::ColumnType::DateTime},
+                    {"zhengque", jet::ColumnType::Text}, {"cuowu", jet::ColumnType::Text},
+                    {"defen", jet::ColumnType::Double}};
+        if (t != "tiku") throw jet::Error("no table " + std::string(name));
+        std::vector<::sql::ColumnInfo> c;
+        for (int i = 0; i < 12; ++i)
+            c.push_back({kNames[i], i == 10 ? jet::ColumnType::Int16 : jet::ColumnType::Text});
+        return c;
+    }
+    void scan(
+        std::string_view table, const std::vector<bool>&,
+        const std::function<void(std::uint64_t, const std::vector<jet::Value>&)>& f) override {
+        if (lower(table) != "tiku") return;
+        for (std::size_t i = 0; i < tiku.size(); ++i) f(i + 1, tiku[i]);
+    }
+    void add(std::string g, std::string s, std::string c, std::string text, std::int64_t mark,
+             std::string type) {
+        std::vector<jet::Value> r(12, std::string());
+        r[0] = g, r[1] = s, r[2] = c, r[3] = text, r[10] = mark, r[11] = type;
+        tiku.push_back(r);
+    }
+};
+
+}  // namespace
+
+TEST(SqlTexts, ExactTextsForPlainValues) {
+    EXPECT_EQ(subjectsOfGrade("初一"),
+              "Select tiku.kemu From tiku Where (tiku.nianji = '初一' ) Group By tiku.kemu");
+    EXPECT_EQ(lessonQuestionsOfType("G", "S", "C", "选择题"),
+              "Select tiku.* From tiku Where (tiku.nianji = 'G' ) And (tiku.kemu = 'S' ) And "
+              "(tiku.kecheng = 'C' )  And (tiku.tixing = '选择题' )");
+    EXPECT_EQ(keywordSearch("中国"), "Select tiku.* From tiku Where (tiku.yuanti Like '*中国*')");
+    EXPECT_EQ(treeLessons(TreeWindow::Export, "G", "S"),
+              "Select tiku.nianji,tiku.kemu,tiku.kecheng From tiku Where (tiku.nianji = 'G' ) "
+              "And (tiku.kemu = 'S' )  Group By tiku.kecheng,tiku.nianji,tiku.kemu");
+    EXPECT_EQ(treeLessons(TreeWindow::Study, "G", "S"),
+              "Select tiku.nianji,tiku.kemu,tiku.kecheng From tiku Where (tiku.nianji = 'G' ) "
+              "And (tiku.kemu = 'S' ) Group By tiku.kecheng,tiku.nianji,tiku.kemu");
+    EXPECT_EQ(treeLessons(TreeWindow::Drill, "G", "S"),
+              "Select tiku.kecheng From tiku Where (tiku.nianji = 'G' And tiku.kemu = 'S' And "
+              "tiku.zhuangtai =1)  Group By tiku.kecheng");
+    EXPECT_EQ(treeGrades(TreeWindow::Test), "Select tiku.nianji From tiku  Group By tiku.nianji");
+    EXPECT_EQ(testLesson("G", "S", "C"),
+              "Select tiku.* From tiku Where (tiku.nianji = 'G' ) And (tiku.kemu = 'S' ) And "
+              "(tiku.kecheng = 'C')");
+    EXPECT_EQ(drillLesson("G", "S", "C"), testLesson("G", "S", "C") + " And (tiku.zhuangtai=1)");
+    EXPECT_EQ(wholeBank(), "Select tiku.* From tiku ");
+    EXPECT_EQ(quoted("it's"), "'it''s'");
+}
+
+TEST(SqlTexts, EveryTextParsesAndRunsWithAnyValue) {
+    Bank db;
+    db.add("初 一", "数学", "第1课", "中国", 1, "选择题");
+    db.add("初'一", "数'学", "第'1课", "中'国", 1, "选择题");
+    db.add("初'一", "数'学", "第'1课", "其他", 0, "填空题");
+    for (std::string v : {"初 一", "初'一"}) {
+        std::string s = v == "初 一" ? "数学" : "数'学";
+        std::string c = v == "初 一" ? "第1课" : "第'1课";
+        for (auto w :
+             {TreeWindow::Export, TreeWindow::Study, TreeWindow::Test, TreeWindow::Drill}) {
+            auto g = ::sql::execute(db, treeGrades(w));
+            EXPECT_EQ(g.rows.size(), 2u);
+            auto sub = ::sql::execute(db, treeSubjects(w, v));
+            ASSERT_EQ(sub.rows.size(), 1u);
+            EXPECT_EQ(std::get<std::string>(sub.rows[0][treeSubjectColumn(w)]), s);
+            auto les = ::sql::execute(db, treeLessons(w, v, s));
+            ASSERT_EQ(les.rows.size(), 1u);
+            EXPECT_EQ(std::get<std::string>(les.rows[0][treeLessonColumn(w)]), c);
+        }
+        std::size_t n = v == "初 一" ? 1 : 2;
+        EXPECT_EQ(::sql::execute(db, lessonQuestions(v, s, c)).rows.size(), n);
+        EXPECT_EQ(::sql::execute(db, exportGrade(v)).rows.size(), n);
+        EXPECT_EQ(::sql::execute(db, exportSubject(v, s)).rows.size(), n);
+        EXPECT_EQ(::sql::execute(db, testLesson(v, s, c)).rows.size(), n);
+        EXPECT_EQ(::sql::execute(db, drillLesson(v, s, c)).rows.size(), 1u);
+        EXPECT_EQ(::sql::execute(db, lessonQuestionsOfType(v, s, c, "选择题")).rows.size(), 1u);
+        EXPECT_EQ(::sql::execute(db, subjectsOfGrade(v)).rows.size(), 1u);
+        EXPECT_EQ(::sql::execute(db, lessonsOfSubject(v, s)).rows.size(), 1u);
+    }
+    EXPECT_EQ(::sql::execute(db, keywordSearch("'")).rowIds, (std::vector<std::uint64_t>{2}));
+    EXPECT_EQ(::sql::execute(db, keywordSearch("中")).rows.size(), 2u);
+    EXPECT_EQ(::sql::execute(db, wholeBank()).rows.size(), 3u);
+    EXPECT_EQ(::sql::execute(db, allQuestions()).rows.size(), 3u);
+    EXPECT_EQ(::sql::execute(db, testRecords()).columns.size(), 7u);
+    EXPECT_EQ(::sql::execute(db, testRecordsForClearing()).columns.size(), 7u);
+    EXPECT_EQ(::sql::execute(db, background()).columns.size(), 1u);
+}
+
+TEST(SqlTexts, QuoteCannotWidenTheQuery) {
+    Bank db;
+    db.add("a", "s", "c", "x", 0, "");
+    db.add("a' Or 'b'='b", "s", "c", "y", 0, "");
+    auto r = ::sql::execute(db, exportGrade("a' Or 'b'='b"));
+    EXPECT_EQ(r.rowIds, (std::vector<std::uint64_t>{2}));
+}
