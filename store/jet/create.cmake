@@ -3,7 +3,8 @@
 add_library(mozhou_jet_create STATIC
   ${CMAKE_CURRENT_LIST_DIR}/encode.cpp
   ${CMAKE_CURRENT_LIST_DIR}/create.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/create_bank.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/create_bank.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/check.cpp)
 target_include_directories(mozhou_jet_create PUBLIC ${CMAKE_CURRENT_LIST_DIR})
 target_compile_features(mozhou_jet_create PUBLIC cxx_std_20)
 target_link_libraries(mozhou_jet_create PUBLIC mozhou_jet)

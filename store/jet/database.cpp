@@ -128,6 +128,18 @@ std::vector<Value> Database::readRow(const TableDef& table, RowId id,
     return readTableRow(*pages_, layout(), *text_, table, id, wanted);
 }
 
+// ---- writing ----
+
+void Database::beginTransaction() { throw Error("not yet"); }
+void Database::commitTransaction() { throw Error("not yet"); }
+void Database::rollbackTransaction() { throw Error("not yet"); }
+bool Database::inTransaction() const { return false; }
+RowId Database::insertRow(std::string_view, const std::vector<Value>&) { throw Error("not yet"); }
+void Database::updateRow(std::string_view, RowId, const std::vector<Value>&) {
+    throw Error("not yet");
+}
+void Database::deleteRow(std::string_view, RowId) { throw Error("not yet"); }
+
 Database::Scan::Scan(std::shared_ptr<const Database> db, std::shared_ptr<const TableDef> table,
                      std::vector<bool> wanted)
     : db_(std::move(db)), table_(std::move(table)), generation_(db_->pages().generation()) {

@@ -63,6 +63,19 @@ class Database : public std::enable_shared_from_this<Database> {
     std::vector<Value> readRow(const TableDef& table, RowId id,
                                const std::vector<bool>& wanted = {}) const;
 
+    // Writing: ReadWrite opens of Jet 4 files only (otherwise jet::Error). Outside an explicit
+    // transaction every call below is its own durable transaction.
+    void beginTransaction();  // transactions do not nest: a second begin throws
+    void commitTransaction();
+    void rollbackTransaction();
+    bool inTransaction() const;
+    // Values by column position; missing trailing values are null. Returns the new row's id.
+    RowId insertRow(std::string_view table, const std::vector<Value>& values);
+    // Replaces the whole row; its RowId stays valid (a row that no longer fits moves and
+    // leaves a forwarding stub, as Jet does).
+    void updateRow(std::string_view table, RowId id, const std::vector<Value>& values);
+    void deleteRow(std::string_view table, RowId id);
+
   private:
     explicit Database(std::unique_ptr<PageFile> pages);
     struct Snapshot {
