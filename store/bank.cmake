@@ -2,5 +2,5 @@
 file(GLOB MOZHOU_STORE_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
 add_library(mozhou_store STATIC ${MOZHOU_STORE_SOURCES})
 target_include_directories(mozhou_store PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(mozhou_store PUBLIC mozhou_sql)
+target_link_libraries(mozhou_store PUBLIC mozhou_dao)
 mozhou_warnings(mozhou_store)

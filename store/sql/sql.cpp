@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <stdexcept>
+#include <unordered_map>
 
 namespace sql {
 
@@ -179,88 +180,6 @@ struct Parser {
     }
 };
 
-struct Bound {
-    std::vector<ColumnInfo> cols;
-    std::string table;
-    std::size_t find(const ColumnRef& r) const {
-        if (!r.table.empty() && !ieq(r.table, table))
-            throw jet::Error("SQL: unknown table " + r.table);
-        for (std::size_t i = 0; i < cols.size(); ++i)
-            if (ieq(cols[i].name, r.column)) return i;
-        throw jet::Error("SQL: unknown column " + r.column);
-    }
-};
-
-void mark(const Expr& e, const Bound& b, std::vector<bool>& w) {
-    if (e.kind == Expr::Compare || e.kind == Expr::Like) w[b.find(e.column)] = true;
-    if (e.left) mark(*e.left, b, w);
-    if (e.right) mark(*e.right, b, w);
-}
-
-// Orders two values: text folded, numbers numerically; -2 means incomparable.
-int compare(const jet::Value& a, const jet::Value& b) {
-    if (a.index() == 0 || b.index() == 0) return -2;
-    auto num = [](const jet::Value& v, double& d) {
-        if (auto i = std::get_if<std::int64_t>(&v)) return d = double(*i), true;
-        if (auto x = std::get_if<double>(&v)) return d = *x, true;
-        if (auto x = std::get_if<bool>(&v)) return d = *x ? -1 : 0, true;
-        return false;
-    };
-    double x, y;
-    if (num(a, x) && num(b, y)) return x < y ? -1 : x > y ? 1 : 0;
-    auto sa = std::get_if<std::string>(&a);
-    auto sb = std::get_if<std::string>(&b);
-    if (sa && sb) {
-        auto fa = fold(*sa), fb = fold(*sb);
-        return fa < fb ? -1 : fa > fb ? 1 : 0;
-    }
-    if (sa && num(b, y)) {
-        try {
-            x = std::stod(*sa);
-        } catch (...) {
-            return -2;
-        }
-        return x < y ? -1 : x > y ? 1 : 0;
-    }
-    return -2;
-}
-
-// Three-valued, so that Not over a null stays unmatched: 0 false, 1 true, 2 unknown.
-int eval(const Expr& e, const Bound& b, const std::vector<jet::Value>& row) {
-    switch (e.kind) {
-        case Expr::And: {
-            int l = eval(*e.left, b, row), r = eval(*e.right, b, row);
-            return (l == 0 || r == 0) ? 0 : (l == 2 || r == 2) ? 2 : 1;
-        }
-        case Expr::Or: {
-            int l = eval(*e.left, b, row), r = eval(*e.right, b, row);
-            return (l == 1 || r == 1) ? 1 : (l == 2 || r == 2) ? 2 : 0;
-        }
-        case Expr::Not: {
-            int v = eval(*e.left, b, row);
-            return v == 2 ? 2 : 1 - v;
-        }
-        case Expr::Like: {
-            auto v = std::get_if<std::string>(&row[b.find(e.column)]);
-            auto pat = std::get_if<std::string>(&e.literal);
-            if (!v || !pat) return 2;
-            return like(*v, *pat) ? 1 : 0;
-        }
-        case Expr::Compare: {
-            int c = compare(row[b.find(e.column)], e.literal);
-            if (c == -2) return 2;
-            bool m = e.op == "="    ? c == 0
-                     : e.op == "<>" ? c != 0
-                     : e.op == "<"  ? c < 0
-                     : e.op == ">"  ? c > 0
-                     : e.op == "<=" ? c <= 0
-                                    : c >= 0;
-            return m ? 1 : 0;
-        }
-    }
-    return 2;
-}
-
 bool likeAt(const std::u32string& v, std::size_t i, const std::u32string& p, std::size_t j) {
     while (j < p.size()) {
         char32_t c = p[j];
@@ -299,20 +218,176 @@ bool likeAt(const std::u32string& v, std::size_t i, const std::u32string& p, std
     return i == v.size();
 }
 
+bool likeFolded(const std::u32string& v, const std::u32string& p) { return likeAt(v, 0, p, 0); }
+
+struct Bound {
+    std::vector<ColumnInfo> cols;
+    std::string table;
+    std::size_t find(const ColumnRef& r) const {
+        if (!r.table.empty() && !ieq(r.table, table))
+            throw jet::Error("SQL: unknown table " + r.table);
+        for (std::size_t i = 0; i < cols.size(); ++i)
+            if (ieq(cols[i].name, r.column)) return i;
+        throw jet::Error("SQL: unknown column " + r.column);
+    }
+};
+
+char32_t foldChar(char32_t c) {
+    if (c >= 0xFF01 && c <= 0xFF5E) c = c - 0xFF01 + 0x21;
+    if (c == 0x3000) c = U' ';
+    if (c >= U'A' && c <= U'Z') c = c - U'A' + U'a';
+    return c;
+}
+
+// The next code point of UTF-8 text; the engine hands out well-formed text, and a truncated
+// sequence ends the text.
+char32_t nextCodePoint(std::string_view s, std::size_t& i) {
+    auto c = static_cast<unsigned char>(s[i]);
+    int n = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+    char32_t cp = n == 1 ? c : n == 2 ? (c & 0x1F) : n == 3 ? (c & 0x0F) : (c & 0x07);
+    for (int k = 1; k < n && i + k < s.size(); ++k)
+        cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
+    i += n;
+    return cp;
+}
+
+// Folded comparison of UTF-8 text with an already folded text, without building a copy.
+int compareFolded(std::string_view a, const std::u32string& b) {
+    std::size_t i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        char32_t x = foldChar(nextCodePoint(a, i)), y = b[j++];
+        if (x != y) return x < y ? -1 : 1;
+    }
+    if (i < a.size()) return 1;
+    return j < b.size() ? -1 : 0;
+}
+
+// Resolves every column of the condition and folds its text literals once.
+void bindColumns(Expr& e, const Bound& b, std::vector<bool>& w) {
+    if (e.kind == Expr::Compare || e.kind == Expr::Like) {
+        e.index = b.find(e.column);
+        w[e.index] = true;
+        if (auto t = std::get_if<std::string>(&e.literal)) e.folded = fold(*t);
+    }
+    if (e.left) bindColumns(*e.left, b, w);
+    if (e.right) bindColumns(*e.right, b, w);
+}
+
+bool number(const jet::Value& v, double& d) {
+    if (auto i = std::get_if<std::int64_t>(&v)) return d = double(*i), true;
+    if (auto x = std::get_if<double>(&v)) return d = *x, true;
+    if (auto x = std::get_if<bool>(&v)) return d = *x ? -1 : 0, true;
+    return false;
+}
+
+// Orders two values: text folded, numbers numerically; -2 means incomparable.
+int compare(const jet::Value& a, const jet::Value& b) {
+    if (a.index() == 0 || b.index() == 0) return -2;
+    double x, y;
+    if (number(a, x) && number(b, y)) return x < y ? -1 : x > y ? 1 : 0;
+    auto sa = std::get_if<std::string>(&a);
+    auto sb = std::get_if<std::string>(&b);
+    if (sa && sb) return compareFolded(*sa, fold(*sb));
+    if (sa && number(b, y)) {
+        try {
+            x = std::stod(*sa);
+        } catch (...) {
+            return -2;
+        }
+        return x < y ? -1 : x > y ? 1 : 0;
+    }
+    return -2;
+}
+
+// A row seen either as a vector of values or as row r of columns held in memory.
+struct RowRef {
+    const std::vector<jet::Value>* row = nullptr;
+    const Columns* cols = nullptr;
+    std::size_t r = 0;
+    const jet::Value& operator[](std::size_t i) const {
+        return row ? (*row)[i] : (*cols->byColumn[i])[r];
+    }
+};
+
+// Three-valued, so that Not over a null stays unmatched: 0 false, 1 true, 2 unknown.
+int eval(const Expr& e, const RowRef& row) {
+    switch (e.kind) {
+        case Expr::And: {
+            int l = eval(*e.left, row);
+            if (l == 0) return 0;
+            int r = eval(*e.right, row);
+            return r == 0 ? 0 : (l == 2 || r == 2) ? 2 : 1;
+        }
+        case Expr::Or: {
+            int l = eval(*e.left, row);
+            if (l == 1) return 1;
+            int r = eval(*e.right, row);
+            return r == 1 ? 1 : (l == 2 || r == 2) ? 2 : 0;
+        }
+        case Expr::Not: {
+            int v = eval(*e.left, row);
+            return v == 2 ? 2 : 1 - v;
+        }
+        case Expr::Like: {
+            auto v = std::get_if<std::string>(&row[e.index]);
+            if (!v || !std::holds_alternative<std::string>(e.literal)) return 2;
+            return likeFolded(fold(*v), e.folded) ? 1 : 0;
+        }
+        case Expr::Compare: {
+            const jet::Value& v = row[e.index];
+            int c;
+            if (v.index() == 0 || e.literal.index() == 0)
+                c = -2;
+            else if (auto t = std::get_if<std::string>(&v);
+                     t && std::holds_alternative<std::string>(e.literal))
+                c = compareFolded(*t, e.folded);
+            else
+                c = compare(v, e.literal);
+            if (c == -2) return 2;
+            bool m = e.op == "="    ? c == 0
+                     : e.op == "<>" ? c != 0
+                     : e.op == "<"  ? c < 0
+                     : e.op == ">"  ? c > 0
+                     : e.op == "<=" ? c <= 0
+                                    : c >= 0;
+            return m ? 1 : 0;
+        }
+    }
+    return 2;
+}
+
+// The key under which a row joins its group: values equal under the engine's comparison
+// give equal keys (text folded, numbers by value, null apart).
+void appendKey(std::string& key, const jet::Value& v) {
+    double d;
+    if (v.index() == 0) {
+        key += 'z';
+    } else if (number(v, d)) {
+        key += 'n';
+        key.append(reinterpret_cast<const char*>(&d), sizeof d);
+    } else if (auto t = std::get_if<std::string>(&v)) {
+        key += 't';
+        for (std::size_t i = 0; i < t->size();) {
+            char32_t c = foldChar(nextCodePoint(*t, i));
+            key.append(reinterpret_cast<const char*>(&c), sizeof c);
+        }
+        key += std::string(4, '\0');
+    } else {
+        key += 'o';
+        key += std::to_string(v.index());
+    }
+}
+
 }  // namespace
 
 std::u32string fold(std::string_view utf8) {
     auto s = decode(utf8);
-    for (auto& c : s) {
-        if (c >= 0xFF01 && c <= 0xFF5E) c = c - 0xFF01 + 0x21;
-        if (c == 0x3000) c = U' ';
-        if (c >= U'A' && c <= U'Z') c = c - U'A' + U'a';
-    }
+    for (auto& c : s) c = foldChar(c);
     return s;
 }
 
 bool like(std::string_view value, std::string_view pattern) {
-    return likeAt(fold(value), 0, fold(pattern), 0);
+    return likeFolded(fold(value), fold(pattern));
 }
 
 Query parse(std::string_view text) {
@@ -320,65 +395,105 @@ Query parse(std::string_view text) {
     return p.query();
 }
 
-Result execute(Source& source, std::string_view text) {
+std::vector<jet::Value> Source::fetch(std::string_view table, std::uint64_t,
+                                      const std::vector<bool>&) {
+    throw jet::Error("SQL: rows of " + std::string(table) + " cannot be looked up");
+}
+
+Result execute(Source& source, std::string_view text, const Options& options) {
     Query q = parse(text);
     Bound b{source.columns(q.table), q.table};
-    std::vector<bool> wanted(b.cols.size(), false);
-    std::vector<std::size_t> out;
+    Result res;
+    res.table = q.table;
     for (auto& r : q.select) {
         if (r.column == "*") {
             if (!r.table.empty() && !ieq(r.table, q.table))
                 throw jet::Error("SQL: unknown table " + r.table);
-            for (std::size_t i = 0; i < b.cols.size(); ++i) out.push_back(i);
+            for (std::size_t i = 0; i < b.cols.size(); ++i) res.projection.push_back(i);
         } else {
-            out.push_back(b.find(r));
+            res.projection.push_back(b.find(r));
         }
     }
+    for (auto i : res.projection) res.columns.push_back(b.cols[i]);
     std::vector<std::size_t> group;
     for (auto& r : q.groupBy) group.push_back(b.find(r));
-    for (auto i : out) wanted[i] = true;
-    for (auto i : group) wanted[i] = true;
-    if (q.where) mark(*q.where, b, wanted);
+    res.grouped = !group.empty();
 
-    Result res;
-    for (auto i : out) res.columns.push_back(b.cols[i]);
-    std::vector<std::vector<jet::Value>> reps;
-    source.scan(q.table, wanted, [&](std::uint64_t id, const std::vector<jet::Value>& row) {
-        if (q.where && eval(*q.where, b, row) != 1) return;
-        if (group.empty()) {
+    std::vector<bool> filter(b.cols.size(), false);
+    if (q.where) bindColumns(*q.where, b, filter);
+    std::vector<bool> out(b.cols.size(), false);
+    for (auto i : res.projection) out[i] = true;
+    for (auto i : group) out[i] = true;
+
+    // Ungrouped queries with a condition find their rows on the filter's columns alone and
+    // look up the rows that match, which skips decoding long texts of rows that do not.
+    bool lookUp = !res.grouped && (!options.materialise || (q.where && source.canFetch()));
+    std::vector<bool> wanted = filter;
+    if (!lookUp)
+        for (std::size_t i = 0; i < wanted.size(); ++i) wanted[i] = wanted[i] || out[i];
+
+    std::vector<std::vector<jet::Value>> groups;
+    std::unordered_map<std::string, std::size_t> groupOf;
+    std::string key;
+    auto take = [&](std::uint64_t id, const RowRef& row) {
+        if (q.where && eval(*q.where, row) != 1) return;
+        if (lookUp) {
+            res.rowIds.push_back(id);
+            return;
+        }
+        if (!res.grouped) {
             std::vector<jet::Value> r;
-            for (auto i : out) r.push_back(row[i]);
+            r.reserve(res.projection.size());
+            for (auto i : res.projection) r.push_back(row[i]);
             res.rows.push_back(std::move(r));
             res.rowIds.push_back(id);
             return;
         }
-        for (auto& g : reps) {
-            bool same = true;
-            for (auto i : group) {
-                bool bothNull = g[i].index() == 0 && row[i].index() == 0;
-                if (!bothNull && compare(g[i], row[i]) != 0) same = false;
-            }
-            if (same) return;
+        key.clear();
+        for (auto i : group) appendKey(key, row[i]);
+        if (groupOf.emplace(key, groups.size()).second) {
+            std::vector<jet::Value> g(b.cols.size());
+            for (std::size_t i = 0; i < g.size(); ++i)
+                if (out[i]) g[i] = row[i];
+            groups.push_back(std::move(g));
         }
-        reps.push_back(row);
-    });
-    if (!group.empty()) {
-        auto key = [](const jet::Value& a, const jet::Value& c) {
+    };
+    if (const Columns* cols = source.columnar(q.table, wanted)) {
+        RowRef row{nullptr, cols, 0};
+        for (row.r = 0; row.r < cols->ids.size(); ++row.r) take(cols->ids[row.r], row);
+    } else {
+        source.scan(q.table, wanted, [&](std::uint64_t id, const std::vector<jet::Value>& values) {
+            take(id, RowRef{&values, nullptr, 0});
+        });
+    }
+
+    if (lookUp && options.materialise) {
+        res.rows.reserve(res.rowIds.size());
+        for (auto id : res.rowIds) {
+            auto values = source.fetch(q.table, id, out);
+            std::vector<jet::Value> r;
+            r.reserve(res.projection.size());
+            for (auto i : res.projection) r.push_back(values[i]);
+            res.rows.push_back(std::move(r));
+        }
+    }
+    if (res.grouped) {
+        auto order = [](const jet::Value& a, const jet::Value& c) {
             if (a.index() == 0 || c.index() == 0) return int(c.index() == 0) - int(a.index() == 0);
             int r = compare(a, c);
             // Values equal under the folded comparison are one group; its order is theirs.
             return r == -2 ? 0 : r;
         };
-        std::stable_sort(reps.begin(), reps.end(), [&](const auto& x, const auto& y) {
+        std::stable_sort(groups.begin(), groups.end(), [&](const auto& x, const auto& y) {
             for (auto i : group) {
-                int r = key(x[i], y[i]);
+                int r = order(x[i], y[i]);
                 if (r != 0) return r < 0;
             }
             return false;
         });
-        for (auto& g : reps) {
+        for (auto& g : groups) {
             std::vector<jet::Value> r;
-            for (auto i : out) r.push_back(g[i]);
+            for (auto i : res.projection) r.push_back(g[i]);
             res.rows.push_back(std::move(r));
         }
     }

@@ -30,6 +30,11 @@ struct Expr {
     ColumnRef column;
     jet::Value literal;
     std::unique_ptr<Expr> left, right;
+    // Filled when the query is bound to its table: the column's position and, for text
+    // literals and patterns, their folded form, so that rows are compared without decoding
+    // the literal again.
+    std::size_t index = 0;
+    std::u32string folded;
 };
 
 struct Query {
@@ -46,21 +51,48 @@ struct ColumnInfo {
     jet::ColumnType type;
 };
 
+// Decoded columns of a table held in memory: ids[r] is row r's id, byColumn[c] (when not
+// null) its values of column c in row order.
+struct Columns {
+    std::vector<std::uint64_t> ids;
+    std::vector<const std::vector<jet::Value>*> byColumn;
+};
+
 struct Source {
     virtual ~Source() = default;
     virtual std::vector<ColumnInfo> columns(std::string_view table) = 0;
     virtual void scan(
         std::string_view table, const std::vector<bool>& wanted,
         const std::function<void(std::uint64_t, const std::vector<jet::Value>&)>& row) = 0;
+    // The wanted columns from memory, or null when the source does not hold them; valid until
+    // the next call on the source.
+    virtual const Columns* columnar(std::string_view /*table*/,
+                                    const std::vector<bool>& /*wanted*/) {
+        return nullptr;
+    }
+    // One row by its id (the wanted columns), for sources that can look rows up.
+    virtual bool canFetch() const { return false; }
+    virtual std::vector<jet::Value> fetch(std::string_view table, std::uint64_t id,
+                                          const std::vector<bool>& wanted);
 };
 
 struct Result {
     std::vector<ColumnInfo> columns;
-    std::vector<std::vector<jet::Value>> rows;
-    std::vector<std::uint64_t> rowIds;  // empty for grouped queries
+    std::vector<std::vector<jet::Value>> rows;  // empty when not materialised
+    std::vector<std::uint64_t> rowIds;          // empty for grouped queries
+    std::string table;
+    // Output column i is column projection[i] of the table (ungrouped queries).
+    std::vector<std::size_t> projection;
+    bool grouped = false;
 };
 
-Result execute(Source& source, std::string_view text);
+struct Options {
+    // False: an ungrouped query gives its row ids and projection only, and the caller
+    // fetches the rows it shows (a grid over a large result opens at once).
+    bool materialise = true;
+};
+
+Result execute(Source& source, std::string_view text, const Options& options = {});
 
 // Exposed for tests: the folded text comparison and the Like matcher.
 std::u32string fold(std::string_view utf8);

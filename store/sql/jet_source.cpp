@@ -1,0 +1,133 @@
+#include "sql/jet_source.h"
+
+#include <mutex>
+#include <unordered_map>
+
+namespace sql {
+
+std::uint64_t packRowId(jet::RowId id) { return (std::uint64_t{id.page} << 16) | id.row; }
+
+jet::RowId unpackRowId(std::uint64_t id) {
+    return jet::RowId{static_cast<std::uint32_t>(id >> 16), static_cast<std::uint16_t>(id)};
+}
+
+namespace {
+
+bool longColumn(jet::ColumnType t) {
+    return t == jet::ColumnType::Memo || t == jet::ColumnType::OLE;
+}
+
+std::string folded(std::string_view name) {
+    std::string s(name);
+    for (auto& c : s)
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    return s;
+}
+
+}  // namespace
+
+struct JetSource::Cache {
+    struct Table {
+        std::uint64_t generation = 0;
+        bool haveIds = false;
+        std::vector<std::uint64_t> ids;
+        std::vector<std::unique_ptr<std::vector<jet::Value>>> byColumn;
+    };
+    std::mutex mutex;
+    std::unordered_map<std::string, Table> tables;
+};
+
+namespace {
+
+// One cache per open file, living as long as the file's Database object does.
+std::shared_ptr<void> cacheFor(const std::shared_ptr<jet::Database>& db,
+                               const std::function<std::shared_ptr<void>()>& make) {
+    static std::mutex mutex;
+    static std::vector<std::pair<std::weak_ptr<jet::Database>, std::shared_ptr<void>>> caches;
+    std::lock_guard lock(mutex);
+    std::shared_ptr<void> found;
+    std::erase_if(caches, [&](auto& entry) {
+        auto owner = entry.first.lock();
+        if (!owner) return true;
+        if (owner == db) found = entry.second;
+        return false;
+    });
+    if (!found) {
+        found = make();
+        caches.emplace_back(db, found);
+    }
+    return found;
+}
+
+}  // namespace
+
+JetSource::JetSource(std::shared_ptr<jet::Database> db) : db_(std::move(db)) {
+    cache_ = std::static_pointer_cast<Cache>(
+        cacheFor(db_, [] { return std::static_pointer_cast<void>(std::make_shared<Cache>()); }));
+}
+
+JetSource::~JetSource() = default;
+
+std::vector<ColumnInfo> JetSource::columns(std::string_view table) {
+    std::vector<ColumnInfo> out;
+    for (auto& c : db_->table(table)->columns) out.push_back({c.name, c.type});
+    return out;
+}
+
+void JetSource::scan(
+    std::string_view table, const std::vector<bool>& wanted,
+    const std::function<void(std::uint64_t, const std::vector<jet::Value>&)>& row) {
+    auto s = db_->scan(table, wanted);
+    while (s.next()) row(packRowId(s.rowId()), s.values());
+}
+
+const Columns* JetSource::columnar(std::string_view table, const std::vector<bool>& wanted) {
+    auto def = db_->table(table);
+    for (std::size_t i = 0; i < wanted.size() && i < def->columns.size(); ++i)
+        if (wanted[i] && longColumn(def->columns[i].type)) return nullptr;
+
+    std::lock_guard lock(cache_->mutex);
+    auto& t = cache_->tables[folded(def->name)];
+    std::uint64_t generation = db_->pages().generation();
+    if (t.generation != generation || t.byColumn.size() != def->columns.size()) {
+        t = {};
+        t.generation = generation;
+        t.byColumn.resize(def->columns.size());
+    }
+    std::vector<bool> missing(def->columns.size(), false);
+    bool any = !t.haveIds;
+    for (std::size_t i = 0; i < missing.size(); ++i)
+        if (i < wanted.size() && wanted[i] && !t.byColumn[i]) missing[i] = any = true;
+    if (any) {
+        std::vector<std::unique_ptr<std::vector<jet::Value>>> fresh(missing.size());
+        for (std::size_t i = 0; i < missing.size(); ++i)
+            if (missing[i]) fresh[i] = std::make_unique<std::vector<jet::Value>>();
+        std::vector<std::uint64_t> ids;
+        auto s = db_->scan(def, missing);
+        while (s.next()) {
+            ids.push_back(packRowId(s.rowId()));
+            for (std::size_t i = 0; i < missing.size(); ++i)
+                if (missing[i]) fresh[i]->push_back(s.values()[i]);
+        }
+        // A table scanned twice at one generation gives the same rows; if it did not, the
+        // columns held so far belong to other rows and are dropped.
+        if (t.haveIds && ids != t.ids)
+            for (auto& c : t.byColumn) c.reset();
+        t.ids = std::move(ids);
+        t.haveIds = true;
+        for (std::size_t i = 0; i < missing.size(); ++i)
+            if (missing[i]) t.byColumn[i] = std::move(fresh[i]);
+    }
+    view_.ids = t.ids;
+    view_.byColumn.assign(def->columns.size(), nullptr);
+    for (std::size_t i = 0; i < def->columns.size(); ++i)
+        if (i < wanted.size() && wanted[i]) view_.byColumn[i] = t.byColumn[i].get();
+    return &view_;
+}
+
+std::vector<jet::Value> JetSource::fetch(std::string_view table, std::uint64_t id,
+                                         const std::vector<bool>& wanted) {
+    return db_->readRow(*db_->table(table), unpackRowId(id), wanted);
+}
+
+}  // namespace sql

@@ -1,0 +1,133 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include "dao/dao.h"
+#include "jet/create_bank.h"
+#include "sql/jet_source.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using jet::Value;
+
+std::vector<Value> question(std::string g, std::string s, std::string c, std::string text,
+                            Value mark = std::int64_t{0}) {
+    return {g, s, c, text, "", "", "", "", "", "答", mark, "填空题"};
+}
+
+struct Bank {
+    fs::path path;
+    explicit Bank(std::vector<std::vector<Value>> rows) {
+        path = fs::temp_directory_path() / ("dao_test_" + std::to_string(::getpid()) + "_" +
+                                            std::to_string(counter++) + ".mdb");
+        auto tiku = jet::bank::tikuSpec();
+        tiku.rows = std::move(rows);
+        jet::createDatabase(path, {tiku, jet::bank::chengjiSpec(), jet::bank::backSpec()});
+    }
+    ~Bank() { fs::remove(path); }
+    static inline int counter = 0;
+};
+
+std::vector<std::vector<Value>> sample() {
+    return {question("八年级", "数学", "第一课", "1+1", std::int64_t{1}),
+            question("七年级", "语文", "O'Brien 的课", "床前明月光"),
+            question("七年级", "Math", "L1", "x"),
+            question("七年级", "ＭＡＴＨ", "L1", "y", std::int64_t{1}),
+            question("八年级", "数学", "第二课", std::string(3000, 'q')),
+            {Value{}, "无", "无", "null grade", "", "", "", "", "", "", std::int64_t{0}, ""}};
+}
+
+// The same table without the in-memory columns or row lookup, to hold the fast paths to
+// the plain scan's answers.
+struct PlainSource : sql::Source {
+    sql::JetSource inner;
+    explicit PlainSource(std::shared_ptr<jet::Database> db) : inner(std::move(db)) {}
+    std::vector<sql::ColumnInfo> columns(std::string_view t) override { return inner.columns(t); }
+    void scan(std::string_view t, const std::vector<bool>& w,
+              const std::function<void(std::uint64_t, const std::vector<Value>&)>& row) override {
+        inner.scan(t, w, row);
+    }
+};
+
+TEST(JetSource, FastPathsAnswerAsThePlainScan) {
+    Bank bank(sample());
+    auto db = jet::Database::open(bank.path, jet::PageFile::Mode::ReadOnly);
+    sql::JetSource fast(db);
+    PlainSource plain(db);
+    for (std::string text :
+         {"Select tiku.nianji From tiku Group By tiku.nianji",
+          "Select tiku.kemu From tiku Where (tiku.nianji = '七年级' ) Group By tiku.kemu",
+          "Select tiku.nianji, tiku.kemu, tiku.kecheng From tiku Group By tiku.nianji, "
+          "tiku.kemu, tiku.kecheng",
+          "Select tiku.* From tiku Where (tiku.nianji = '八年级' ) And (tiku.kemu = '数学' )",
+          "Select tiku.* From tiku Where (tiku.kecheng = 'O''Brien 的课' )",
+          "Select tiku.* From tiku Where (tiku.yuanti Like '*q*')",
+          "Select tiku.* From tiku Where tiku.zhuangtai = 1", "Select tiku.* From tiku "}) {
+        SCOPED_TRACE(text);
+        auto a = sql::execute(fast, text), b = sql::execute(plain, text);
+        EXPECT_EQ(a.rows, b.rows);
+        EXPECT_EQ(a.rowIds, b.rowIds);
+        auto lazy = sql::execute(fast, text, sql::Options{false});
+        if (!lazy.grouped) {
+            EXPECT_EQ(lazy.rowIds, b.rowIds);
+        }
+    }
+    auto grades = sql::execute(fast, "Select tiku.nianji From tiku Group By tiku.nianji");
+    ASSERT_EQ(grades.rows.size(), 3u);  // null first, then the folded order of the texts
+    EXPECT_EQ(grades.rows[0][0], Value{});
+    auto subjects = sql::execute(
+        fast, "Select tiku.kemu From tiku Where (tiku.nianji = '七年级' ) Group By tiku.kemu");
+    ASSERT_EQ(subjects.rows.size(), 2u);  // Math and ＭＡＴＨ are one group, the first row's
+    EXPECT_EQ(subjects.rows[0][0], Value{std::string("Math")});
+}
+
+TEST(Recordset, WalksPositionsAndCounts) {
+    Bank bank(sample());
+    dao::Workspace ws("", "admin", "");
+    auto db = ws.OpenDatabase(bank.path);
+    auto rs = db.OpenRecordset(
+        "Select tiku.* From tiku Where (tiku.nianji = '七年级' ) And (tiku.kemu = 'math' )");
+    ASSERT_FALSE(rs.Eof());
+    EXPECT_EQ(rs.fieldCount(), 12u);
+    EXPECT_EQ(rs.columns()[3].name, "yuanti");
+    rs.MoveLast();
+    EXPECT_EQ(rs.RecordCount(), 2);
+    EXPECT_EQ(rs.AbsolutePosition(), 1);
+    EXPECT_EQ(rs.Fields(3).text(), "y");
+    rs.MovePrevious();
+    EXPECT_EQ(rs.Fields(3).text(), "x");
+    EXPECT_EQ(rs.Fields(10).text(), "0");
+    rs.MovePrevious();
+    EXPECT_TRUE(rs.Bof());
+    EXPECT_THROW(rs.Fields(3).value(), dao::Error);
+    rs.MoveFirst();
+    std::vector<std::string> seen;
+    for (; !rs.Eof(); rs.MoveNext()) seen.push_back(rs.Fields(3).text());
+    EXPECT_EQ(seen, (std::vector<std::string>{"x", "y"}));
+    rs.MoveNext();  // past the end stays at the end
+    EXPECT_TRUE(rs.Eof());
+
+    auto none = db.OpenRecordset("Select tiku.* From tiku Where (tiku.nianji = '九年级' )");
+    EXPECT_TRUE(none.Eof());
+    EXPECT_EQ(none.RecordCount(), 0);
+    none.MoveFirst();
+    EXPECT_TRUE(none.Eof());
+    EXPECT_EQ(none.AbsolutePosition(), -1);
+
+    auto memo = db.OpenRecordset("Select tiku.yuanti From tiku Where (tiku.kecheng = '第二课' )");
+    EXPECT_EQ(memo.Fields(0).text(), std::string(3000, 'q'));
+    EXPECT_THROW(db.OpenRecordset("Select tiku.nope From tiku"), jet::Error);
+    EXPECT_THROW(db.OpenRecordset("Select From tiku"), sql::ParseError);
+}
+
+TEST(DaoText, ShowsValuesAsTheWindowsDo) {
+    EXPECT_EQ(dao::toText(Value{}), "");
+    EXPECT_EQ(dao::toText(Value{66.0}), "66");
+    EXPECT_EQ(dao::toText(Value{0.1}), "0.1");
+    EXPECT_EQ(dao::toText(Value{std::int64_t{-32768}}), "-32768");
+    EXPECT_EQ(dao::toText(Value{jet::DateTime{45000}}), "2023-03-15");
+    EXPECT_EQ(dao::toText(Value{jet::DateTime{45000.5}}), "2023-03-15 12:00:00");
+}
+
+}  // namespace
