@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QString>
+#include <functional>
+#include <optional>
 
 class QWidget;
 
@@ -15,5 +17,11 @@ void showMessage(QWidget* parent, const QString& text);
 // A modal input box with an empty prompt under the application's title; returns what was
 // typed, or an empty text when the user cancels.
 QString askText(QWidget* parent);
+
+// Replace the boxes (tests answer and observe them this way). The message handler sees each
+// text instead of a box; the input handler returns what the user would type, or nothing for
+// a cancel. Empty functions restore the boxes.
+void setMessageHandler(std::function<void(const QString&)> handler);
+void setAskTextHandler(std::function<std::optional<QString>()> handler);
 
 }  // namespace mozhou
