@@ -4,6 +4,7 @@
 
 #include "bytes.h"
 #include "error.h"
+#include "write_table.h"
 
 namespace jet {
 
@@ -130,15 +131,107 @@ std::vector<Value> Database::readRow(const TableDef& table, RowId id,
 
 // ---- writing ----
 
-void Database::beginTransaction() { throw Error("not yet"); }
-void Database::commitTransaction() { throw Error("not yet"); }
-void Database::rollbackTransaction() { throw Error("not yet"); }
-bool Database::inTransaction() const { return false; }
-RowId Database::insertRow(std::string_view, const std::vector<Value>&) { throw Error("not yet"); }
-void Database::updateRow(std::string_view, RowId, const std::vector<Value>&) {
-    throw Error("not yet");
+struct Database::Writers {
+    std::uint64_t generation = 0;
+    std::map<std::uint32_t, std::unique_ptr<TableWriter>> byTable;
+};
+
+void Database::requireWritable(const char* what) const {
+    if (mode() != PageFile::Mode::ReadWrite)
+        throw Error(path().string() + ": " + what + ": the file is open read-only");
+    if (format() != Format::Jet4)
+        throw Error(path().string() + ": " + what +
+                    ": only Jet 4 (Access 2000 and later) files can be changed");
 }
-void Database::deleteRow(std::string_view, RowId) { throw Error("not yet"); }
+
+void Database::carryOver(std::uint64_t before) {
+    const std::uint64_t now = pages_->generation();
+    if (writers_ && writers_->generation == before) writers_->generation = now;
+    std::lock_guard lock(mutex_);
+    if (snapshot_ && snapshot_->generation == before) {
+        auto s = std::make_shared<Snapshot>(*snapshot_);
+        s->generation = now;
+        if (writers_)
+            for (std::size_t i = 0; i < s->entries.size(); ++i) {
+                auto it = writers_->byTable.find(s->entries[i].tdefPage());
+                if (s->entries[i].isTable() && it != writers_->byTable.end())
+                    s->tables[i] = std::make_shared<const TableDef>(it->second->table());
+            }
+        snapshot_ = std::move(s);
+    }
+}
+
+void Database::beginTransaction() {
+    requireWritable("begin a transaction");
+    if (pages_->inTransaction())
+        throw Error(path().string() + ": a transaction is already running");
+    pages_->begin();
+}
+
+void Database::commitTransaction() {
+    if (!pages_->inTransaction())
+        throw Error(path().string() + ": commit: no transaction is running");
+    const std::uint64_t before = pages_->generation();
+    pages_->commit();
+    carryOver(before);
+}
+
+void Database::rollbackTransaction() {
+    if (!pages_->inTransaction())
+        throw Error(path().string() + ": rollback: no transaction is running");
+    writers_.reset();
+    pages_->rollback();
+}
+
+bool Database::inTransaction() const { return pages_->inTransaction(); }
+
+void Database::write(std::string_view table, const std::function<void(TableWriter&)>& step) {
+    requireWritable("change a row");
+    auto def = this->table(table);
+    const std::uint64_t before = pages_->generation();
+    const bool own = !pages_->inTransaction();
+    if (own)
+        pages_->begin();
+    else
+        pages_->beginStatement();
+    try {
+        if (!writers_ || writers_->generation != before) {
+            writers_ = std::make_unique<Writers>();
+            writers_->generation = before;
+        }
+        auto& w = writers_->byTable[def->tdefPage];
+        if (!w) w = std::make_unique<TableWriter>(*pages_, *def);
+        step(*w);
+        if (own) pages_->commit();
+    } catch (...) {
+        writers_.reset();
+        try {
+            if (own)
+                pages_->rollback();
+            else
+                pages_->undoStatement();
+        } catch (...) {
+            // The first failure is the one to report; the journal undoes the rest at the
+            // next open.
+        }
+        throw;
+    }
+    carryOver(before);
+}
+
+RowId Database::insertRow(std::string_view table, const std::vector<Value>& values) {
+    RowId id;
+    write(table, [&](TableWriter& w) { id = w.insert(values); });
+    return id;
+}
+
+void Database::updateRow(std::string_view table, RowId id, const std::vector<Value>& values) {
+    write(table, [&](TableWriter& w) { w.update(id, values); });
+}
+
+void Database::deleteRow(std::string_view table, RowId id) {
+    write(table, [&](TableWriter& w) { w.remove(id); });
+}
 
 Database::Scan::Scan(std::shared_ptr<const Database> db, std::shared_ptr<const TableDef> table,
                      std::vector<bool> wanted)

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -22,6 +23,8 @@
 #include "value.h"
 
 namespace jet {
+
+class TableWriter;
 
 class Database : public std::enable_shared_from_this<Database> {
   public:
@@ -87,7 +90,15 @@ class Database : public std::enable_shared_from_this<Database> {
     const CatalogEntry* findEntry(const Snapshot& s, std::string_view name,
                                   std::size_t& index) const;
 
+    // Writing: one writer per table (by definition page), valid while the file's generation
+    // is the one they last left it at.
+    struct Writers;
+    void requireWritable(const char* what) const;
+    void write(std::string_view table, const std::function<void(TableWriter&)>& step);
+    void carryOver(std::uint64_t before);  // keeps caches that a change of ours left right
+
     std::unique_ptr<PageFile> pages_;
+    std::unique_ptr<Writers> writers_;
     std::string key_;  // in the registry of open files
     Header header_;
     std::unique_ptr<TextDecoder> text_;

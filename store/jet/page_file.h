@@ -35,6 +35,8 @@ class PageFile {
     std::span<const std::uint8_t> page(std::uint32_t n) const;
 
     // Writing: only inside a transaction, only in ReadWrite mode. Transactions do not nest.
+    // Changed pages are kept in memory and reach the file at commit (or earlier, journaled
+    // first, when a transaction has changed very many pages).
     void begin();
     void write(std::uint32_t n, std::span<const std::uint8_t> content);  // content: one page
     std::uint32_t append(std::span<const std::uint8_t> content);         // returns its number
@@ -42,9 +44,17 @@ class PageFile {
     void rollback();
     bool inTransaction() const;
 
-    // Grows by one on every commit and rollback, so caches of decoded pages can tell that
-    // they are stale.
+    // One step inside a transaction that must happen entirely or not at all: after
+    // beginStatement, undoStatement puts every page back as it was at beginStatement.
+    void beginStatement();
+    void undoStatement();
+
+    // Grows on every change of the pages (write, append, commit, rollback), so caches of
+    // decoded pages can tell that they are stale.
     std::uint64_t generation() const;
+
+    // The rollback journal of a database file.
+    static std::filesystem::path journalPath(const std::filesystem::path& file);
 
   private:
     struct Impl;

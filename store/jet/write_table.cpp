@@ -1,0 +1,270 @@
+#include "write_table.h"
+
+#include <algorithm>
+#include <set>
+
+#include "bytes.h"
+#include "data_page.h"
+#include "page_file.h"
+#include "row.h"
+#include "usage_map.h"
+#include "write_page.h"
+
+namespace jet {
+
+namespace {
+
+Bytes copyOf(const PageFile& file, std::uint32_t n) {
+    auto p = file.page(n);
+    return Bytes(p.begin(), p.end());
+}
+
+}  // namespace
+
+std::string TableWriter::where() const {
+    return file_.path().string() + ": table \"" + table_.name + "\"";
+}
+
+TableWriter::TableWriter(PageFile& file, TableDef table)
+    : file_(file),
+      table_(std::move(table)),
+      rows_(file, table_.tdefPage, table_.usedPages, table_.freePages) {
+    if (table_.tableType != 0x4E) throw Error(where() + " is a system table; it cannot be changed");
+    if (!table_.realIndexes.empty() || !table_.indexes.empty())
+        throw Error(where() + " has indexes; writing to it is not supported yet");
+    if (table_.usedPages == 0 || table_.freePages == 0)
+        throw Error(where() + " has no usage maps; writing to it is not supported");
+    std::set<std::uint16_t> varSlots;
+    for (std::size_t i = 0; i < table_.columns.size(); ++i) {
+        const Column& c = table_.columns[i];
+        const std::string cw = where() + ", column \"" + c.name + "\"";
+        if (c.autoNumber() || c.autoGuid())
+            throw Error(cw +
+                        " is numbered automatically; writing to the table is not supported yet");
+        if (c.type == ColumnType::Numeric)
+            throw Error(cw + " is a decimal column; writing to the table is not supported yet");
+        if (c.number != i)
+            throw Error(where() + " has deleted columns; writing to it is not supported yet");
+        encode::ColumnLayout l;
+        l.type = c.type;
+        l.number = c.number;
+        l.fixed = c.fixed();
+        l.fixedOffset = c.fixedOffset;
+        l.varIndex = c.varIndex;
+        l.length = c.length;
+        l.compressedText = c.compressedText();
+        if (l.fixed) {
+            const std::size_t need =
+                c.type == ColumnType::Boolean ? 0 : encode::fixedLength(c.type);
+            if (c.type != ColumnType::Boolean && (need == 0 || c.length != need))
+                throw Error(cw + " has a fixed size this engine cannot write");
+            if (c.type == ColumnType::Boolean) l.length = 1;
+            layout_.fixedSize = std::max<std::uint16_t>(
+                layout_.fixedSize, static_cast<std::uint16_t>(c.fixedOffset + (need ? need : 0)));
+        } else {
+            if (!varSlots.insert(c.varIndex).second)
+                throw Error(cw +
+                            " shares its variable slot; writing to the table is not supported");
+            if (encode::isLongValue(c.type))
+                longValues_.emplace(c.number,
+                                    std::make_unique<LongValueWriter>(file_, c.longValueUsedPages,
+                                                                      c.longValueFreePages));
+        }
+        layout_.columns.push_back(l);
+    }
+    layout_.varCount = static_cast<std::uint16_t>(varSlots.size());
+    if (!varSlots.empty() && *varSlots.rbegin() + 1u != varSlots.size())
+        throw Error(where() +
+                    " has gaps among its variable columns; writing to it is not supported");
+}
+
+Bytes TableWriter::encode(const std::vector<Value>& values) {
+    const std::size_t n = layout_.columns.size();
+    if (values.size() > n)
+        throw Error(where() + ": " + std::to_string(values.size()) + " values for " +
+                    std::to_string(n) + " columns");
+    static const Value kNull;
+    std::vector<encode::Cell> cells(n);
+    std::vector<std::pair<std::uint16_t, Bytes>> longs;
+    for (const auto& c : layout_.columns) {
+        const Value& v = c.number < values.size() ? values[c.number] : kNull;
+        const std::string cw = where() + ", column \"" + table_.columns[c.number].name + "\"";
+        if (!encode::isLongValue(c.type)) {
+            cells[c.number] = encode::encodeCell(c, v, cw);
+            continue;
+        }
+        if (isNull(v)) continue;
+        if (c.type == ColumnType::Memo) {
+            const auto* s = std::get_if<std::string>(&v);
+            if (!s) throw Error(cw + ": expected text");
+            longs.emplace_back(c.number, encode::encodeMemo(*s, c.compressedText));
+        } else {
+            const auto* b = std::get_if<Bytes>(&v);
+            if (!b) throw Error(cw + ": expected bytes");
+            longs.emplace_back(c.number, *b);
+        }
+        if (longs.back().second.size() > long_value::kLengthMask >> 8)
+            throw Error(cw + ": a value of " + std::to_string(longs.back().second.size()) +
+                        " bytes is longer than Jet allows in one field");
+        cells[c.number] = Bytes(long_value::kReferenceSize, 0);  // measured as a reference
+    }
+    // Short long values stay in the row while it still fits a page, the smallest first.
+    std::size_t size = encode::encodeRow(layout_, cells).size();
+    std::vector<std::size_t> order(longs.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        return longs[a].second.size() < longs[b].second.size();
+    });
+    std::vector<bool> inRow(longs.size(), false);
+    for (std::size_t i : order) {
+        const std::size_t len = longs[i].second.size();
+        if (len <= encode::kMaxInlineLongValue && size + len <= encode::kMaxRowSize) {
+            inRow[i] = true;
+            size += len;
+        }
+    }
+    for (std::size_t i = 0; i < longs.size(); ++i) {
+        auto& [number, bytes] = longs[i];
+        cells[number] = longValues_.at(number)->store(bytes, inRow[i]);
+    }
+    return encode::encodeRow(layout_, cells);
+}
+
+void TableWriter::setRowCount(std::uint32_t count) {
+    Bytes tdef = copyOf(file_, table_.tdefPage);
+    encode::set32(tdef, kJet4Layout.tdefRowCountOffset, count);
+    file_.write(table_.tdefPage, tdef);
+    table_.rowCount = count;
+}
+
+RowId TableWriter::insert(const std::vector<Value>& values) {
+    const Bytes row = encode(values);
+    const RowId id = rows_.place(row);
+    setRowCount(table_.rowCount + 1);
+    return id;
+}
+
+std::vector<RowId> TableWriter::stubsPointingAt(RowId home) const {
+    std::vector<RowId> out;
+    const std::uint32_t target = encode::pageRow(home.page, static_cast<std::uint8_t>(home.row));
+    for (std::uint32_t p : tableDataPages(file_, kJet4Layout, table_)) {
+        auto page = file_.page(p);
+        if (page[0] != page_type::kData || dataPageOwner(page, kJet4Layout) != table_.tdefPage)
+            continue;
+        Bytes copy(page.begin(), page.end());
+        DataPageEdit edit(copy);
+        for (std::uint16_t r = 0; r < edit.rowCount(); ++r) {
+            if ((edit.rawOffset(r) & row_offset::kFlags) != row_offset::kMoved) continue;
+            auto b = edit.row(r);
+            if (b.size() >= 4 && le32(b.data()) == target) out.push_back({p, r});
+        }
+    }
+    return out;
+}
+
+TableWriter::Located TableWriter::locate(RowId id) const {
+    auto fail = [&](const std::string& what) {
+        throw Error(where() + ": page " + std::to_string(id.page) + ", row " +
+                    std::to_string(id.row) + ": " + what);
+    };
+    auto slotOf = [&](RowId at) -> std::uint16_t {
+        if (at.page == 0 || at.page >= file_.pageCount()) fail("there is no such row");
+        auto page = file_.page(at.page);
+        if (page[0] != page_type::kData || dataPageOwner(page, kJet4Layout) != table_.tdefPage)
+            fail("not a row of this table");
+        const std::uint16_t count = le16(page.data() + kJet4Layout.dataRowCountOffset);
+        if (at.row >= count) fail("there is no such row");
+        const std::uint16_t raw = le16(page.data() + kJet4Layout.dataRowTableOffset + 2 * at.row);
+        if ((raw & row_offset::kFlags) == row_offset::kDeleted) fail("the row is deleted");
+        return raw;
+    };
+    Located loc;
+    const std::uint16_t raw = slotOf(id);
+    const std::uint16_t flags = raw & row_offset::kFlags;
+    if (flags == row_offset::kMoved) {
+        Bytes copy = copyOf(file_, id.page);
+        auto b = DataPageEdit(copy).row(id.row);
+        if (b.size() < 4) fail("a moved row without its pointer");
+        const std::uint32_t to = le32(b.data());
+        loc.home = {pointerPage(to), pointerRow(to)};
+        const std::uint16_t homeRaw = slotOf(loc.home);
+        if ((homeRaw & row_offset::kFlags) == row_offset::kMoved)
+            fail("a moved row points to another moved row");
+    } else {
+        loc.home = id;
+    }
+    if ((slotOf(loc.home) & row_offset::kFlags) == row_offset::kMovedHere)
+        loc.stubs = stubsPointingAt(loc.home);
+    if (flags == row_offset::kMoved &&
+        std::find(loc.stubs.begin(), loc.stubs.end(), id) == loc.stubs.end())
+        loc.stubs.push_back(id);
+    return loc;
+}
+
+std::vector<std::pair<std::uint16_t, Bytes>> TableWriter::longCells(RowId home) const {
+    std::vector<std::pair<std::uint16_t, Bytes>> out;
+    if (longValues_.empty()) return out;
+    Bytes page = copyOf(file_, home.page);
+    auto row = DataPageEdit(page).row(home.row);
+    std::vector<CellRef> cells;
+    crackRow(row, table_, kJet4Layout, {}, cells, file_.path().string(), home.page, home.row);
+    for (std::size_t i = 0; i < table_.columns.size(); ++i)
+        if (encode::isLongValue(table_.columns[i].type) && cells[i].present && cells[i].data)
+            out.emplace_back(table_.columns[i].number,
+                             Bytes(cells[i].data, cells[i].data + cells[i].size));
+    return out;
+}
+
+void TableWriter::releaseLongValues(const std::vector<std::pair<std::uint16_t, Bytes>>& cells) {
+    for (const auto& [number, cell] : cells) {
+        auto it = longValues_.find(number);
+        if (it != longValues_.end()) it->second->release(cell);
+    }
+}
+
+void TableWriter::update(RowId id, const std::vector<Value>& values) {
+    const Located loc = locate(id);
+    const auto oldLongs = longCells(loc.home);
+    const Bytes row = encode(values);
+    Bytes page = copyOf(file_, loc.home.page);
+    DataPageEdit edit(page);
+    const std::uint16_t flags = edit.rawOffset(loc.home.row) & row_offset::kFlags;
+    if (row.size() <= edit.roomFor(loc.home.row)) {
+        edit.replace(loc.home.row, row, flags);
+        file_.write(loc.home.page, page);
+        rows_.noteRoom(loc.home.page, edit.roomForNew());
+    } else {
+        // The row moves; every slot that named it (its old home too) points to the new home.
+        const RowId to = rows_.place(row, row_offset::kMovedHere, loc.home.page);
+        Bytes pointer;
+        encode::put32(pointer, encode::pageRow(to.page, static_cast<std::uint8_t>(to.row)));
+        std::vector<RowId> slots = loc.stubs;
+        slots.push_back(loc.home);
+        for (const RowId& s : slots) {
+            Bytes p = copyOf(file_, s.page);
+            DataPageEdit e(p);
+            e.replace(s.row, pointer, row_offset::kMoved);
+            file_.write(s.page, p);
+            rows_.noteRoom(s.page, e.roomForNew());
+        }
+    }
+    releaseLongValues(oldLongs);
+}
+
+void TableWriter::remove(RowId id) {
+    const Located loc = locate(id);
+    const auto oldLongs = longCells(loc.home);
+    std::vector<RowId> slots = loc.stubs;
+    slots.push_back(loc.home);
+    for (const RowId& s : slots) {
+        Bytes p = copyOf(file_, s.page);
+        DataPageEdit e(p);
+        e.remove(s.row);
+        file_.write(s.page, p);
+        rows_.noteRoom(s.page, e.roomForNew());
+    }
+    releaseLongValues(oldLongs);
+    setRowCount(table_.rowCount > 0 ? table_.rowCount - 1 : 0);
+}
+
+}  // namespace jet

@@ -1,0 +1,20 @@
+// Changing usage maps in place (Jet 4). A map's row keeps its size: an inline map (type 0)
+// whose 512-page window cannot take a page is moved to a window that holds all its pages, or,
+// when none does, turned into a map of map pages (type 1) in the same row.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+namespace jet {
+
+class PageFile;
+
+// Marks (`on`) or clears `page` in the usage map kept in the row at `pageRow`.
+void setInUsageMap(PageFile& file, std::uint32_t pageRow, std::uint32_t page, bool on);
+
+// Appends a page to the file and takes it out of the file's map of free pages (row 0 of
+// page 1, where Jet marks the pages it may hand out).
+std::uint32_t allocatePage(PageFile& file, std::span<const std::uint8_t> content);
+
+}  // namespace jet

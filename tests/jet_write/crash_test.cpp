@@ -1,0 +1,148 @@
+// Writers killed at random moments leave the table as it was before or after the change they
+// were making; a second program cannot write while one is.
+#include <signal.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <random>
+#include <thread>
+
+#include "jet/create_bank.h"
+#include "write_child.h"
+#include "write_util.h"
+
+using namespace jet_write_test;
+using jet::Value;
+
+namespace {
+
+struct Child {
+    pid_t pid = -1;
+    FILE* out = nullptr;
+};
+
+Child start(const std::vector<std::string>& args) {
+    int fds[2];
+    if (::pipe(fds) != 0) return {};
+    Child c;
+    c.pid = ::fork();
+    if (c.pid == 0) {
+        ::dup2(fds[1], 1);
+        ::close(fds[0]);
+        ::close(fds[1]);
+        std::vector<char*> argv;
+        std::string exe = JET_WRITE_CHILD;
+        argv.push_back(exe.data());
+        std::vector<std::string> copy = args;
+        for (auto& a : copy) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        ::execv(exe.c_str(), argv.data());
+        ::_exit(127);
+    }
+    ::close(fds[1]);
+    c.out = ::fdopen(fds[0], "r");
+    return c;
+}
+
+std::string firstLine(Child& c) {
+    char buf[4096];
+    if (!std::fgets(buf, sizeof buf, c.out)) return {};
+    std::string s = buf;
+    if (!s.empty() && s.back() == '\n') s.pop_back();
+    return s;
+}
+
+int finish(Child& c, bool kill) {
+    if (kill) ::kill(c.pid, SIGKILL);
+    int status = 0;
+    ::waitpid(c.pid, &status, 0);
+    std::fclose(c.out);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+void seed(const fs::path& file) {
+    jet::createBank(file);
+    auto db = jet::Database::open(file, jet::PageFile::Mode::ReadWrite);
+    for (int r = 0; r < kBaseRows; ++r) db->insertRow("tiku", baseRow(r));
+}
+
+}  // namespace
+
+TEST(JetWriteCrash, KilledWritersLeaveBeforeOrAfter) {
+    const auto file = scratch("crash.mdb");
+    seed(file);
+    std::mt19937 rng(20261207);
+    int journals = 0, bulkDone = 0, bulkUndone = 0;
+    std::size_t bulkRows = 0;  // rows the finished bulk runs added
+    for (int round = 0; round < 24; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        const bool bulk = round % 2 == 0;
+        const std::string tag = "bulk" + std::to_string(round);
+        Child c =
+            bulk ? start({"bulk", file.string(), "3000", tag}) : start({"updates", file.string()});
+        ASSERT_EQ(firstLine(c), "go");
+        std::this_thread::sleep_for(std::chrono::microseconds(
+            std::uniform_int_distribution<int>(0, bulk ? 120000 : 30000)(rng)));
+        finish(c, true);
+        journals += fs::exists(jet::PageFile::journalPath(file));
+
+        auto db = jet::Database::open(file, jet::PageFile::Mode::ReadWrite);  // rolls back
+        EXPECT_FALSE(fs::exists(jet::PageFile::journalPath(file)));
+        std::size_t tagged = 0, others = 0;
+        std::vector<bool> base(kBaseRows, false);
+        auto s = db->scan("tiku");
+        while (s.next()) {
+            const auto& v = s.values();
+            const auto& nianji = std::get<std::string>(v[0]);
+            if (nianji == tag) {
+                EXPECT_EQ(v, bulkRow(tag, std::stoi(std::get<std::string>(v[1]))));
+                ++tagged;
+            } else if (nianji == "base") {
+                const int r = std::stoi(std::get<std::string>(v[1]));
+                const auto& text = std::get<std::string>(v[2]);
+                if (text.rfind("u ", 0) == 0)
+                    EXPECT_EQ(v, updatedRow(r, std::stol(text.substr(2))));
+                else
+                    EXPECT_EQ(v, baseRow(r));
+                EXPECT_FALSE(base[r]);
+                base[r] = true;
+            } else {
+                ++others;
+            }
+        }
+        EXPECT_EQ(std::count(base.begin(), base.end(), true), kBaseRows);
+        EXPECT_EQ(others, bulkRows);
+        if (bulk) {
+            EXPECT_TRUE(tagged == 0 || tagged == 3000) << tagged;
+            (tagged ? bulkDone : bulkUndone)++;
+            bulkRows += tagged;
+        }
+        db.reset();
+        for (const auto& p : jet::checkDatabase(file)) ADD_FAILURE() << p;
+        if (round % 6 == 5) expectReadersAgree(file, "tiku");
+    }
+    std::cout << "[ crash ] 24 kills: " << journals << " journals rolled back, bulk " << bulkDone
+              << " finished / " << bulkUndone << " undone\n";
+    EXPECT_GT(journals, 0);
+}
+
+TEST(JetWriteCrash, SecondWriterIsRefused) {
+    const auto file = scratch("locked.mdb");
+    seed(file);
+    {
+        auto db = jet::Database::open(file, jet::PageFile::Mode::ReadWrite);
+        const std::string before = bytesOf(file);
+        Child c = start({"tryopen", file.string()});
+        const std::string message = firstLine(c);
+        EXPECT_EQ(finish(c, false), 3);
+        EXPECT_NE(message.find("is being changed by another program"), std::string::npos)
+            << message;
+        EXPECT_NE(message.find(file.string()), std::string::npos) << message;
+        EXPECT_EQ(bytesOf(file), before);
+        db->insertRow("tiku", baseRow(99));
+    }
+    Child c = start({"tryopen", file.string()});
+    EXPECT_EQ(finish(c, false), 0);
+    auto db = jet::Database::open(file, jet::PageFile::Mode::ReadOnly);
+    EXPECT_EQ(scanAll(*db, "tiku").size(), static_cast<std::size_t>(kBaseRows + 1));
+}

@@ -1,0 +1,44 @@
+// Changes a question bank on the command line's request, for the tests that kill it midway
+// or race it:
+//   bulk FILE N TAG   one transaction of N inserts whose nianji is TAG
+//   updates FILE      single durable updates of the "base" rows, round after round, forever
+//   tryopen FILE      opens for writing; exit 3 and the message when refused
+// "go" on standard output says the file is open and changes begin.
+#include <cstdio>
+#include <iostream>
+#include <string>
+
+#include "jet/database.h"
+#include "write_child.h"
+
+int main(int argc, char** argv) {
+    if (argc < 3) return 2;
+    const std::string mode = argv[1];
+    try {
+        auto db = jet::Database::open(argv[2], jet::PageFile::Mode::ReadWrite);
+        if (mode == "tryopen") return 0;
+        std::cout << "go" << std::endl;
+        if (mode == "bulk" && argc == 5) {
+            const int n = std::stoi(argv[3]);
+            db->beginTransaction();
+            for (int i = 0; i < n; ++i) db->insertRow("tiku", jet_write_test::bulkRow(argv[4], i));
+            db->commitTransaction();
+            return 0;
+        }
+        if (mode == "updates") {
+            std::vector<jet::RowId> ids(jet_write_test::kBaseRows);
+            auto s = db->scan("tiku");
+            while (s.next())
+                if (std::get<std::string>(s.values()[0]) == "base")
+                    ids[std::stoul(std::get<std::string>(s.values()[1]))] = s.rowId();
+            for (long n = 0;; ++n) {
+                const int r = static_cast<int>(n % jet_write_test::kBaseRows);
+                db->updateRow("tiku", ids[r], jet_write_test::updatedRow(r, n));
+            }
+        }
+        return 2;
+    } catch (const jet::Error& e) {
+        std::cout << e.what() << std::endl;
+        return 3;
+    }
+}

@@ -1,0 +1,278 @@
+// Rows inserted, replaced and deleted in files we made and in files Access made, read back by
+// mdbtools, mdb-reader and ourselves; transactions that roll back leave the exact bytes.
+#include <map>
+
+#include "jet/create_bank.h"
+#include "write_util.h"
+
+using namespace jet_write_test;
+using jet::Value;
+
+namespace {
+
+constexpr auto RW = jet::PageFile::Mode::ReadWrite;
+
+// A question row whose texts exercise the encodings: compressible and not, outside the BMP,
+// empty against null, long texts inline, on one long-value page and chained over several.
+std::vector<Value> question(int i) {
+    std::vector<Value> r(12);
+    r[0] = std::string("七年级");
+    r[1] = i % 3 == 0 ? std::string("数学 𠀀𝄞") : std::string("English");
+    r[2] = std::string("第") + std::to_string(i % 4) + "课";
+    switch (i % 7) {
+        case 0:
+            r[3] = std::string();
+            break;
+        case 1:
+            break;  // null
+        case 2:
+            r[3] = "短题 " + std::to_string(i) + "\r\n第二行";
+            break;
+        case 3:
+            r[3] = chinese(900);
+            break;
+        case 4:
+            r[3] = chinese(3000);
+            break;
+        case 5:
+            r[3] = std::string(9000, 'q') + std::to_string(i);
+            break;
+        default:
+            r[3] = std::string("plain ascii ") + std::to_string(i);
+            break;
+    }
+    r[4] = std::string("A 选项");
+    r[5] = std::string();
+    r[8] = std::string(i % 2 ? "A" : "");
+    r[9] = chinese(static_cast<std::size_t>(i % 50)) + std::to_string(i);  // rows differ
+    static const std::int64_t kInts[] = {-32768, 32767, 0, 1, -1};
+    r[10] = kInts[i % 5];
+    r[11] = std::string(i % 2 ? "选择题" : "填空题");
+    return r;
+}
+
+}  // namespace
+
+TEST(JetWrite, ChangedBankReadsAlikeEverywhere) {
+    const auto file = scratch("bank.mdb");
+    jet::createBank(file);
+    std::map<jet::RowId, std::vector<Value>> tiku;
+    std::vector<std::vector<Value>> chengji;
+    {
+        auto db = jet::Database::open(file, RW);
+        db->beginTransaction();
+        for (int i = 0; i < 60; ++i) tiku[db->insertRow("tiku", question(i))] = question(i);
+        db->commitTransaction();
+        for (int i = 60; i < 70; ++i) tiku[db->insertRow("tiku", question(i))] = question(i);
+
+        // Grow rows until they move off their pages, shrink some, grow a moved one again.
+        std::vector<jet::RowId> ids;
+        for (auto& [id, v] : tiku) ids.push_back(id);
+        for (std::size_t k = 0; k < ids.size(); k += 5) {
+            auto v = tiku[ids[k]];
+            for (int c = 4; c <= 7; ++c) v[c] = chinese(480 + k);
+            db->updateRow("tiku", ids[k], v);
+            tiku[ids[k]] = v;
+        }
+        for (std::size_t k = 0; k < ids.size(); k += 10) {
+            auto v = tiku[ids[k]];
+            v[3] = chinese(5000);
+            v[9] = std::string("改");
+            db->updateRow("tiku", ids[k], v);
+            tiku[ids[k]] = v;
+        }
+        for (std::size_t k = 2; k < ids.size(); k += 9) {
+            auto v = question(static_cast<int>(k) * 7 + 1002);
+            db->updateRow("tiku", ids[k], v);
+            tiku[ids[k]] = v;
+        }
+        // Through the id a scan gives for a moved row, too.
+        auto s = db->scan("tiku");
+        int n = 0;
+        while (s.next() && n < 3) {
+            auto v = s.values();
+            v[10] = std::int64_t{-7};
+            db->updateRow("tiku", s.rowId(), v);
+            int matches = 0;
+            for (auto& [id, w] : tiku)
+                if (w == s.values()) {
+                    w = v;
+                    ++matches;
+                }
+            EXPECT_EQ(matches, 1);
+            ++n;
+        }
+        for (std::size_t k = 1; k < ids.size(); k += 4) {
+            db->deleteRow("tiku", ids[k]);
+            tiku.erase(ids[k]);
+        }
+        EXPECT_THROW(db->deleteRow("tiku", ids[1]), jet::Error);
+        EXPECT_THROW(db->updateRow("tiku", ids[1], question(1)), jet::Error);
+        EXPECT_EQ(db->readRow(*db->table("tiku"), ids[0]), tiku[ids[0]]);
+
+        const double kDates[] = {45000.5, 2.75, 36526.999988, 60000.0};
+        for (int i = 0; i < 4; ++i) {
+            std::vector<Value> r{std::string("八年级"),
+                                 std::string("语文"),
+                                 std::string("古文"),
+                                 jet::DateTime{kDates[i]},
+                                 std::string(std::to_string(i * 3)),
+                                 std::string("0"),
+                                 i == 3 ? Value{} : Value{0.1 * i}};
+            db->insertRow("chengji", r);
+            chengji.push_back(r);
+        }
+        auto back = db->insertRow("back", {std::string("/home/学生/图片/背景.jpg")});
+        db->updateRow("back", back, {std::string(2000, 'p')});
+    }
+    std::vector<std::vector<Value>> rows;
+    for (auto& [id, v] : tiku) rows.push_back(v);
+    expectReadersAgree(file, "tiku", &rows);
+    expectReadersAgree(file, "chengji", &chengji);
+    std::vector<std::vector<Value>> back{{std::string(2000, 'p')}};
+    expectReadersAgree(file, "back", &back);
+    EXPECT_EQ(run("mdb-ver " + shellQuote(file.string())).out, "JET4\n");
+}
+
+// Beyond 512 pages an inline usage map cannot hold a table; freed long-value pages are used
+// again rather than the file growing.
+TEST(JetWrite, ManyPagesAndSpaceUsedAgain) {
+    const auto file = scratch("big.mdb");
+    jet::createBank(file);
+    std::vector<jet::RowId> ids;
+    std::uint32_t pagesAfterFill = 0;
+    {
+        auto db = jet::Database::open(file, RW);
+        db->beginTransaction();
+        for (int i = 0; i < 700; ++i) {
+            auto q = question(i);
+            q[3] = std::string(1900, static_cast<char>('a' + i % 26));  // one long-value page
+            ids.push_back(db->insertRow("tiku", q));
+        }
+        db->commitTransaction();
+        pagesAfterFill = db->pages().pageCount();
+        EXPECT_GT(pagesAfterFill, 600u);
+        db->beginTransaction();
+        for (std::size_t k = 0; k < ids.size(); k += 2) db->deleteRow("tiku", ids[k]);
+        for (int i = 0; i < 350; ++i) {
+            auto q = question(i);
+            q[3] = std::string(1900, 'z');
+            db->insertRow("tiku", q);
+        }
+        db->commitTransaction();
+        EXPECT_LE(db->pages().pageCount(), pagesAfterFill + 2);
+    }
+    expectReadersAgree(file, "tiku");
+}
+
+TEST(JetWrite, RollbackRestoresTheExactBytes) {
+    const auto file = scratch("rollback.mdb");
+    jet::createBank(file);
+    {
+        auto db = jet::Database::open(file, RW);
+        for (int i = 0; i < 5; ++i) db->insertRow("tiku", question(i));
+    }
+    const std::string before = bytesOf(file);
+    {
+        auto db = jet::Database::open(file, RW);
+        auto first = db->scan("tiku");
+        ASSERT_TRUE(first.next());
+        const auto firstId = first.rowId();
+        db->beginTransaction();
+        EXPECT_TRUE(db->inTransaction());
+        EXPECT_THROW(db->beginTransaction(), jet::Error);
+        for (int i = 0; i < 300; ++i) db->insertRow("tiku", question(i));
+        db->updateRow("tiku", firstId, question(4));
+        // A failing statement changes nothing, and the transaction goes on.
+        auto tooLong = question(1);
+        tooLong[0] = std::string(256, 'x');
+        const auto count = db->table("tiku")->rowCount;
+        EXPECT_THROW(db->insertRow("tiku", tooLong), jet::Error);
+        EXPECT_THROW(db->insertRow("tiku", {std::int64_t{1}}), jet::Error);
+        EXPECT_EQ(db->table("tiku")->rowCount, count);
+        db->deleteRow("tiku", firstId);
+        EXPECT_EQ(scanAll(*db, "tiku").size(), 304u);
+        db->rollbackTransaction();
+        EXPECT_FALSE(db->inTransaction());
+        EXPECT_EQ(scanAll(*db, "tiku").size(), 5u);
+        EXPECT_EQ(bytesOf(file), before);
+        EXPECT_FALSE(fs::exists(jet::PageFile::journalPath(file)));
+        // Writers are fresh after a rollback.
+        db->insertRow("tiku", question(9));
+        EXPECT_EQ(scanAll(*db, "tiku").size(), 6u);
+    }
+    for (const auto& p : jet::checkDatabase(file)) ADD_FAILURE() << p;
+}
+
+TEST(JetWrite, TablesAccessMade) {
+    // A table without indexes: new, changed and old rows.
+    const auto del = scratch("delTest.mdb");
+    fs::copy_file(fs::path(JET_CORPUS_DIR) / "delTestV2000.mdb", del);
+    std::vector<std::vector<Value>> expected;
+    {
+        auto db = jet::Database::open(del, RW);
+        std::vector<jet::RowId> old;
+        auto s = db->scan("Table");
+        while (s.next()) {
+            old.push_back(s.rowId());
+            expected.push_back(s.values());
+        }
+        ASSERT_EQ(old.size(), 2u);
+        db->updateRow("Table", old[0], {std::string("改过 ") + chinese(40), std::string()});
+        expected[0] = {std::string("改过 ") + chinese(40), std::string()};
+        db->deleteRow("Table", old[1]);
+        expected.erase(expected.begin() + 1);
+        for (int i = 0; i < 30; ++i) {
+            std::vector<Value> r{std::string("新 ") + std::to_string(i), Value{}};
+            db->insertRow("Table", r);
+            expected.push_back(r);
+        }
+    }
+    expectReadersAgree(del, "Table", &expected);
+
+    const auto job = scratch("promotion.mdb");
+    fs::copy_file(fs::path(JET_CORPUS_DIR) / "testPromotionV2000.mdb", job);
+    expected.clear();
+    {
+        auto db = jet::Database::open(job, RW);
+        for (int i = 0; i < 20; ++i) {
+            std::vector<Value> r{std::int64_t{i * 1000003},
+                                 std::int64_t{-i},
+                                 1.5 * i,
+                                 std::string(255, 'j'),
+                                 std::string("是"),
+                                 Value{},
+                                 std::string(),
+                                 std::string("PulledBy"),
+                                 chinese(255),
+                                 -0.25};
+            db->insertRow("jobDB1", r);
+            expected.push_back(r);
+        }
+    }
+    expectReadersAgree(job, "jobDB1", &expected);
+
+    // Refused: indexes, autonumbers, Jet 3, read-only; the file stays as it was.
+    const auto indexed = scratch("indexed.mdb");
+    fs::copy_file(fs::path(JET_CORPUS_DIR) / "indexTestV2000.mdb", indexed);
+    const std::string indexedBytes = bytesOf(indexed);
+    {
+        auto db = jet::Database::open(indexed, RW);
+        try {
+            db->insertRow("Table2", {std::int64_t{1}});
+            ADD_FAILURE() << "no error";
+        } catch (const jet::Error& e) {
+            EXPECT_NE(std::string(e.what()).find("has indexes; writing to it is not supported yet"),
+                      std::string::npos)
+                << e.what();
+        }
+    }
+    EXPECT_EQ(bytesOf(indexed), indexedBytes);
+    const auto jet3 = scratch("jet3.mdb");
+    fs::copy_file(fs::path(JET_CORPUS_DIR) / "delTestV1997.mdb", jet3);
+    EXPECT_THROW(jet::Database::open(jet3, RW)->insertRow("Table", {}), jet::Error);
+    auto ro = jet::Database::open(fs::path(JET_CORPUS_DIR) / "delTestV2000.mdb",
+                                  jet::PageFile::Mode::ReadOnly);
+    EXPECT_THROW(ro->insertRow("Table", {}), jet::Error);
+    EXPECT_THROW(ro->beginTransaction(), jet::Error);
+}
