@@ -4,3 +4,5 @@ add_library(mozhou_store STATIC ${MOZHOU_STORE_SOURCES})
 target_include_directories(mozhou_store PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(mozhou_store PUBLIC mozhou_dao)
 mozhou_warnings(mozhou_store)
+# The first-run bank is made with the file creator.
+target_link_libraries(mozhou_store PUBLIC mozhou_jet_create)

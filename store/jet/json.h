@@ -6,8 +6,10 @@
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "value.h"
 
@@ -24,8 +26,19 @@ void appendJsonString(std::string& out, std::string_view utf8);
 // as Jet reads it: -1.25 is 1899-12-29 06:00:00. Nullopt when no calendar year 1..9999 fits.
 std::optional<std::string> dateTimeText(double days);
 
+// The inverse of dateTimeText; nullopt unless the text is a valid "YYYY-MM-DD HH:MM:SS".
+std::optional<double> daysFromText(std::string_view text);
+
 std::string currencyText(Currency c);
 std::string decimalText(const Decimal& d);
 std::string guidText(const Guid& g);
+
+// One row in the export format, back into values: a JSON array with one element per column,
+// each of the JSON kind that toJson writes for the column's type (null fits every column).
+// Strict: anything else, an element that does not fit its column (an integer out of range, a
+// fraction in an integer column, a malformed date, odd hex), or text after the array throws
+// jet::Error naming the column and the character position.
+std::vector<Value> fromJson(std::string_view line, std::span<const ColumnType> types,
+                            std::span<const std::string> names = {});
 
 }  // namespace jet
