@@ -1,0 +1,141 @@
+#include "GuanyuWindow.h"
+
+#include <gtest/gtest.h>
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QTest>
+
+#include "HelpWindow.h"
+#include "MainWindow.h"
+#include "looks.h"
+#include "shell.h"
+#include "window_registry.h"
+#include "windows.h"
+
+using mozhou::GuanyuWindow;
+using mozhou::WindowRegistry;
+namespace looks = mozhou::looks;
+
+namespace {
+
+struct GuanyuWindowTest : ::testing::Test {
+    QList<QUrl> opened;
+
+    void SetUp() override {
+        mozhou::registerWindows();
+        mozhou::setShellOpenHandler([this](const QUrl& address) { opened << address; });
+    }
+    void TearDown() override {
+        mozhou::setShellOpenHandler({});
+        for (const char* name : {"help", "guanyu"}) {
+            delete WindowRegistry::instance().find(name);
+            WindowRegistry::instance().unregisterFactory(name);
+        }
+    }
+    GuanyuWindow* show() {
+        auto* window = qobject_cast<GuanyuWindow*>(WindowRegistry::instance().show("guanyu"));
+        if (window) {
+            EXPECT_TRUE(QTest::qWaitForWindowExposed(window));
+        }
+        return window;
+    }
+};
+
+TEST_F(GuanyuWindowTest, ControlsInTheirPlaces) {
+    GuanyuWindow* window = show();
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->objectName(), "guanyu");
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("关于"));
+    EXPECT_EQ(window->size(), QSize(348, 260));
+    EXPECT_FALSE(window->windowFlags() &
+                 (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
+    EXPECT_EQ(window->windowType(), Qt::Tool);  // kept out of the task bar
+
+    struct Expected {
+        const char* name;
+        QRect place;
+        double pointSize;
+    };
+    const Expected labels[] = {{"Label1", looks::pxRect(840, 360, 3600, 435), 21.75},
+                               {"Label2", looks::pxRect(1200, 960, 2700, 285), 14.25},
+                               {"Label3", looks::pxRect(1320, 1320, 1260, 210), 10.5},
+                               {"Label4", looks::pxRect(1320, 1680, 2520, 210), 10.5}};
+    for (const Expected& e : labels) {
+        auto* label = window->findChild<QLabel*>(e.name);
+        ASSERT_NE(label, nullptr) << e.name;
+        EXPECT_EQ(label->geometry(), e.place) << e.name;
+        EXPECT_EQ(label->font().pointSizeF(), e.pointSize) << e.name;
+    }
+    EXPECT_EQ(window->findChild<QLabel*>("Label1")->text(), QStringLiteral("墨舟题苑"));
+    EXPECT_EQ(window->findChild<QLabel*>("Label2")->text(), QStringLiteral("墨舟题苑开发组"));
+    EXPECT_TRUE(window->findChild<QLabel*>("Label3")->text().startsWith(QStringLiteral("编程：")));
+    EXPECT_TRUE(window->findChild<QLabel*>("Label4")->text().startsWith(QStringLiteral("数据：")));
+    auto* text1 = window->findChild<QLineEdit*>("Text1");
+    ASSERT_NE(text1, nullptr);
+    EXPECT_TRUE(text1->text().startsWith(QStringLiteral("E-mail：")));
+    EXPECT_EQ(text1->geometry(), looks::pxRect(1200, 2040, 2775, 270));
+    EXPECT_EQ(window->text2()->geometry(), looks::pxRect(1200, 2520, 2775, 270));
+    EXPECT_EQ(window->text2()->cursor().hotSpot(), QPoint(12, 1));
+    EXPECT_EQ(window->command1()->text(), QStringLiteral("确定"));
+    EXPECT_EQ(window->command1()->geometry(), looks::pxRect(1920, 3000, 1215, 495));
+    ASSERT_NE(window->findChild<QWidget*>("Shape1"), nullptr);
+    EXPECT_EQ(window->findChild<QWidget*>("Shape1")->geometry(),
+              looks::pxRect(120, 120, 4695, 3615));
+
+    // Tab indexes 4, 5, 6: the button, then the e-mail box, then the address.
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    EXPECT_EQ(QApplication::focusWidget(), window->command1());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), text1);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), window->text2());
+}
+
+TEST_F(GuanyuWindowTest, AddressClickOpensTheFixedSiteWhateverTheBoxShows) {
+    GuanyuWindow* window = show();
+    ASSERT_NE(window, nullptr);
+    const QString shown = window->text2()->text();
+    QTest::mouseClick(window->text2(), Qt::LeftButton);
+    ASSERT_EQ(opened.size(), 1);
+    EXPECT_EQ(opened[0], QUrl(shown));
+    EXPECT_EQ(opened[0].host(), "mozhou.example.org");
+
+    window->text2()->selectAll();
+    QTest::keyClicks(window->text2(), "http://elsewhere.invalid/");
+    EXPECT_EQ(window->text2()->text(), "http://elsewhere.invalid/");
+    QTest::mouseClick(window->text2(), Qt::LeftButton, {}, QPoint(3, 3));
+    ASSERT_EQ(opened.size(), 2);
+    EXPECT_EQ(opened[1], opened[0]);
+}
+
+TEST_F(GuanyuWindowTest, OneWindowAndOkClosesIt) {
+    QPointer<GuanyuWindow> window = show();
+    ASSERT_FALSE(window.isNull());
+    EXPECT_EQ(WindowRegistry::instance().show("guanyu"), window.data());
+    QTest::mouseClick(window->command1(), Qt::LeftButton);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(window.isNull());
+    EXPECT_EQ(WindowRegistry::instance().find("guanyu"), nullptr);
+    EXPECT_TRUE(opened.isEmpty());
+}
+
+TEST_F(GuanyuWindowTest, MainWindowMenuOpensHelpAndAbout) {
+    QPointer<mozhou::MainWindow> main = new mozhou::MainWindow;
+    main->show();
+    main->findChild<QAction*>("bangzhu1")->trigger();
+    main->findChild<QAction*>("bangzhu5")->trigger();
+    EXPECT_NE(qobject_cast<mozhou::HelpWindow*>(WindowRegistry::instance().find("help")), nullptr);
+    EXPECT_NE(qobject_cast<GuanyuWindow*>(WindowRegistry::instance().find("guanyu")), nullptr);
+    // Both open beside the main window, without an owner.
+    EXPECT_EQ(WindowRegistry::instance().find("guanyu")->parentWidget(), nullptr);
+    EXPECT_TRUE(main->isVisible());
+    delete main;
+    EXPECT_NE(WindowRegistry::instance().find("guanyu"), nullptr);  // closing main closes no other
+}
+
+}  // namespace

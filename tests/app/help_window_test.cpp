@@ -1,0 +1,121 @@
+#include "HelpWindow.h"
+
+#include <gtest/gtest.h>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QPointer>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextEdit>
+
+#include "looks.h"
+#include "window_registry.h"
+#include "windows.h"
+
+using mozhou::HelpWindow;
+using mozhou::WindowRegistry;
+
+namespace {
+
+struct HelpWindowTest : ::testing::Test {
+    QTemporaryDir folder;
+
+    void write(const QByteArray& bytes) {
+        QFile file(folder.filePath("help.txt"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        ASSERT_EQ(file.write(bytes), bytes.size());
+    }
+    QString read() { return HelpWindow::readHelpText(folder.path()); }
+
+    void TearDown() override {
+        delete WindowRegistry::instance().find("help");
+        WindowRegistry::instance().unregisterFactory("help");
+    }
+};
+
+TEST_F(HelpWindowTest, EveryLineIndentedAndClosedByALineBreak) {
+    write("");
+    EXPECT_EQ(read(), "");
+    // The last line without a line end is still a line.
+    write("first\r\nlast");
+    EXPECT_EQ(read(), "    first\r\n    last\r\n");
+    // Blank lines become lines of four blanks; a final line end adds no extra line.
+    write("a\r\n\r\n\r\nb\r\n");
+    EXPECT_EQ(read(), "    a\r\n    \r\n    \r\n    b\r\n");
+    write("\r\n");
+    EXPECT_EQ(read(), "    \r\n");
+    // A lone CR ends a line, and so does a lone LF.
+    write("a\rb\nc\n\rd");
+    EXPECT_EQ(read(), "    a\r\n    b\r\n    c\r\n    \r\n    d\r\n");
+}
+
+TEST_F(HelpWindowTest, CodePage936Decoded) {
+    // "帮助：中文" in GBK, then the euro sign (0x80 in code page 936) and a line of ASCII.
+    write("\xB0\xEF\xD6\xFA\xA3\xBA\xD6\xD0\xCE\xC4\r\n\x80 ok");
+    EXPECT_EQ(read(), QStringLiteral("    帮助：中文\r\n    € ok\r\n"));
+    // A byte that starts no character and a character cut off at the end do not lose the rest.
+    write(
+        "\xFF"
+        "a\r\n\xD6");
+    EXPECT_EQ(read(), QStringLiteral("    \uFFFDa\r\n    \uFFFD\r\n"));
+}
+
+TEST_F(HelpWindowTest, MissingOrUnreadableFileGivesAnEmptyText) {
+    EXPECT_EQ(read(), "");
+    ASSERT_TRUE(QDir(folder.path()).mkdir("help.txt"));  // a folder cannot be read as a file
+    EXPECT_EQ(read(), "");
+    HelpWindow window(folder.path());
+    EXPECT_EQ(window.richTextBox1()->toPlainText(), "");
+}
+
+TEST_F(HelpWindowTest, WindowShowsTheTextInSong14) {
+    write("\xB5\xDA\xD2\xBB\xD0\xD0\r\n\r\nline 3");  // "第一行", a blank line, "line 3"
+    HelpWindow window(folder.path());
+    EXPECT_EQ(window.objectName(), "help");
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("帮助"));
+    EXPECT_EQ(window.size(), QSize(619, 634));
+    EXPECT_FALSE(window.windowFlags() &
+                 (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
+    QTextEdit* box = window.findChild<QTextEdit*>("RichTextBox1");
+    ASSERT_EQ(box, window.richTextBox1());
+    EXPECT_EQ(box->geometry(), mozhou::looks::pxRect(120, 120, 9135, 9375));
+    EXPECT_EQ(box->font().pointSizeF(), 14.0);
+    EXPECT_EQ(box->font().family(), mozhou::looks::songFont(14).family());
+    EXPECT_EQ(box->toPlainText(), QStringLiteral("    第一行\n    \n    line 3\n"));
+    EXPECT_EQ(box->document()->blockCount(),
+              4);  // three lines and the empty one after the last break
+}
+
+TEST_F(HelpWindowTest, ReadOnceWhileOpenAgainAfterClosing) {
+    mozhou::registerWindows();
+    QWidget* shown = WindowRegistry::instance().show("help");
+    ASSERT_NE(qobject_cast<HelpWindow*>(shown), nullptr);
+    EXPECT_EQ(WindowRegistry::instance().show("help"), shown);
+    // The registered window reads the program folder's help text.
+    QTextEdit expected;
+    expected.setPlainText(HelpWindow::readHelpText(HelpWindow::defaultFolder()));
+    EXPECT_EQ(qobject_cast<HelpWindow*>(shown)->richTextBox1()->toPlainText(),
+              expected.toPlainText());
+    delete shown;
+
+    // The same window over a help text of the test's own.
+    write("one");
+    WindowRegistry::instance().registerFactory("help",
+                                               [this] { return new HelpWindow(folder.path()); });
+    QPointer<QWidget> first = WindowRegistry::instance().show("help");
+    auto text = [&] { return qobject_cast<HelpWindow*>(first)->richTextBox1()->toPlainText(); };
+    EXPECT_EQ(text(), "    one\n");
+    write("two");
+    EXPECT_EQ(WindowRegistry::instance().show("help"), first);
+    EXPECT_EQ(text(), "    one\n");  // a second request only raises the window
+
+    first->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(first.isNull());
+    first = WindowRegistry::instance().show("help");
+    ASSERT_FALSE(first.isNull());
+    EXPECT_EQ(text(), "    two\n");
+}
+
+}  // namespace
