@@ -56,7 +56,8 @@ struct Started {
     std::optional<ShownQuestion> question;  // none for a lesson without rows
 };
 
-// What follows an answer, in the order the window carries it out.
+// What follows an answer, in the order the window carries it out; last of all the window
+// clears the option buttons' selection, so the next question starts with none checked.
 struct Answered {
     bool right = false;
     std::string_view picture;  // `Picture1`: kRightPicture or kWrongPicture
