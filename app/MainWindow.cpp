@@ -7,9 +7,11 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include "bank_path.h"
 #include "looks.h"
 #include "message_box.h"
 #include "shell.h"
+#include "sql_texts.h"
 #include "window_registry.h"
 
 namespace mozhou {
@@ -96,6 +98,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
 
     buildCaptions();
     buildMenus();
+    loadBackground();
 
     const QSize client(looks::px(15240), looks::px(10830));
     resize(client.width(), client.height() + menuBar()->sizeHint().height());
@@ -164,7 +167,8 @@ void MainWindow::buildMenus() {
     // The popup of the free surface; it never appears in the menu bar.
     pop_ = new QMenu(QStringLiteral("pop1"), this);
     pop_->setObjectName("pop");
-    named(pop_->addAction(QStringLiteral("更换背景")), "pop2");
+    connect(named(pop_->addAction(QStringLiteral("更换背景")), "pop2"), &QAction::triggered, this,
+            &MainWindow::changeBackground);
     connect(named(pop_->addAction(QStringLiteral("werrewrew")), "pop3"), &QAction::triggered, this,
             [this] { setCaptionBold(1, true); });
     named(pop_->addAction(QStringLiteral("sfsfsfd")), "pop4");
@@ -227,6 +231,8 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 
 void MainWindow::paintLines() {
     QPainter painter(surface_);
+    // At its own size from the top-left corner; the background colour shows beyond it.
+    if (!picture_.isNull()) painter.drawPixmap(0, 0, picture_);
     for (int f = 0; f < kLabels; ++f) {
         const FrameLayout& frame = kFrames[f];
         const int x1 = looks::px(frame.x1), y1 = looks::px(frame.y1);
@@ -293,6 +299,66 @@ void MainWindow::setCaptionBold(int n, bool bold) {
     if (font.bold() == bold) return;
     font.setBold(bold);
     caption->setFont(font);
+}
+
+void MainWindow::showPicture(const QString& path) {
+    // A picture that cannot be loaded leaves the window as it was, without a word.
+    if (path.isEmpty()) return;
+    QPixmap loaded;
+    if (!loaded.load(path)) return;
+    loaded.setDevicePixelRatio(1);
+    picture_ = loaded;
+    surface_->update();
+}
+
+void MainWindow::loadBackground() {
+    // The program has checked or created the bank before this window; a bank that still
+    // cannot be read was reported there, and the window simply starts without a picture.
+    QString path;
+    try {
+        dao::Workspace ws("", "admin", "");
+        auto db = ws.OpenDatabase(bankPath());
+        auto rs = db.OpenRecordset(bank::sql::background());
+        if (!rs.Eof()) path = QString::fromStdString(rs.Fields(0).text());
+        rs.Close();
+    } catch (const std::exception&) {
+        return;
+    }
+    showPicture(path);
+}
+
+void MainWindow::changeBackground() {
+    CommonDialog1_.DialogTitle = QStringLiteral("请输入图片名");
+    CommonDialog1_.Filter = QStringLiteral("jpg图片（*.jpg）|*.jpg");
+    CommonDialog1_.ShowOpen(this);
+    const QString name = CommonDialog1_.FileName;
+    if (name.isEmpty()) return;
+    QString stored;
+    try {
+        db_.reset();
+        ws_.emplace("", "admin", "");
+        db_ = ws_->OpenDatabase(bankPath());
+    } catch (const std::exception& e) {
+        showMessage(this, QStringLiteral("无法打开题库 %1：%2")
+                              .arg(QString::fromStdString(bankPath().string()),
+                                   QString::fromUtf8(e.what())));
+        return;
+    }
+    try {
+        auto rs = db_->OpenRecordset(bank::sql::background());
+        if (rs.RecordCount() != 0)
+            rs.Edit();
+        else
+            rs.AddNew();
+        rs.Fields(0) = jet::Value{name.toStdString()};
+        rs.Update();
+        if (!rs.Eof()) stored = QString::fromStdString(rs.Fields(0).text());
+        rs.Close();
+    } catch (const std::exception& e) {
+        showMessage(this, QStringLiteral("背景图片没有保存：%1").arg(QString::fromUtf8(e.what())));
+        return;
+    }
+    showPicture(stored);
 }
 
 }  // namespace mozhou

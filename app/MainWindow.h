@@ -1,8 +1,13 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPixmap>
 #include <array>
 #include <cstdint>
+#include <optional>
+
+#include "common_dialog.h"
+#include "dao/dao.h"
 
 class QLabel;
 class QMenu;
@@ -28,6 +33,14 @@ class MainWindow : public QMainWindow {
     bool captionBold(int n) const;
     QWidget* surface() const { return surface_; }
     QMenu* popupMenu() const { return pop_; }
+    // The background picture as it is shown (null when there is none), and the dialog that
+    // chooses it.
+    const QPixmap& picture() const { return picture_; }
+    CommonDialog& commonDialog1() { return CommonDialog1_; }
+
+    // The background: read from the question bank, and changed through the popup's "更换背景".
+    void loadBackground();
+    void changeBackground();
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -58,6 +71,13 @@ class MainWindow : public QMainWindow {
     QMenu* pop_ = nullptr;
     // The label that took the last press; its release raises the frame wherever it happens.
     int pressedLabel_ = 0;
+
+    void showPicture(const QString& path);
+    QPixmap picture_;
+    CommonDialog CommonDialog1_;
+    // A background change keeps its workspace and database open; the next change replaces them.
+    std::optional<dao::Workspace> ws_;
+    std::optional<dao::Database> db_;
 };
 
 }  // namespace mozhou

@@ -1,0 +1,117 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QImage>
+#include <QTest>
+#include <fstream>
+
+#include "MainWindow.h"
+#include "bank_path.h"
+#include "common_dialog.h"
+#include "jet/create_bank.h"
+#include "looks.h"
+#include "message_box.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using mozhou::CommonDialog;
+
+struct BackgroundTest : ::testing::Test {
+    fs::path dir = fs::temp_directory_path() / ("background_test_" + std::to_string(::getpid()));
+    fs::path bank = dir / "shujuku.mdb";
+    QStringList messages;
+    std::vector<std::optional<QString>> answers;  // what the dialog returns, in turn
+
+    void SetUp() override {
+        fs::create_directories(dir);
+        jet::createBank(bank);
+        mozhou::setBankPath(bank);
+        mozhou::setMessageHandler([this](const QString& m) { messages << m; });
+        CommonDialog::setHandler([this](const CommonDialog& d, CommonDialog::Kind kind) {
+            EXPECT_EQ(kind, CommonDialog::Kind::Open);
+            EXPECT_EQ(d.DialogTitle, QStringLiteral("请输入图片名"));
+            EXPECT_EQ(d.Filter, QStringLiteral("jpg图片（*.jpg）|*.jpg"));
+            auto a = answers.front();
+            answers.erase(answers.begin());
+            return a;
+        });
+    }
+    void TearDown() override {
+        CommonDialog::setHandler({});
+        mozhou::setMessageHandler({});
+        mozhou::setBankPath({});
+        fs::remove_all(dir);
+    }
+    std::vector<std::string> backRows() {
+        std::vector<std::string> rows;
+        auto db = jet::Database::open(bank, jet::PageFile::Mode::ReadOnly);
+        auto s = db->scan("back");
+        while (s.next()) rows.push_back(std::get<std::string>(s.values()[0]));
+        return rows;
+    }
+    QString picture(const char* name, QSize size, QColor colour) {
+        QImage image(size, QImage::Format_RGB32);
+        image.fill(colour);
+        QString path = QString::fromStdString((dir / name).string());
+        EXPECT_TRUE(image.save(path, "JPG", 100));
+        return path;
+    }
+};
+
+TEST_F(BackgroundTest, ChangesAreStoredInOneRowAndShownAtTheirOwnSize) {
+    {
+        mozhou::MainWindow empty;  // empty table: plain background, no message
+        EXPECT_TRUE(empty.picture().isNull());
+    }
+    mozhou::MainWindow window;
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+
+    answers = {std::nullopt};  // the first dialog cancelled: nothing is written
+    window.changeBackground();
+    EXPECT_TRUE(backRows().empty());
+
+    QString big = picture("big.jpg", {1400, 900}, Qt::red);
+    answers = {big};
+    window.changeBackground();
+    EXPECT_EQ(backRows(), std::vector<std::string>{big.toStdString()});
+    EXPECT_EQ(window.picture().size(), QSize(1400, 900));  // not scaled to the window
+    QImage shown = window.surface()->grab().toImage();
+    QColor corner = shown.pixelColor(shown.width() - 5, shown.height() - 5);
+    EXPECT_GT(corner.red(), 200);
+    EXPECT_LT(corner.green(), 60);
+
+    QString small = picture("small.jpg", {100, 80}, Qt::blue);
+    answers = {small};
+    window.changeBackground();
+    EXPECT_EQ(backRows(), std::vector<std::string>{small.toStdString()});  // edited, not added
+    shown = window.surface()->grab().toImage();
+    EXPECT_GT(shown.pixelColor(10, 10).blue(), 200);
+    EXPECT_EQ(shown.pixelColor(500, 600), mozhou::looks::colour(0x00C0C000));
+
+    // A cancel returns the name chosen before, which is stored and shown again.
+    answers = {std::nullopt};
+    window.changeBackground();
+    EXPECT_EQ(backRows(), std::vector<std::string>{small.toStdString()});
+    EXPECT_TRUE(messages.isEmpty());
+
+    // Next start-up shows it; once the file is gone the window starts plain and silent.
+    EXPECT_EQ(mozhou::MainWindow().picture().size(), QSize(100, 80));
+    fs::remove(small.toStdString());
+    EXPECT_TRUE(mozhou::MainWindow().picture().isNull());
+    EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_F(BackgroundTest, AnUnreadableBankIsReportedAndNothingChanges) {
+    mozhou::MainWindow window;
+    fs::remove(bank);
+    { std::ofstream(bank) << "not a database"; }
+    answers = {picture("a.jpg", {10, 10}, Qt::green)};
+    window.changeBackground();
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].startsWith(QStringLiteral("无法打开题库")));
+    EXPECT_TRUE(window.picture().isNull());
+}
+
+}  // namespace
