@@ -24,11 +24,13 @@ inline std::string childText(std::size_t n) {
 }
 
 inline std::vector<jet::Value> baseRow(int r) {
-    return padded({std::string("base"), std::to_string(r), "base " + std::to_string(r)});
+    return padded(
+        {std::string("base"), std::to_string(r), std::string(), "base " + std::to_string(r)});
 }
 
 inline std::vector<jet::Value> bulkRow(const std::string& tag, int i) {
-    return padded({tag, std::to_string(i), childText(static_cast<std::size_t>(i % 40) * 37)});
+    return padded(
+        {tag, std::to_string(i), std::string(), childText(static_cast<std::size_t>(i % 40) * 37)});
 }
 
 // Sizes cycle through inline, one long-value page and chains, so rows grow, shrink and move.
