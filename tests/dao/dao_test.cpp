@@ -131,3 +131,76 @@ TEST(DaoText, ShowsValuesAsTheWindowsDo) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Recordset, WritesAreSeenByEveryRecordSetAndQuery) {
+    Bank bank(sample());
+    dao::Workspace ws;
+    auto db = ws.OpenDatabase(bank.path);
+    auto lesson =
+        "Select tiku.* From tiku Where (tiku.nianji = '七年级' ) And (tiku.kemu = 'math' )";
+    auto a = db.OpenRecordset(lesson);
+    auto b = db.OpenRecordset(lesson);
+    a.MoveLast();
+    a.Edit();
+    a.Fields(3) = Value{std::string(5000, 'z')};  // grows past the page's room for it
+    a.Fields(10) = Value{std::int64_t{0}};
+    a.Update();
+    b.MoveLast();
+    EXPECT_EQ(b.Fields(3).text(), std::string(5000, 'z'));
+    EXPECT_EQ(b.Fields(10).text(), "0");
+
+    a.AddNew();
+    a.Fields(0) = Value{std::string("九年级")};
+    a.Fields(3) = Value{std::string("新题")};
+    a.Update();
+    EXPECT_EQ(a.RecordCount(), 3);  // the new row joins the result
+    auto grades = db.OpenRecordset("Select tiku.nianji From tiku Group By tiku.nianji");
+    grades.MoveLast();
+    EXPECT_EQ(grades.RecordCount(), 4);  // the held columns were dropped with the change
+    grades.setAbsolutePosition(2);       // null, 七, 九, 八: by code point
+    EXPECT_EQ(grades.Fields(0).text(), "九年级");
+    auto added = db.OpenRecordset("Select tiku.* From tiku Where (tiku.nianji = '九年级' )");
+    EXPECT_EQ(added.Fields(1).value(), Value{});  // columns not set stay null
+
+    // Delete and MoveNext from the first row to the end empty a result.
+    auto all = db.OpenRecordset("Select tiku.* From tiku ");
+    for (all.MoveFirst(); !all.Eof(); all.MoveNext()) all.Delete();
+    EXPECT_EQ(all.RecordCount(), 0);
+    EXPECT_TRUE(db.OpenRecordset("Select tiku.* From tiku ").Eof());
+    EXPECT_THROW(b.Fields(3).value(), jet::Error);  // its row is gone
+    EXPECT_THROW(grades.Edit(), dao::Error);        // a grouped result cannot be changed
+}
+
+TEST(Workspace, RollbackUndoesBulkWorkAndCommitKeepsIt) {
+    Bank bank(sample());
+    {
+        dao::Workspace ws;
+        auto db = ws.OpenDatabase(bank.path);
+        ws.BeginTrans();
+        auto all = db.OpenRecordset("Select tiku.* From tiku ");
+        for (; !all.Eof(); all.MoveNext()) all.Delete();
+        EXPECT_TRUE(db.OpenRecordset("Select tiku.* From tiku ").Eof());
+        ws.Rollback();
+        EXPECT_EQ(db.OpenRecordset("Select tiku.* From tiku ").RecordCount(), 6);
+
+        ws.BeginTrans();
+        auto rs = db.OpenRecordset("select*from chengji");
+        rs.AddNew();
+        rs.Fields(0) = Value{std::string("七年级")};
+        rs.Fields(6) = Value{66.0};
+        rs.Update();
+        ws.CommitTrans();
+        ws.BeginTrans();  // left running: dropping the workspace rolls it back
+        auto again = db.OpenRecordset("select*from chengji");
+        again.AddNew();
+        again.Update();
+    }
+    dao::Workspace ws;
+    auto rs = ws.OpenDatabase(bank.path).OpenRecordset("select*from chengji");
+    ASSERT_EQ(rs.RecordCount(), 1);
+    EXPECT_EQ(rs.Fields(6).value(), Value{66.0});
+}
+
+}  // namespace
