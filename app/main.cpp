@@ -1,6 +1,9 @@
 #include <QApplication>
 
 #include "MainWindow.h"
+#include "bank_path.h"
+#include "first_run.h"
+#include "message_box.h"
 #include "windows.h"
 
 int main(int argc, char** argv) {
@@ -8,6 +11,15 @@ int main(int argc, char** argv) {
     // Closing the main window closes no other window; the program ends with its last window.
     QApplication::setQuitOnLastWindowClosed(true);
     mozhou::registerWindows();
+    // A missing bank is made with the sample questions; one that is there but cannot be read
+    // is reported and left exactly as it is.
+    try {
+        bank::ensureBank(mozhou::bankPath(), mozhou::programFolder() / "sample_bank.jsonl");
+    } catch (const std::exception& e) {
+        mozhou::showMessage(nullptr, QStringLiteral("无法使用题库 %1：%2")
+                                         .arg(QString::fromStdString(mozhou::bankPath().string()),
+                                              QString::fromUtf8(e.what())));
+    }
     auto* window = new mozhou::MainWindow;  // deletes itself when closed
     window->show();
     return app.exec();
