@@ -1,0 +1,111 @@
+#include "exchange_files.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <system_error>
+
+#include "jet/create_bank.h"
+#include "jet/page_file.h"
+
+namespace exchange {
+
+namespace fs = std::filesystem;
+
+bool endsWithMdb(std::string_view path) { return path.ends_with(".mdb"); }
+
+bool sameFile(const fs::path& a, const fs::path& b) {
+    std::error_code ec;
+    bool same = fs::equivalent(a, b, ec);
+    return !ec && same;
+}
+
+void copyReplacing(const fs::path& from, const fs::path& to) {
+    // The temporary name is unique to this process, so two programs never share one.
+    fs::path partial = to;
+    partial += ".part" + std::to_string(::getpid());
+    try {
+        fs::copy_file(from, partial, fs::copy_options::overwrite_existing);
+        // The copy must be on disk before its name replaces the old file.
+        if (int fd = ::open(partial.c_str(), O_RDONLY); fd >= 0) {
+            ::fsync(fd);
+            ::close(fd);
+        }
+        fs::rename(partial, to);
+    } catch (...) {
+        std::error_code ignored;
+        fs::remove(partial, ignored);
+        throw;
+    }
+    std::error_code ignored;
+    fs::remove(jet::PageFile::journalPath(to), ignored);
+}
+
+fs::path backupPath(const fs::path& bank) {
+    fs::path p = bank;
+    p += ".bak";
+    return p;
+}
+
+void QuestionFile::close() {
+    try {
+        records.reset();
+    } catch (...) {
+    }
+    try {
+        database.Close();
+    } catch (...) {
+    }
+    try {
+        workspace.Close();
+    } catch (...) {
+    }
+}
+
+namespace {
+
+bool isText(jet::ColumnType t) { return t == jet::ColumnType::Text || t == jet::ColumnType::Memo; }
+bool isWhole(jet::ColumnType t) {
+    return t == jet::ColumnType::Byte || t == jet::ColumnType::Int16 || t == jet::ColumnType::Int32;
+}
+
+// Columns are read and written by position, so a tiku fits when each place holds the kind
+// the question bank keeps there; names do not matter.
+bool hasBankShape(const jet::TableDef& table) {
+    namespace tiku = jet::bank::tiku;
+    if (table.columns.size() != std::size_t(tiku::kColumnCount)) return false;
+    for (const auto& c : table.columns) {
+        bool fits = c.position == tiku::zhuangtai ? isWhole(c.type) : isText(c.type);
+        if (!fits) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+FileProblem openQuestionFile(const fs::path& path, std::string_view sqlText, bool forWriting,
+                             QuestionFile& file) {
+    file.close();
+    QuestionFile opened;
+    try {
+        opened.database = opened.workspace.OpenDatabase(path);
+    } catch (const std::exception&) {
+        return FileProblem::NotDatabase;
+    }
+    try {
+        auto& engine = opened.database.engine();
+        if (!engine.hasTable(jet::bank::tiku::kTable)) return FileProblem::NoTiku;
+        if (!hasBankShape(*engine.table(jet::bank::tiku::kTable))) return FileProblem::OtherShape;
+        if (forWriting && (opened.database.readOnly() || engine.format() != jet::Format::Jet4))
+            return FileProblem::NotWritable;
+        opened.records = opened.database.OpenRecordset(sqlText);
+    } catch (const std::exception&) {
+        // A catalog or table definition that cannot be read is not a question file either.
+        opened.close();
+        return FileProblem::NotDatabase;
+    }
+    file = std::move(opened);
+    return FileProblem::None;
+}
+
+}  // namespace exchange

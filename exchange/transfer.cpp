@@ -1,0 +1,217 @@
+#include "transfer.h"
+
+#include <algorithm>
+#include <exception>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "jet/create_bank.h"
+
+namespace exchange {
+
+namespace tiku = jet::bank::tiku;
+
+void ReplacedTexts::add(const jet::Value& yuanti) {
+    if (auto* s = std::get_if<std::string>(&yuanti)) texts_.insert(*s);
+}
+
+bool ReplacedTexts::replaces(const jet::Value& yuanti) const {
+    auto* s = std::get_if<std::string>(&yuanti);
+    return s && texts_.contains(*s);
+}
+
+namespace {
+
+// Hands the window every value up to the one reached, each once, whatever the pace of the work.
+class Ticker {
+  public:
+    explicit Ticker(const Progress& p) : p_(p) {}
+    void start(long maximum) {
+        if (p_.start) p_.start(maximum);
+    }
+    void reach(long value) {
+        while (done_ < value) {
+            ++done_;
+            if (p_.step) p_.step(done_);
+        }
+    }
+
+  private:
+    const Progress& p_;
+    long done_ = 0;
+};
+
+bool fits(const dao::Recordset& rs) { return rs.fieldCount() == std::size_t(tiku::kColumnCount); }
+
+std::string what(const std::exception& e) { return e.what(); }
+
+// One row of the source, or nothing when it cannot be read (a damaged row, or one deleted
+// since the record set was opened).
+std::optional<std::vector<jet::Value>> readRow(const dao::Recordset& source) {
+    try {
+        return source.row();
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
+void append(dao::Recordset& target, std::vector<jet::Value> row) {
+    target.AddNew();
+    for (std::size_t i = 0; i < std::size_t(tiku::kColumnCount); ++i)
+        target.Fields(i) = std::move(row[i]);
+    target.Update();
+}
+
+// Runs `work` inside one transaction of `ws`, which it keeps only when `work` returns Done.
+Outcome transaction(dao::Workspace& ws, Outcome outcome,
+                    const std::function<void(Outcome&)>& work) {
+    try {
+        ws.BeginTrans();
+    } catch (const std::exception& e) {
+        outcome.status = Outcome::Status::Failed;
+        outcome.error = what(e);
+        return outcome;
+    }
+    try {
+        work(outcome);
+        if (outcome.status == Outcome::Status::Done)
+            ws.CommitTrans();
+        else
+            ws.Rollback();
+    } catch (const std::exception& e) {
+        try {
+            ws.Rollback();
+        } catch (...) {
+            // The engine's journal undoes what the rollback could not.
+        }
+        outcome.status = Outcome::Status::Failed;
+        outcome.error = what(e);
+    }
+    if (outcome.status != Outcome::Status::Done) {
+        outcome.removed = 0;
+        outcome.added = 0;
+    }
+    return outcome;
+}
+
+}  // namespace
+
+Outcome exportQuestions(dao::Workspace& targetWorkspace, dao::Recordset& source,
+                        dao::Recordset& target, const Progress& progress) {
+    Outcome outcome;
+    if (!source.isOpen() || !target.isOpen() || !fits(source) || !fits(target)) {
+        outcome.status = Outcome::Status::Failed;
+        outcome.error = "source or target is not an open question table";
+        return outcome;
+    }
+    // Other windows may have changed either file since it was chosen: work on the rows as
+    // they are now, so that no target row escapes the comparison.
+    try {
+        source.Requery();
+        target.Requery();
+    } catch (const std::exception& e) {
+        outcome.status = Outcome::Status::Failed;
+        outcome.error = what(e);
+        return outcome;
+    }
+    outcome.sourceRows = source.RecordCount();
+    if (outcome.sourceRows == 0 || source.Eof()) {
+        outcome.status = Outcome::Status::Empty;
+        return outcome;
+    }
+    Ticker ticker(progress);
+    ticker.start(outcome.sourceRows);
+    return transaction(targetWorkspace, outcome, [&](Outcome& o) {
+        long counter = 0;
+        for (source.MoveFirst(); !source.Eof(); source.MoveNext()) {
+            ticker.reach(++counter);
+            auto row = readRow(source);
+            if (!row) {
+                ++o.unreadable;
+                continue;
+            }
+            // After one unreadable row nothing will be kept; reading on only counts them.
+            if (o.unreadable) continue;
+            append(target, std::move(*row));
+            ++o.added;
+        }
+        if (o.unreadable) o.status = Outcome::Status::Unreadable;
+    });
+}
+
+Outcome importQuestions(dao::Workspace& targetWorkspace, dao::Recordset& source,
+                        dao::Recordset& target, const Progress& progress) {
+    Outcome outcome;
+    if (!source.isOpen() || !target.isOpen() || !fits(source) || !fits(target)) {
+        outcome.status = Outcome::Status::Failed;
+        outcome.error = "source or target is not an open question table";
+        return outcome;
+    }
+    // Other windows may have changed either file since it was chosen: work on the rows as
+    // they are now, so that no target row escapes the comparison.
+    try {
+        source.Requery();
+        target.Requery();
+    } catch (const std::exception& e) {
+        outcome.status = Outcome::Status::Failed;
+        outcome.error = what(e);
+        return outcome;
+    }
+    outcome.sourceRows = source.RecordCount();
+    if (outcome.sourceRows == 0 || source.Eof()) {
+        outcome.status = Outcome::Status::Empty;
+        return outcome;
+    }
+    const long n = outcome.sourceRows;
+    Ticker ticker(progress);
+    ticker.start(2 * n);
+
+    // Every source row is read before anything changes: one that cannot be read stops the
+    // import with the target untouched.
+    ReplacedTexts replaced;
+    for (; !source.Eof(); source.MoveNext()) {
+        auto row = readRow(source);
+        if (row)
+            replaced.add((*row)[tiku::yuanti]);
+        else
+            ++outcome.unreadable;
+    }
+    if (outcome.unreadable) {
+        outcome.status = Outcome::Status::Unreadable;
+        return outcome;
+    }
+
+    return transaction(targetWorkspace, outcome, [&](Outcome& o) {
+        // Removal pass: one walk over the target; its first half of the progress follows the
+        // walk, one step per source row.
+        const long m = target.RecordCount();
+        long walked = 0;
+        for (target.MoveFirst(); !target.Eof(); target.MoveNext()) {
+            if (replaced.replaces(target.Fields(tiku::yuanti).value())) {
+                target.Delete();
+                ++o.removed;
+            }
+            ++walked;
+            if (m > 0) ticker.reach(n * std::min(walked, m) / m);
+        }
+        ticker.reach(n);
+
+        // Copy pass.
+        long counter = n;
+        for (source.MoveFirst(); !source.Eof(); source.MoveNext()) {
+            ticker.reach(++counter);
+            auto row = readRow(source);
+            if (!row) {
+                ++o.unreadable;
+                continue;
+            }
+            if (o.unreadable) continue;
+            append(target, std::move(*row));
+            ++o.added;
+        }
+        if (o.unreadable) o.status = Outcome::Status::Unreadable;
+    });
+}
+
+}  // namespace exchange

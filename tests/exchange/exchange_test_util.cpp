@@ -1,0 +1,82 @@
+#include "exchange_test_util.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "oracle_util.h"
+
+namespace exchange_test {
+
+namespace {
+
+std::vector<jet::ColumnType> tikuTypes() {
+    std::vector<jet::ColumnType> types;
+    for (const auto& c : jet::bank::tikuSpec().columns) types.push_back(c.type);
+    return types;
+}
+
+}  // namespace
+
+std::vector<Row> ourRows(const fs::path& path) {
+    auto db = jet::Database::open(path, jet::PageFile::Mode::ReadOnly);
+    std::vector<Row> rows;
+    auto s = db->scan(jet::bank::tiku::kTable);
+    while (s.next()) rows.push_back(s.values());
+    return rows;
+}
+
+std::vector<std::vector<std::string>> readerRows(const fs::path& path) {
+    auto r = jet_test::run(std::string("node ") + MOZHOU_ORACLE_DIR + "/export.mjs rows " +
+                           jet_test::shellQuote(path.string()) + " tiku");
+    EXPECT_EQ(r.status, 0) << "mdb-reader could not read " << path;
+    std::vector<std::vector<std::string>> rows;
+    for (const auto& line : jet_test::splitLines(r.out))
+        rows.push_back(jet_test::canonicalJsonRow(line, tikuTypes()));
+    return rows;
+}
+
+std::vector<std::vector<std::string>> readerExpected(const std::vector<Row>& rows) {
+    std::vector<std::vector<std::string>> out;
+    for (const auto& r : rows) out.push_back(jet_test::canonicalOurRow(r, tikuTypes()));
+    return out;
+}
+
+std::vector<std::vector<std::string>> mdbtoolsRows(const fs::path& path) {
+    // Unit and record separators occur in no question, so multi-line texts split cleanly.
+    auto r =
+        jet_test::run(std::string("mdb-export -H -Q -b hex -0 '") + jet_test::kMdbNull +
+                      "' -d '\x1f' -R '\x1e' " + jet_test::shellQuote(path.string()) + " tiku");
+    EXPECT_EQ(r.status, 0) << "mdb-export could not read " << path;
+    std::vector<std::vector<std::string>> rows;
+    std::stringstream records(r.out);
+    std::string record;
+    while (std::getline(records, record, '\x1e')) {
+        if (record.empty()) continue;
+        rows.push_back(jet_test::split(record, "\x1f"));
+    }
+    return rows;
+}
+
+std::vector<std::vector<std::string>> mdbtoolsExpected(const std::vector<Row>& rows) {
+    auto types = tikuTypes();
+    std::vector<std::vector<std::string>> out;
+    for (const auto& r : rows) {
+        std::vector<std::string> cells;
+        // mdbtools prints an empty text as null; mdb-reader tells the two apart.
+        for (std::size_t i = 0; i < r.size(); ++i) {
+            auto* s = std::get_if<std::string>(&r[i]);
+            cells.push_back(s && s->empty() ? jet_test::kMdbNull
+                                            : jet_test::mdbtoolsText(r[i], types[i]));
+        }
+        out.push_back(cells);
+    }
+    return out;
+}
+
+void expectOraclesSee(const fs::path& path, const std::vector<Row>& rows) {
+    EXPECT_EQ(readerRows(path), readerExpected(rows)) << "mdb-reader on " << path;
+    EXPECT_EQ(mdbtoolsRows(path), mdbtoolsExpected(rows)) << "mdbtools on " << path;
+}
+
+}  // namespace exchange_test

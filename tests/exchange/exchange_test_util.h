@@ -1,0 +1,60 @@
+// Shared by the exchange tests: question rows, scratch files, and tiku as three readers see it
+// (ours, mdb-reader and mdbtools), each in the file's row order.
+#pragma once
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "jet/create_bank.h"
+#include "jet/database.h"
+#include "jet/value.h"
+
+namespace exchange_test {
+
+namespace fs = std::filesystem;
+using Row = std::vector<jet::Value>;
+
+// A question with every column set, so that a column lost or shifted on the way shows.
+inline Row question(const std::string& grade, const std::string& subject, const std::string& lesson,
+                    const std::string& text, std::int64_t mark = 0, const std::string& tag = "") {
+    const bool choice = mark % 2 == 0;
+    return {grade,        subject,    lesson,
+            text,         "甲" + tag, "乙" + tag,
+            "丙" + tag,   "丁" + tag, choice ? std::string("B") : std::string(),
+            "答案" + tag, mark,       choice ? std::string("选择题") : std::string("填空题")};
+}
+
+// A fresh folder for one test.
+inline fs::path scratchDir(const std::string& name) {
+    fs::path dir =
+        fs::temp_directory_path() / ("mozhou_exchange_" + std::to_string(::getpid())) / name;
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    return dir;
+}
+
+// A question bank (tiku, chengji, back) or an export-like file (tiku only) holding `rows`.
+inline void makeBank(const fs::path& path, const std::vector<Row>& rows, bool onlyTiku = false) {
+    auto tiku = jet::bank::tikuSpec();
+    tiku.rows = rows;
+    if (onlyTiku)
+        jet::createDatabase(path, {tiku});
+    else
+        jet::createDatabase(path, {tiku, jet::bank::chengjiSpec(), jet::bank::backSpec()});
+}
+
+// tiku in the file's order, through our own engine.
+std::vector<Row> ourRows(const fs::path& path);
+// The same rows as mdb-reader and mdbtools print them, and what they should print for `rows`.
+std::vector<std::vector<std::string>> readerRows(const fs::path& path);
+std::vector<std::vector<std::string>> readerExpected(const std::vector<Row>& rows);
+std::vector<std::vector<std::string>> mdbtoolsRows(const fs::path& path);
+std::vector<std::vector<std::string>> mdbtoolsExpected(const std::vector<Row>& rows);
+
+// Both independent readers see exactly `rows`, in this order, all twelve columns.
+void expectOraclesSee(const fs::path& path, const std::vector<Row>& rows);
+
+}  // namespace exchange_test

@@ -1,0 +1,213 @@
+#include "transfer.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "exchange_files.h"
+#include "exchange_test_util.h"
+#include "sql_texts.h"
+
+namespace {
+
+using namespace exchange_test;
+using exchange::Outcome;
+
+std::string bytesOf(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+struct Recorded {
+    long maximum = -1;
+    std::vector<long> values;
+    exchange::Progress progress() {
+        return {[this](long m) { maximum = m; }, [this](long v) { values.push_back(v); }};
+    }
+    bool countsUpTo(long n) const {
+        if (long(values.size()) != n) return false;
+        for (long i = 0; i < n; ++i)
+            if (values[std::size_t(i)] != i + 1) return false;
+        return true;
+    }
+};
+
+struct Opened {
+    dao::Workspace ws;
+    dao::Database db;
+    dao::Recordset rs;
+    Opened(const fs::path& path, const std::string& sqlText)
+        : db(ws.OpenDatabase(path)), rs(db.OpenRecordset(sqlText)) {}
+};
+
+// Varied lengths, so that rows of different sizes share and leave pages.
+std::vector<Row> variedRows(std::size_t count, const std::string& prefix, std::uint32_t seed) {
+    std::vector<Row> rows;
+    for (std::size_t i = 0; i < count; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        std::string filler((seed >> 8) % 600, 'x');
+        rows.push_back(question("初一", "数学", "第" + std::to_string(i % 7) + "课",
+                                prefix + std::to_string(i) + filler, std::int64_t(i % 2)));
+    }
+    return rows;
+}
+
+TEST(Import, ReplacesEqualTextsExactlyAndAppendsEverySourceRowInOrder) {
+    auto dir = scratchDir("import_exact");
+    const std::vector<Row> target = {
+        question("初一", "语文", "第一课", "甲题", 0, "t0"),
+        question("初一", "语文", "第一课", "重复题", 0, "旧1"),
+        question("初一", "英语", "Unit 1", "Case题", 1, "t2"),
+        question("初二", "数学", "第二课", "重复题", 1, "旧2"),
+        question("初二", "数学", "第二课", "重复题 ", 0, "尾空格"),
+        Row{"初二", "数学", "第二课", {}, "", "", "", "", "", "", std::int64_t(0), "填空题"},
+    };
+    const std::vector<Row> source = {
+        question("初一", "语文", "第一课", "重复题", 1, "新"),
+        question("初三", "物理", "力", "新题\n第二行", 0, "一"),
+        question("初三", "物理", "力", "新题\n第二行", 1, "二"),
+        question("初一", "英语", "Unit 1", "case题", 0, "小写"),
+        Row{"初三", "物理", "力", {}, "", "", "", "", "", "", std::int64_t(1), "填空题"},
+    };
+    makeBank(dir / "shujuku.mdb", target);
+    makeBank(dir / "source.mdb", source, true);
+    const std::string sourceBytes = bytesOf(dir / "source.mdb");
+
+    Recorded seen;
+    Outcome o;
+    {
+        Opened s(dir / "source.mdb", bank::sql::allQuestions());
+        Opened t(dir / "shujuku.mdb", bank::sql::allQuestions());
+        o = exchange::importQuestions(t.ws, s.rs, t.rs, seen.progress());
+    }
+    EXPECT_EQ(o.status, Outcome::Status::Done) << o.error;
+    EXPECT_EQ(o.removed, 2);
+    EXPECT_EQ(o.added, 5);
+    EXPECT_EQ(seen.maximum, 10);
+    EXPECT_TRUE(seen.countsUpTo(10));
+
+    // Only the exact text "重复题" gives way: other case, a trailing blank and null stay.
+    std::vector<Row> expected = {target[0], target[2], target[4], target[5]};
+    expected.insert(expected.end(), source.begin(), source.end());
+    EXPECT_EQ(ourRows(dir / "shujuku.mdb"), expected);
+    expectOraclesSee(dir / "shujuku.mdb", expected);
+    EXPECT_EQ(bytesOf(dir / "source.mdb"), sourceBytes);
+}
+
+TEST(Import, ManyRowsOfVariedSizeKeepTheirOrder) {
+    auto dir = scratchDir("import_order");
+    auto target = variedRows(1500, "旧", 7);
+    auto source = variedRows(400, "新", 11);
+    // Every third source row carries the text of a target row, so that room opens up all over
+    // the target before the copy pass appends.
+    for (std::size_t i = 0; i < source.size(); i += 3) source[i][3] = target[i * 3][3];
+    makeBank(dir / "bank.mdb", target);
+    makeBank(dir / "source.mdb", source, true);
+
+    exchange::ReplacedTexts texts;
+    for (const auto& r : source) texts.add(r[3]);
+    std::vector<Row> expected;
+    for (const auto& r : target)
+        if (!texts.replaces(r[3])) expected.push_back(r);
+    expected.insert(expected.end(), source.begin(), source.end());
+
+    Opened s(dir / "source.mdb", bank::sql::allQuestions());
+    Opened t(dir / "bank.mdb", bank::sql::allQuestions());
+    auto o = exchange::importQuestions(t.ws, s.rs, t.rs);
+    ASSERT_EQ(o.status, Outcome::Status::Done) << o.error;
+    EXPECT_EQ(o.removed, 134);
+    t.rs.Close();
+    t.db.Close();
+    EXPECT_EQ(ourRows(dir / "bank.mdb"), expected);
+    EXPECT_EQ(readerRows(dir / "bank.mdb"), readerExpected(expected));
+}
+
+TEST(Export, AppendsTheSelectionWholeAndInOrder) {
+    auto dir = scratchDir("export");
+    const std::vector<Row> bank = {
+        question("初一", "语文", "第一课", "一", 0, "a"),
+        question("初一", "数学", "第一课", "二", 1, "b"),
+        question("初一", "语文", "第二课", "三", 1, "c"),
+        question("初二", "语文", "第一课", "四", 0, "d"),
+        question("初一", "语文", "第一课", "五\n六", 1, "e"),
+    };
+    makeBank(dir / "shujuku.mdb", bank);
+    jet::createTemplate(dir / "daochu.mdb");
+    exchange::copyReplacing(dir / "daochu.mdb", dir / "out.mdb");
+
+    Recorded seen;
+    {
+        Opened s(dir / "shujuku.mdb", bank::sql::exportSubject("初一", "语文"));
+        Opened t(dir / "out.mdb", bank::sql::allQuestions());
+        auto o = exchange::exportQuestions(t.ws, s.rs, t.rs, seen.progress());
+        EXPECT_EQ(o.status, Outcome::Status::Done) << o.error;
+        EXPECT_EQ(o.added, 3);
+    }
+    EXPECT_EQ(seen.maximum, 3);
+    EXPECT_TRUE(seen.countsUpTo(3));
+    const std::vector<Row> expected = {bank[0], bank[2], bank[4]};
+    EXPECT_EQ(ourRows(dir / "out.mdb"), expected);
+    expectOraclesSee(dir / "out.mdb", expected);
+}
+
+TEST(Export, ManyRowsOfVariedSizeKeepTheirOrder) {
+    auto dir = scratchDir("export_order");
+    const auto bank = variedRows(1500, "题", 5);
+    makeBank(dir / "shujuku.mdb", bank);
+    jet::createTemplate(dir / "out.mdb");
+    {
+        Opened s(dir / "shujuku.mdb", bank::sql::exportGrade("初一"));
+        Opened t(dir / "out.mdb", bank::sql::allQuestions());
+        auto o = exchange::exportQuestions(t.ws, s.rs, t.rs);
+        ASSERT_EQ(o.status, Outcome::Status::Done) << o.error;
+    }
+    EXPECT_EQ(ourRows(dir / "out.mdb"), bank);
+    EXPECT_EQ(readerRows(dir / "out.mdb"), readerExpected(bank));
+}
+
+TEST(Transfer, EmptySourceWritesNothing) {
+    auto dir = scratchDir("empty");
+    makeBank(dir / "bank.mdb", {question("初一", "语文", "第一课", "一")});
+    makeBank(dir / "empty.mdb", {}, true);
+    const std::string before = bytesOf(dir / "bank.mdb");
+    {
+        Opened s(dir / "empty.mdb", bank::sql::allQuestions());
+        Opened t(dir / "bank.mdb", bank::sql::allQuestions());
+        EXPECT_EQ(exchange::importQuestions(t.ws, s.rs, t.rs).status, Outcome::Status::Empty);
+        Opened sel(dir / "bank.mdb", bank::sql::exportGrade("初九"));
+        Opened out(dir / "empty.mdb", bank::sql::allQuestions());
+        EXPECT_EQ(exchange::exportQuestions(out.ws, sel.rs, out.rs).status, Outcome::Status::Empty);
+        // A closed record set is refused, not walked.
+        s.rs.Close();
+        EXPECT_EQ(exchange::importQuestions(t.ws, s.rs, t.rs).status, Outcome::Status::Failed);
+    }
+    EXPECT_EQ(bytesOf(dir / "bank.mdb"), before);
+    EXPECT_TRUE(ourRows(dir / "empty.mdb").empty());
+}
+
+TEST(Import, FailureWhileAppendingLeavesTheTargetAsItWas) {
+    auto dir = scratchDir("import_fails");
+    const std::vector<Row> target = {question("初一", "语文", "第一课", "旧题", 0, "t"),
+                                     question("初一", "语文", "第一课", "留下", 0, "u")};
+    makeBank(dir / "bank.mdb", target);
+    // A source whose grade column is long text: its last grade does not fit the target's
+    // 255-character column, so the copy pass fails after the removal and two appends.
+    auto spec = jet::bank::tikuSpec();
+    spec.columns[0] = {"nianji", jet::ColumnType::Memo, 0, true};
+    spec.rows = {question("初一", "语文", "第一课", "旧题", 1, "新"),
+                 question("初一", "语文", "第一课", "另一题"),
+                 question(std::string(300, 'g'), "语文", "第一课", "太长")};
+    jet::createDatabase(dir / "source.mdb", {spec});
+    {
+        Opened s(dir / "source.mdb", bank::sql::allQuestions());
+        Opened t(dir / "bank.mdb", bank::sql::allQuestions());
+        auto o = exchange::importQuestions(t.ws, s.rs, t.rs);
+        EXPECT_EQ(o.status, Outcome::Status::Failed);
+        EXPECT_FALSE(o.error.empty());
+        EXPECT_EQ(o.added, 0);
+    }
+    EXPECT_EQ(ourRows(dir / "bank.mdb"), target);
+    expectOraclesSee(dir / "bank.mdb", target);
+}
+
+}  // namespace
