@@ -97,6 +97,9 @@ TEST_F(HelpWindowTest, ReadOnceWhileOpenAgainAfterClosing) {
     expected.setPlainText(HelpWindow::readHelpText(HelpWindow::defaultFolder()));
     EXPECT_EQ(qobject_cast<HelpWindow*>(shown)->richTextBox1()->toPlainText(),
               expected.toPlainText());
+    if (QFile::exists(HelpWindow::defaultFolder() + "/help.txt")) {
+        EXPECT_TRUE(expected.toPlainText().startsWith(QStringLiteral("    墨舟题苑 使用帮助\n")));
+    }
     delete shown;
 
     // The same window over a help text of the test's own.
