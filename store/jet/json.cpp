@@ -1,6 +1,5 @@
 #include "json.h"
 
-#include <cfloat>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -518,8 +517,11 @@ Value convert(const Element& e, ColumnType type, const LineReader& in, const std
             if (e.kind != Element::Number) return wrong("a number");
             double d = 0;
             auto r = std::from_chars(e.text.data(), e.text.data() + e.text.size(), d);
-            const double most = type == ColumnType::Single ? FLT_MAX : DBL_MAX;
-            if (r.ec != std::errc() || !std::isfinite(d) || std::fabs(d) > most)
+            // A single takes anything that rounds to a finite float: up to FLT_MAX plus half
+            // its last step.
+            const bool tooLarge =
+                type == ColumnType::Single ? std::fabs(d) >= 0x1.ffffffp127 : !std::isfinite(d);
+            if (r.ec != std::errc() || tooLarge)
                 in.fail(e.at, where + ": " + e.text + " is out of range for a " +
                                   columnTypeName(type) + " column");
             return d;

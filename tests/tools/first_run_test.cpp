@@ -1,0 +1,95 @@
+// The bank at the first start: made from the sample when missing; an existing file, sound or
+// not, is never replaced or changed.
+#include <gtest/gtest.h>
+
+#include "first_run.h"
+#include "jet/create_bank.h"
+#include "jet/database.h"
+#include "jet/error.h"
+#include "tool_util.h"
+
+namespace fs = std::filesystem;
+using namespace tool_test;
+
+namespace {
+
+std::string refusal(const fs::path& bankFile) {
+    try {
+        bank::ensureBank(bankFile, MOZHOU_SAMPLE_BANK);
+    } catch (const jet::Error& e) {
+        return e.what();
+    }
+    return "accepted";
+}
+
+}  // namespace
+
+TEST(EnsureBank, MissingBankIsMadeFromTheSample) {
+    const fs::path dir = scratchDir("ensure_new");
+    const fs::path file = dir / "shujuku.mdb";
+    EXPECT_TRUE(bank::ensureBank(file, MOZHOU_SAMPLE_BANK));
+    {
+        auto db = jet::Database::open(file, jet::PageFile::Mode::ReadOnly);
+        EXPECT_EQ(db->tableNames(), (std::vector<std::string>{"tiku", "chengji", "back"}));
+        auto sample = bank::loadSample(MOZHOU_SAMPLE_BANK);
+        ASSERT_EQ(sample.size(), 60u);
+        auto scan = db->scan("tiku");
+        for (const auto& expected : sample) {
+            ASSERT_TRUE(scan.next());
+            EXPECT_EQ(scan.values(), expected);
+        }
+        EXPECT_FALSE(scan.next());
+    }
+    // Nothing but the bank is left in the folder, and a second start leaves it as it is.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+    const std::string bytes = readBytes(file);
+    EXPECT_FALSE(bank::ensureBank(file, MOZHOU_SAMPLE_BANK));
+    EXPECT_EQ(readBytes(file), bytes);
+
+    // Without a sample the bank is made empty; a broken sample makes nothing.
+    const fs::path empty = dir / "empty.mdb";
+    EXPECT_TRUE(bank::ensureBank(empty, dir / "no_such.jsonl"));
+    EXPECT_FALSE(jet::Database::open(empty, jet::PageFile::Mode::ReadOnly)->scan("tiku").next());
+    writeBytes(dir / "broken.jsonl", "[\"a\"]\n");
+    try {
+        bank::ensureBank(dir / "never.mdb", dir / "broken.jsonl");
+        ADD_FAILURE() << "a broken sample was accepted";
+    } catch (const jet::Error& e) {
+        EXPECT_NE(std::string(e.what()).find("broken.jsonl: line 1"), std::string::npos)
+            << e.what();
+    }
+    EXPECT_FALSE(fs::exists(dir / "never.mdb"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 3);
+    fs::remove_all(dir);
+}
+
+TEST(EnsureBank, ExistingFilesAreReportedAndLeftAlone) {
+    const fs::path dir = scratchDir("ensure_old");
+    struct Case {
+        std::string name, bytes, expected;
+    };
+    std::vector<Case> cases = {
+        {"garbage.mdb", std::string(5000, '\x5a'), "cannot be read as a Jet database"},
+        {"empty.mdb", "", "cannot be read as a Jet database"},
+    };
+    jet::createDatabase(dir / "other.mdb", {{"other", {{"x"}}, {}}});
+    cases.push_back({"other.mdb", readBytes(dir / "other.mdb"), "has no table tiku"});
+    jet::createDatabase(dir / "short.mdb", {{"tiku", {{"nianji"}, {"kemu"}}, {}}});
+    cases.push_back({"short.mdb", readBytes(dir / "short.mdb"), "2 columns instead of twelve"});
+    for (const auto& c : cases) {
+        const fs::path file = dir / c.name;
+        writeBytes(file, c.bytes);
+        const std::string message = refusal(file);
+        EXPECT_NE(message.find(c.expected), std::string::npos) << c.name << ": " << message;
+        EXPECT_NE(message.find(file.string()), std::string::npos) << message;
+        EXPECT_EQ(readBytes(file), c.bytes) << c.name;
+    }
+    // A dangling link or a folder in the bank's place is not replaced either.
+    fs::create_symlink(dir / "nowhere.mdb", dir / "link.mdb");
+    EXPECT_NE(refusal(dir / "link.mdb"), "accepted");
+    EXPECT_TRUE(fs::is_symlink(dir / "link.mdb"));
+    EXPECT_FALSE(fs::exists(dir / "nowhere.mdb"));
+    fs::create_directory(dir / "folder.mdb");
+    EXPECT_NE(refusal(dir / "folder.mdb"), "accepted");
+    fs::remove_all(dir);
+}

@@ -1,0 +1,348 @@
+// mozhou-db as a user runs it: its output against mdbtools and mdb-reader, its exit codes and
+// messages, and the files it makes and changes read back by both.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <set>
+
+#include "jet/create.h"
+#include "jet/database.h"
+#include "jet/json.h"
+#include "oracle_util.h"
+#include "tool_util.h"
+
+namespace fs = std::filesystem;
+using namespace tool_test;
+using jet_test::splitLines;
+
+namespace {
+
+std::vector<fs::path> corpusFiles() {
+    std::vector<fs::path> files;
+    for (const auto& e : fs::directory_iterator(JET_CORPUS_DIR))
+        if (e.path().extension() == ".mdb") files.push_back(e.path());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+struct Shape {
+    std::vector<jet::ColumnType> types;
+    std::vector<std::string> names;
+};
+
+Shape shapeOf(const fs::path& file, const std::string& table) {
+    auto db = jet::Database::open(file, jet::PageFile::Mode::ReadOnly);
+    Shape s;
+    for (const auto& c : db->table(table)->columns) {
+        s.types.push_back(c.type);
+        s.names.push_back(c.name);
+    }
+    return s;
+}
+
+// Our export lines as mdb-export would print their values.
+std::vector<std::vector<std::string>> asMdbRows(const std::vector<std::string>& lines,
+                                                const Shape& shape) {
+    std::vector<std::vector<std::string>> rows;
+    for (const auto& l : lines)
+        rows.push_back(mdbCells(jet::fromJson(l, shape.types), shape.types));
+    return rows;
+}
+
+// The lines of a JSON-lines file, each brought to the export format's exact spelling.
+std::vector<std::string> normalised(const std::vector<std::string>& lines, const Shape& shape) {
+    std::vector<std::string> out;
+    for (const auto& l : lines) {
+        auto values = jet::fromJson(l, shape.types);
+        std::string s = "[";
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            if (i) s += ',';
+            jet::appendJson(s, values[i], shape.types[i]);
+        }
+        out.push_back(s + "]");
+    }
+    return out;
+}
+
+// Lines of either reader in one spelling: read back into values (singles as the single they
+// stand for, since a reader may print the float's full double expansion) and written again.
+std::vector<std::string> canonical(const std::vector<std::string>& lines, const Shape& shape) {
+    std::vector<std::string> out;
+    for (const auto& l : lines) {
+        auto values = jet::fromJson(l, shape.types);
+        std::string s;
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            if (auto* d = std::get_if<double>(&values[i]);
+                d && shape.types[i] == jet::ColumnType::Single)
+                *d = static_cast<float>(*d);
+            jet::appendJson(s, values[i], shape.types[i]);
+            s += '|';
+        }
+        out.push_back(s);
+    }
+    return out;
+}
+
+std::vector<std::string> sampleLines() {
+    std::ifstream in(MOZHOU_SAMPLE_BANK);
+    std::vector<std::string> lines;
+    for (std::string l; std::getline(in, l);)
+        if (!l.empty()) lines.push_back(l);
+    return lines;
+}
+
+}  // namespace
+
+TEST(MozhouDb, ExportAndTablesMatchMdbtoolsOnTheCorpus) {
+    if (!haveOracles()) GTEST_SKIP() << "mdbtools or mdb-reader is not installed";
+    std::size_t rowsSeen = 0;
+    for (const auto& file : corpusFiles()) {
+        SCOPED_TRACE(file.filename().string());
+        auto tables = mozhouDb({"tables", file.string()});
+        ASSERT_EQ(tables.status, 0) << tables.err;
+        EXPECT_EQ(splitLines(tables.out),
+                  splitLines(jet_test::run("mdb-tables -1 " + jet_test::shellQuote(file)).out));
+        for (const auto& table : splitLines(tables.out)) {
+            SCOPED_TRACE(table);
+            auto exported = mozhouDb({"export", file.string(), table});
+            ASSERT_EQ(exported.status, 0) << exported.err;
+            EXPECT_TRUE(exported.err.empty());
+            const auto ours = asMdbRows(splitLines(exported.out), shapeOf(file, table));
+            auto theirs = mdbExportRows(file, table);
+            // mdbtools turns dates before 1899-12-31 into wrong calendar dates; its other
+            // values must agree cell for cell, row for row.
+            ASSERT_EQ(ours.size(), theirs.size());
+            for (std::size_t r = 0; r < ours.size(); ++r)
+                for (std::size_t c = 0; c < ours[r].size() && c < theirs[r].size(); ++c)
+                    if (theirs[r][c].rfind("1899-", 0) == 0 ||
+                        theirs[r][c].rfind("1900-01-00", 0) == 0)
+                        theirs[r][c] = ours[r][c];
+            EXPECT_TRUE(sameRows(ours, theirs));
+            rowsSeen += ours.size();
+        }
+    }
+    EXPECT_GT(rowsSeen, 1000u);
+}
+
+TEST(MozhouDb, SchemaListsColumnsInOrderWithKindsAndSizes) {
+    auto r = mozhouDb({"schema", std::string(JET_CORPUS_DIR) + "/testV2000.mdb", "table1"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "Table1 (2 rows)\n"
+              "   0  A  text (50 characters)\n"
+              "   1  B  text (100 characters)\n"
+              "   2  C  byte (1 byte)\n"
+              "   3  D  16-bit integer (2 bytes)\n"
+              "   4  E  32-bit integer (4 bytes)\n"
+              "   5  F  double (8 bytes)\n"
+              "   6  G  date/time (8 bytes)\n"
+              "   7  H  currency (8 bytes)\n"
+              "   8  I  boolean\n");
+    auto all = mozhouDb({"schema", std::string(JET_CORPUS_DIR) + "/testV1997.mdb"});
+    ASSERT_EQ(all.status, 0) << all.err;
+    EXPECT_NE(all.out.find("\nTable4 ("), std::string::npos);
+    EXPECT_NE(all.out.find("text (50 bytes)"), std::string::npos);  // Jet 3 counts bytes
+}
+
+TEST(MozhouDb, ExitCodesAndMessages) {
+    const std::string good = std::string(JET_CORPUS_DIR) + "/testV2000.mdb";
+    auto missing = mozhouDb({"export", "/nonexistent/x.mdb", "T"});
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_TRUE(missing.out.empty());
+    EXPECT_NE(missing.err.find("/nonexistent/x.mdb"), std::string::npos) << missing.err;
+
+    auto notJet = mozhouDb({"tables", MOZHOU_SAMPLE_BANK});
+    EXPECT_EQ(notJet.status, 2);
+    EXPECT_NE(notJet.err.find("sample_bank.jsonl"), std::string::npos) << notJet.err;
+
+    auto table = mozhouDb({"export", good, "Nope"});
+    EXPECT_EQ(table.status, 2);
+    EXPECT_NE(table.err.find("Nope"), std::string::npos) << table.err;
+
+    auto sql = mozhouDb({"query", good, "Select * Form Table1"});
+    EXPECT_EQ(sql.status, 2);
+    EXPECT_NE(sql.err.find("at character 9"), std::string::npos) << sql.err;
+    auto column = mozhouDb({"query", good, "Select Table1.Z From Table1"});
+    EXPECT_EQ(column.status, 2);
+    EXPECT_FALSE(column.err.empty());
+
+    for (const std::vector<std::string>& usage : {std::vector<std::string>{},
+                                                  {"bogus"},
+                                                  {"export", good},
+                                                  {"tables", good, "extra"},
+                                                  {"create-bank", "x.mdb", "--sampel"},
+                                                  {"create-bank", "--sample-file"}}) {
+        auto r = mozhouDb(usage);
+        EXPECT_EQ(r.status, 1) << (usage.empty() ? "" : usage[0]);
+        EXPECT_TRUE(r.out.empty());
+        EXPECT_NE(r.err.find("mozhou-db"), std::string::npos);
+    }
+    auto help = mozhouDb({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("create-template FILE"), std::string::npos);
+}
+
+TEST(MozhouDb, CreateBankWithSampleReadByBothOracles) {
+    if (!haveOracles()) GTEST_SKIP() << "mdbtools or mdb-reader is not installed";
+    const fs::path dir = scratchDir("bank");
+    const fs::path file = dir / "shujuku.mdb";
+    auto r = mozhouDb({"create-bank", file.string(), "--sample-file", MOZHOU_SAMPLE_BANK});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(splitLines(jet_test::run("mdb-tables -1 " + jet_test::shellQuote(file)).out),
+              (std::vector<std::string>{"tiku", "chengji", "back"}));
+
+    const Shape shape = shapeOf(file, "tiku");
+    ASSERT_EQ(shape.names,
+              (std::vector<std::string>{"nianji", "kemu", "kecheng", "yuanti", "xuanxianga",
+                                        "xuanxiangb", "xuanxiangc", "xuanxiangd", "daan",
+                                        "daanneirong", "zhuangtai", "tixing"}));
+    const auto sample = normalised(sampleLines(), shape);
+    ASSERT_EQ(sample.size(), 60u);
+    EXPECT_TRUE(sameLines(canonical(readerRows(file, "tiku"), shape), canonical(sample, shape)));
+    EXPECT_TRUE(sameRows(mdbExportRows(file, "tiku"), asMdbRows(sample, shape)));
+    auto exported = mozhouDb({"export", file.string(), "tiku"});
+    EXPECT_TRUE(sameLines(splitLines(exported.out), sample));
+
+    // An existing file is left alone unless replacing it is asked for.
+    const std::string before = jet_test::run("md5sum " + jet_test::shellQuote(file)).out;
+    auto again = mozhouDb({"create-bank", file.string()});
+    EXPECT_EQ(again.status, 2);
+    EXPECT_NE(again.err.find("exists"), std::string::npos);
+    EXPECT_EQ(jet_test::run("md5sum " + jet_test::shellQuote(file)).out, before);
+    EXPECT_EQ(mozhouDb({"create-bank", file.string(), "--force"}).status, 0);
+    EXPECT_TRUE(splitLines(mozhouDb({"export", file.string(), "tiku"}).out).empty());
+
+    // Grouped and filtered queries over the sample.
+    std::set<std::string> grades;
+    for (const auto& line : sample) grades.insert(jet_test::canonicalJsonRow(line, shape.types)[0]);
+    mozhouDb({"create-bank", file.string(), "--force", "--sample-file", MOZHOU_SAMPLE_BANK});
+    auto grouped =
+        mozhouDb({"query", file.string(), "Select tiku.nianji From tiku Group By tiku.nianji"});
+    ASSERT_EQ(grouped.status, 0) << grouped.err;
+    std::set<std::string> seen;
+    for (const auto& line : splitLines(grouped.out)) seen.insert(line.substr(1, line.size() - 2));
+    EXPECT_EQ(seen, grades);
+    EXPECT_EQ(splitLines(grouped.out).size(), grades.size());
+    auto all = mozhouDb({"query", file.string(), "Select tiku.* From tiku "});
+    EXPECT_TRUE(sameLines(splitLines(all.out), sample));
+    auto choice = mozhouDb({"query", file.string(),
+                            "Select tiku.yuanti, tiku.daan From tiku Where (tiku.tixing = "
+                            "'选择题' )"});
+    std::size_t choices = 0;
+    for (const auto& line : sample) choices += line.find("\"选择题\"]") != std::string::npos;
+    EXPECT_EQ(splitLines(choice.out).size(), choices);
+    EXPECT_GT(choices, 0u);
+    fs::remove_all(dir);
+}
+
+TEST(MozhouDb, CreateTemplateReadByBothOracles) {
+    if (!haveOracles()) GTEST_SKIP() << "mdbtools or mdb-reader is not installed";
+    const fs::path dir = scratchDir("template");
+    const fs::path file = dir / "daochu.mdb";
+    ASSERT_EQ(mozhouDb({"create-template", file.string()}).status, 0);
+    EXPECT_EQ(splitLines(jet_test::run("mdb-tables -1 " + jet_test::shellQuote(file)).out),
+              std::vector<std::string>{"tiku"});
+    const std::string schema = jet_test::run("mdb-schema " + jet_test::shellQuote(file)).out;
+    std::size_t at = 0;
+    for (const char* column :
+         {"[nianji]", "[kemu]", "[kecheng]", "[yuanti]", "[xuanxianga]", "[xuanxiangb]",
+          "[xuanxiangc]", "[xuanxiangd]", "[daan]", "[daanneirong]", "[zhuangtai]", "[tixing]"}) {
+        at = schema.find(column, at);
+        ASSERT_NE(at, std::string::npos) << column << " in order in\n" << schema;
+    }
+    EXPECT_NE(schema.find("[zhuangtai]\t\t\tInteger"), std::string::npos) << schema;
+    auto columns = splitLines(
+        jet_test::run("node " + jet_test::shellQuote(std::string(JET_ORACLE_DIR) + "/export.mjs") +
+                      " columns " + jet_test::shellQuote(file) + " tiku")
+            .out);
+    ASSERT_EQ(columns.size(), 12u);
+    EXPECT_EQ(columns[10], "zhuangtai\tinteger");
+    EXPECT_EQ(columns[3], "yuanti\tmemo");
+    EXPECT_TRUE(readerRows(file, "tiku").empty());
+    fs::remove_all(dir);
+}
+
+TEST(MozhouDb, AppendRoundTripsEveryKindInOneTransaction) {
+    if (!haveOracles()) GTEST_SKIP() << "mdbtools or mdb-reader is not installed";
+    const fs::path dir = scratchDir("append");
+    const fs::path file = dir / "all.mdb";
+    using jet::ColumnType;
+    jet::createDatabase(file, {{"kinds",
+                                {{"b", ColumnType::Boolean},
+                                 {"u8", ColumnType::Byte},
+                                 {"i16", ColumnType::Int16},
+                                 {"i32", ColumnType::Int32},
+                                 {"money", ColumnType::Currency},
+                                 {"f", ColumnType::Single},
+                                 {"d", ColumnType::Double},
+                                 {"t", ColumnType::DateTime},
+                                 {"bin", ColumnType::Binary, 20},
+                                 {"txt", ColumnType::Text, 10},
+                                 {"ole", ColumnType::OLE},
+                                 {"memo", ColumnType::Memo}},
+                                {}}});
+    const std::string longText(5000, 'x');
+    // (A null boolean reads back as false: Jet keeps booleans in the null mask.)
+    std::vector<std::string> lines = {
+        R"([true,255,-32768,2147483647,"-922337203685477.5808",0.1,-1.5e+300,)"
+        R"("2024-02-29 23:59:59","7fff10","引号\"与\\","0102","多行\r\n第二行\t"])",
+        R"([false,0,0,-2147483648,"0.0000",-3.4028235e+38,5e-324,"1901-01-01 06:30:15","","","",""])",
+        "[false,null,null,null,null,null,null,null,null,null,null,\"" + longText + "\"]",
+        R"([true,1,2,3,"12.3400",1,2,"0100-01-01 00:00:00","ab","😀 ok","",null])"};
+    std::string input;
+    for (const auto& l : lines) input += l + "\n";
+    auto r = mozhouDb({"append", file.string(), "kinds"}, input + "\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const Shape shape = shapeOf(file, "kinds");
+    const auto expected = normalised(lines, shape);
+    EXPECT_TRUE(sameLines(splitLines(mozhouDb({"export", file.string(), "kinds"}).out), expected));
+    EXPECT_TRUE(sameLines(canonical(readerRows(file, "kinds"), shape), canonical(expected, shape)));
+    auto theirs = mdbExportRows(file, "kinds");
+    auto ours = asMdbRows(expected, shape);
+    ASSERT_EQ(theirs.size(), ours.size());
+    theirs[3][7] = ours[3][7];  // mdbtools misprints dates before 1899-12-31
+    theirs[3][9] = ours[3][9];  // and cannot print characters beyond the first plane
+    EXPECT_TRUE(sameRows(theirs, ours));
+    EXPECT_EQ(mozhouDb({"check", file.string()}).status, 0);
+
+    // A bad third line, or a value the table refuses on the second: nothing is appended.
+    const std::string before = readBytes(file);
+    auto bad = mozhouDb({"append", file.string(), "kinds"},
+                        lines[0] + "\n" + lines[1] + "\n" + "[true,1,2,3]\n");
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_NE(bad.err.find("line 3"), std::string::npos) << bad.err;
+    EXPECT_EQ(readBytes(file), before);
+    auto refused =
+        mozhouDb({"append", file.string(), "kinds"},
+                 lines[0] + "\n" + R"([true,1,2,3,"1.0000",1,2,null,"","eleven chars",null,null])");
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_NE(refused.err.find("line 2"), std::string::npos) << refused.err;
+    EXPECT_TRUE(sameLines(splitLines(mozhouDb({"export", file.string(), "kinds"}).out), expected));
+    EXPECT_EQ(mozhouDb({"check", file.string()}).status, 0);
+    fs::remove_all(dir);
+}
+
+TEST(MozhouDb, CheckPassesASoundFileAndFailsADamagedCopy) {
+    const fs::path dir = scratchDir("check");
+    const fs::path file = dir / "b.mdb";
+    ASSERT_EQ(mozhouDb({"create-bank", file.string(), "--sample-file", MOZHOU_SAMPLE_BANK}).status,
+              0);
+    auto sound = mozhouDb({"check", file.string()});
+    EXPECT_EQ(sound.status, 0) << sound.out << sound.err;
+    EXPECT_EQ(mozhouDb({"check", std::string(JET_CORPUS_DIR) + "/testV2000.mdb"}).status, 0);
+
+    // The last data page of the bank loses its page type.
+    std::string bytes = readBytes(file);
+    std::size_t page = 0;
+    for (std::size_t p = 4096; p + 4096 <= bytes.size(); p += 4096)
+        if (bytes[p] == 0x01) page = p;
+    ASSERT_NE(page, 0u);
+    bytes[page] = 0x33;
+    const fs::path damaged = dir / "damaged.mdb";
+    writeBytes(damaged, bytes);
+    auto r = mozhouDb({"check", damaged.string()});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_FALSE(r.out.empty());
+    EXPECT_NE(r.err.find("damaged.mdb"), std::string::npos) << r.err;
+    fs::remove_all(dir);
+}

@@ -1,0 +1,122 @@
+#include "tool_util.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "oracle_util.h"
+
+namespace fs = std::filesystem;
+
+namespace tool_test {
+
+fs::path scratchDir(const std::string& name) {
+    fs::path dir =
+        fs::temp_directory_path() / ("mozhou_tools_" + std::to_string(::getpid()) + "_" + name);
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    return dir;
+}
+
+std::string readBytes(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void writeBytes(const fs::path& file, const std::string& bytes) {
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+Run mozhouDb(const std::vector<std::string>& args, const std::string& input) {
+    const fs::path dir = scratchDir("run");
+    writeBytes(dir / "in", input);
+    std::string command = jet_test::shellQuote(MOZHOU_DB);
+    for (const auto& a : args) command += " " + jet_test::shellQuote(a);
+    command += " < " + jet_test::shellQuote((dir / "in").string()) + " > " +
+               jet_test::shellQuote((dir / "out").string()) + " 2> " +
+               jet_test::shellQuote((dir / "err").string());
+    const int st = std::system(command.c_str());
+    Run r;
+    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    r.out = readBytes(dir / "out");
+    r.err = readBytes(dir / "err");
+    fs::remove_all(dir);
+    return r;
+}
+
+std::vector<std::vector<std::string>> mdbExportRows(const fs::path& file,
+                                                    const std::string& table) {
+    auto out = jet_test::run(
+        "mdb-export -H -Q -d '<<COL>>' -R '<<ROW>>\\n' -0 '<<NULL>>' -T '%Y-%m-%d %H:%M:%S' "
+        "-b hex " +
+        jet_test::shellQuote(file.string()) + " " + jet_test::shellQuote(table));
+    std::vector<std::vector<std::string>> rows;
+    auto lines = jet_test::split(out.out, "<<ROW>>\n");
+    if (!lines.empty() && lines.back().empty()) lines.pop_back();
+    for (const auto& l : lines) rows.push_back(jet_test::split(l, "<<COL>>"));
+    return rows;
+}
+
+std::vector<std::string> mdbCells(const std::vector<jet::Value>& row,
+                                  const std::vector<jet::ColumnType>& types) {
+    std::vector<std::string> cells;
+    for (std::size_t c = 0; c < row.size(); ++c) {
+        std::string s = jet_test::mdbtoolsText(row[c], types[c]);
+        // mdbtools prints a zero-length text or binary value (not OLE) as null.
+        if (s.empty() && types[c] != jet::ColumnType::OLE) s = jet_test::kMdbNull;
+        cells.push_back(s);
+    }
+    return cells;
+}
+
+std::vector<std::string> readerRows(const fs::path& file, const std::string& table) {
+    return jet_test::splitLines(
+        jet_test::run("node " + jet_test::shellQuote(std::string(JET_ORACLE_DIR) + "/export.mjs") +
+                      " rows " + jet_test::shellQuote(file.string()) + " " +
+                      jet_test::shellQuote(table))
+            .out);
+}
+
+namespace {
+
+std::string shortText(const std::string& s) {
+    return s.size() <= 80 ? s : s.substr(0, 80) + "...(" + std::to_string(s.size()) + " bytes)";
+}
+
+}  // namespace
+
+::testing::AssertionResult sameRows(const std::vector<std::vector<std::string>>& a,
+                                    const std::vector<std::vector<std::string>>& b) {
+    if (a.size() != b.size())
+        return ::testing::AssertionFailure() << a.size() << " rows against " << b.size();
+    for (std::size_t r = 0; r < a.size(); ++r) {
+        if (a[r].size() != b[r].size())
+            return ::testing::AssertionFailure()
+                   << "row " << r << ": " << a[r].size() << " cells against " << b[r].size();
+        for (std::size_t c = 0; c < a[r].size(); ++c)
+            if (a[r][c] != b[r][c])
+                return ::testing::AssertionFailure()
+                       << "row " << r << ", column " << c << ": \"" << shortText(a[r][c])
+                       << "\" against \"" << shortText(b[r][c]) << "\"";
+    }
+    return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult sameLines(const std::vector<std::string>& a,
+                                     const std::vector<std::string>& b) {
+    std::vector<std::vector<std::string>> ra, rb;
+    for (const auto& l : a) ra.push_back({l});
+    for (const auto& l : b) rb.push_back({l});
+    return sameRows(ra, rb);
+}
+
+bool haveOracles() {
+    return jet_test::haveProgram("mdb-export") && jet_test::haveProgram("node") &&
+           fs::exists(fs::path(JET_ORACLE_DIR) / "node_modules" / "mdb-reader");
+}
+
+}  // namespace tool_test
