@@ -346,3 +346,19 @@ TEST(MozhouDb, CheckPassesASoundFileAndFailsADamagedCopy) {
     EXPECT_NE(r.err.find("damaged.mdb"), std::string::npos) << r.err;
     fs::remove_all(dir);
 }
+
+#ifdef MOZHOU_PROGRAM_FOLDER
+TEST(ProgramFolder, TemplateIsAnEmptyTikuAndTheSampleIsFound) {
+    const fs::path folder = MOZHOU_PROGRAM_FOLDER;
+    auto db = jet::Database::open(folder / "daochu.mdb", jet::PageFile::Mode::ReadOnly);
+    EXPECT_EQ(db->tableNames(), std::vector<std::string>{"tiku"});
+    EXPECT_EQ(db->table("tiku")->columns.size(), 12u);
+    EXPECT_FALSE(db->scan("tiku").next());
+
+    const fs::path dir = scratchDir("program_folder");
+    auto r = mozhouDb({"create-bank", (dir / "b.mdb").string(), "--sample"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(splitLines(mozhouDb({"export", (dir / "b.mdb").string(), "tiku"}).out).size(), 60u);
+    fs::remove_all(dir);
+}
+#endif
