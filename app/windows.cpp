@@ -2,6 +2,8 @@
 
 #include "GuanyuWindow.h"
 #include "HelpWindow.h"
+#include "ShujudaochuWindow.h"
+#include "ShujudaoruWindow.h"
 #include "window_registry.h"
 
 namespace mozhou {
@@ -10,6 +12,8 @@ void registerWindows() {
     auto& registry = WindowRegistry::instance();
     registry.registerFactory("help", [] { return new HelpWindow; });
     registry.registerFactory("guanyu", [] { return new GuanyuWindow; });
+    registry.registerFactory("shujudaochu", [] { return new ShujudaochuWindow; });
+    registry.registerFactory("shujudaoru", [] { return new ShujudaoruWindow; });
 }
 
 }  // namespace mozhou

@@ -1,0 +1,217 @@
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeWidget>
+#include <fstream>
+
+#include "ShujudaochuWindow.h"
+#include "bank_path.h"
+#include "bound_grid.h"
+#include "dao/dao.h"
+#include "exchange_test_util.h"
+#include "message_box.h"
+#include "sql_texts.h"
+
+namespace {
+
+using namespace exchange_test;
+using mozhou::CommonDialog;
+using mozhou::ShujudaochuWindow;
+
+std::string bytesOf(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+struct ExportWindowTest : ::testing::Test {
+    fs::path dir = scratchDir("export_window");
+    fs::path bank = dir / "shujuku.mdb";
+    // Grades, subjects and lessons interleaved, so that a selection in bank order is not a run
+    // of neighbouring rows.
+    std::vector<Row> rows = {
+        question("初一", "语文", "第一课", "春", 0, "1"),
+        question("初二", "数学", "方程", "x+1=2", 1, "2"),
+        question("初一", "数学", "加法", "1+1", 1, "3"),
+        question("初一", "语文", "第二课", "夏", 0, "4"),
+        question("初一", "语文", "第一课", "秋\n冬", 1, "5"),
+        question("初二", "数学", "方程", "2x=4", 0, "6"),
+    };
+    std::vector<QString> messages;
+    std::optional<QString> answer;
+    std::vector<std::pair<CommonDialog, CommonDialog::Kind>> dialogs;
+
+    void SetUp() override {
+        makeBank(bank, rows);
+        mozhou::setBankPath(bank);
+        jet::createTemplate(ShujudaochuWindow::templatePath());
+        mozhou::setMessageHandler([this](const QString& m) { messages.push_back(m); });
+        CommonDialog::setHandler([this](const CommonDialog& d, CommonDialog::Kind k) {
+            dialogs.emplace_back(d, k);
+            return answer;
+        });
+    }
+    void TearDown() override {
+        mozhou::setBankPath({});
+        mozhou::setMessageHandler({});
+        CommonDialog::setHandler({});
+    }
+
+    static void click(QTreeWidget* tree, QTreeWidgetItem* item) {
+        tree->scrollToItem(item);
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
+                          tree->visualItemRect(item).center());
+    }
+    static QTreeWidgetItem* child(QTreeWidgetItem* parent, const QString& text) {
+        for (int i = 0; i < parent->childCount(); ++i)
+            if (parent->child(i)->text(0) == text) return parent->child(i);
+        return nullptr;
+    }
+    void chooseTarget(ShujudaochuWindow& w, const fs::path& path) {
+        answer = QString::fromStdString(path.string());
+        QTest::mouseClick(w.command2(), Qt::LeftButton);
+    }
+    std::vector<Row> pick(std::initializer_list<int> at) {
+        std::vector<Row> out;
+        for (int i : at) out.push_back(rows[std::size_t(i)]);
+        return out;
+    }
+};
+
+TEST_F(ExportWindowTest, GradeSubjectAndLessonExportedWholeAndInOrder) {
+    ShujudaochuWindow w;
+    auto* tree = w.treeView1();
+    ASSERT_EQ(tree->topLevelItemCount(), 2);
+    EXPECT_FALSE(w.command1()->isEnabled());
+    EXPECT_FALSE(w.command2()->isEnabled());
+    EXPECT_EQ(w.label1()->text(), QStringLiteral("准务导出..."));
+    QTreeWidgetItem* grade = tree->topLevelItem(0);
+    ASSERT_EQ(grade->text(0), QStringLiteral("初一"));
+    tree->expandItem(grade);
+    QTreeWidgetItem* subject = child(grade, QStringLiteral("语文"));
+    ASSERT_TRUE(subject);
+    tree->expandItem(subject);
+    QTreeWidgetItem* lesson = child(subject, QStringLiteral("第一课"));
+    ASSERT_TRUE(lesson);
+
+    struct Case {
+        QTreeWidgetItem* node;
+        std::string sqlText;
+        QString text2, text3, text4;
+        std::vector<Row> expected;
+        const char* file;
+    };
+    const std::vector<Case> cases = {
+        {grade, bank::sql::exportGrade("初一"), "", "", "初一", pick({0, 2, 3, 4}), "grade.mdb"},
+        {subject, bank::sql::exportSubject("初一", "语文"), "", "初一", "语文", pick({0, 3, 4}),
+         "subject.mdb"},
+        {lesson, bank::sql::exportLesson("初一", "语文", "第一课"), "初一", "语文", "第一课",
+         pick({0, 4}), "lesson.mdb"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        click(tree, c.node);
+        EXPECT_EQ(w.selection(), c.sqlText);
+        EXPECT_EQ(w.text2()->text(), c.text2);
+        EXPECT_EQ(w.text3()->text(), c.text3);
+        EXPECT_EQ(w.text4()->text(), c.text4);
+        EXPECT_TRUE(w.command2()->isEnabled());
+        EXPECT_EQ(w.dbGrid1()->rowCountShown(), int(c.expected.size()));
+
+        // An existing file is replaced by the template before the export writes into it.
+        makeBank(dir / c.file, rows);
+        chooseTarget(w, dir / c.file);
+        ASSERT_FALSE(dialogs.empty());
+        EXPECT_EQ(dialogs.back().second, CommonDialog::Kind::Save);
+        EXPECT_EQ(dialogs.back().first.DialogTitle, QStringLiteral("请输入数据库名"));
+        EXPECT_EQ(dialogs.back().first.Filter, QStringLiteral("access 数据库（*.mdb）|*.mdb"));
+        EXPECT_EQ(w.text1()->text(), QString::fromStdString((dir / c.file).string()));
+        ASSERT_TRUE(w.command1()->isEnabled());
+        EXPECT_TRUE(ourRows(dir / c.file).empty());
+
+        std::vector<QString> during;
+        auto seen = QObject::connect(w.progressBar1(), &QProgressBar::valueChanged,
+                                     [&](int) { during.push_back(w.label1()->text()); });
+        QTest::mouseClick(w.command1(), Qt::LeftButton);
+        QObject::disconnect(seen);
+        EXPECT_EQ(w.label1()->text(), QStringLiteral("导出完毕"));
+        EXPECT_FALSE(w.command1()->isEnabled());
+        EXPECT_EQ(w.progressBar1()->maximum(), int(c.expected.size()));
+        EXPECT_EQ(w.progressBar1()->value(), int(c.expected.size()));
+        ASSERT_FALSE(during.empty());
+        EXPECT_EQ(during.back(), QStringLiteral("正在导出"));
+        EXPECT_EQ(ourRows(dir / c.file), c.expected);
+        expectOraclesSee(dir / c.file, c.expected);
+
+        // The export closed both sides: a new target alone does not enable another run.
+        chooseTarget(w, dir / "again.mdb");
+        EXPECT_FALSE(w.command1()->isEnabled());
+    }
+    EXPECT_EQ(ourRows(bank), rows);
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(ExportWindowTest, NamesAndSelectionsThatCannotBeExported) {
+    ShujudaochuWindow w;
+    auto* tree = w.treeView1();
+    const std::string bankBytes = bytesOf(bank);
+    click(tree, tree->topLevelItem(1));  // 初二
+
+    // Not ending in exactly ".mdb": the template is copied, nothing is opened.
+    chooseTarget(w, dir / "upper.MDB");
+    EXPECT_EQ(bytesOf(dir / "upper.MDB"), bytesOf(ShujudaochuWindow::templatePath()));
+    EXPECT_FALSE(w.command1()->isEnabled());
+    // Cancelling changes nothing.
+    answer.reset();
+    QTest::mouseClick(w.command2(), Qt::LeftButton);
+    EXPECT_EQ(w.text1()->text(), QString::fromStdString((dir / "upper.MDB").string()));
+    EXPECT_FALSE(w.command1()->isEnabled());
+
+    // The bank itself and the template are refused with a message and left as they were.
+    chooseTarget(w, dir / "good.mdb");
+    EXPECT_TRUE(w.command1()->isEnabled());
+    chooseTarget(w, bank);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0], QStringLiteral("不能导出到题库文件本身，请另选目标文件。"));
+    EXPECT_EQ(bytesOf(bank), bankBytes);
+    const std::string templateBytes = bytesOf(ShujudaochuWindow::templatePath());
+    chooseTarget(w, ShujudaochuWindow::templatePath());
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(bytesOf(ShujudaochuWindow::templatePath()), templateBytes);
+    // The earlier target stays the one written to.
+    EXPECT_TRUE(w.command1()->isEnabled());
+    EXPECT_EQ(w.text1()->text(), QString::fromStdString((dir / "good.mdb").string()));
+
+    // A lesson whose questions were deleted after the tree was built is an empty selection.
+    {
+        auto db = dao::Database::open(bank);
+        auto rs = db.OpenRecordset(bank::sql::exportLesson("初一", "数学", "加法"));
+        rs.Delete();
+    }
+    QTreeWidgetItem* grade = tree->topLevelItem(0);
+    tree->expandItem(grade);
+    QTreeWidgetItem* subject = child(grade, QStringLiteral("数学"));
+    tree->expandItem(subject);
+    click(tree, child(subject, QStringLiteral("加法")));
+    EXPECT_EQ(w.label1()->text(), QStringLiteral("没有可导出的题"));
+    EXPECT_FALSE(w.command1()->isEnabled());
+    chooseTarget(w, dir / "empty.mdb");
+    EXPECT_FALSE(w.command1()->isEnabled());
+    QTest::mouseClick(w.command1(), Qt::LeftButton);
+    EXPECT_TRUE(ourRows(dir / "empty.mdb").empty());
+    // A usable selection again clears the report.
+    click(tree, grade);
+    EXPECT_EQ(w.label1()->text(), QStringLiteral("准务导出..."));
+    EXPECT_TRUE(w.command1()->isEnabled());
+
+    // A missing template is reported; no target is made.
+    fs::remove(ShujudaochuWindow::templatePath());
+    chooseTarget(w, dir / "no_template.mdb");
+    EXPECT_FALSE(fs::exists(dir / "no_template.mdb"));
+    EXPECT_EQ(messages.back(), QStringLiteral("找不到导出模板 daochu.mdb，无法建立目标文件。"));
+}
+
+}  // namespace
