@@ -210,4 +210,44 @@ TEST(Import, FailureWhileAppendingLeavesTheTargetAsItWas) {
     expectOraclesSee(dir / "bank.mdb", target);
 }
 
+TEST(Import, UnreadableSourceRowIsCountedAndChangesNothing) {
+    auto dir = scratchDir("import_unreadable");
+    const std::vector<Row> target = {question("初一", "语文", "第一课", "旧题")};
+    makeBank(dir / "bank.mdb", target);
+    std::string longText;
+    for (int i = 0; i < 1500; ++i) longText += "龘";
+    makeBank(dir / "source.mdb",
+             {question("初一", "语文", "第一课", "旧题", 1), question("初一", "语文", "第一课", longText),
+              question("初一", "语文", "第一课", "三")},
+             true);
+    // Damage the page that holds the long question text (U+9F98 in UTF-16: 98 9F).
+    std::string bytes = bytesOf(dir / "source.mdb");
+    const auto at = bytes.find(std::string("\x98\x9F\x98\x9F\x98\x9F\x98\x9F", 8));
+    ASSERT_NE(at, std::string::npos);
+    const std::size_t page = at / 4096 * 4096;
+    std::fill(bytes.begin() + long(page), bytes.begin() + long(page + 4096), '\xEE');
+    std::ofstream(dir / "source.mdb", std::ios::binary) << bytes;
+
+    Recorded seen;
+    {
+        Opened s(dir / "source.mdb", bank::sql::allQuestions());
+        Opened t(dir / "bank.mdb", bank::sql::allQuestions());
+        auto o = exchange::importQuestions(t.ws, s.rs, t.rs, seen.progress());
+        EXPECT_EQ(o.status, Outcome::Status::Unreadable) << o.error;
+        EXPECT_EQ(o.unreadable, 1);
+        EXPECT_EQ(o.added, 0);
+    }
+    EXPECT_EQ(ourRows(dir / "bank.mdb"), target);
+
+    jet::createTemplate(dir / "out.mdb");
+    {
+        Opened s(dir / "source.mdb", bank::sql::allQuestions());
+        Opened t(dir / "out.mdb", bank::sql::allQuestions());
+        auto o = exchange::exportQuestions(t.ws, s.rs, t.rs);
+        EXPECT_EQ(o.status, Outcome::Status::Unreadable);
+        EXPECT_EQ(o.unreadable, 1);
+    }
+    EXPECT_TRUE(ourRows(dir / "out.mdb").empty());
+}
+
 }  // namespace
