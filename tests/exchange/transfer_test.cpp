@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
+#include <csignal>
 #include <fstream>
 
 #include "exchange_files.h"
@@ -216,10 +219,11 @@ TEST(Import, UnreadableSourceRowIsCountedAndChangesNothing) {
     makeBank(dir / "bank.mdb", target);
     std::string longText;
     for (int i = 0; i < 1500; ++i) longText += "龘";
-    makeBank(dir / "source.mdb",
-             {question("初一", "语文", "第一课", "旧题", 1), question("初一", "语文", "第一课", longText),
-              question("初一", "语文", "第一课", "三")},
-             true);
+    makeBank(
+        dir / "source.mdb",
+        {question("初一", "语文", "第一课", "旧题", 1),
+         question("初一", "语文", "第一课", longText), question("初一", "语文", "第一课", "三")},
+        true);
     // Damage the page that holds the long question text (U+9F98 in UTF-16: 98 9F).
     std::string bytes = bytesOf(dir / "source.mdb");
     const auto at = bytes.find(std::string("\x98\x9F\x98\x9F\x98\x9F\x98\x9F", 8));
@@ -248,6 +252,34 @@ TEST(Import, UnreadableSourceRowIsCountedAndChangesNothing) {
         EXPECT_EQ(o.unreadable, 1);
     }
     EXPECT_TRUE(ourRows(dir / "out.mdb").empty());
+}
+
+TEST(Import, KilledHalfWayLeavesTheTargetAsItWas) {
+    auto dir = scratchDir("import_killed");
+    const auto target = variedRows(1500, "旧", 3);
+    auto source = variedRows(600, "新", 9);
+    for (std::size_t i = 0; i < source.size(); i += 2) source[i][3] = target[i][3];
+    makeBank(dir / "bank.mdb", target);
+    makeBank(dir / "source.mdb", source, true);
+
+    const pid_t child = ::fork();
+    ASSERT_NE(child, -1);
+    if (child == 0) {
+        // Killed in the middle of the copy pass, after the removal pass has deleted rows.
+        Opened s(dir / "source.mdb", bank::sql::allQuestions());
+        Opened t(dir / "bank.mdb", bank::sql::allQuestions());
+        exchange::importQuestions(t.ws, s.rs, t.rs, {{}, [](long v) {
+                                                         if (v == 900) ::kill(::getpid(), SIGKILL);
+                                                     }});
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    // The next open puts right whatever the killed import had written.
+    dao::Database::open(dir / "bank.mdb").Close();
+    EXPECT_EQ(ourRows(dir / "bank.mdb"), target);
+    EXPECT_EQ(readerRows(dir / "bank.mdb"), readerExpected(target));
 }
 
 }  // namespace
