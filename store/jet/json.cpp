@@ -146,8 +146,13 @@ std::string guidText(const Guid& g) {
 
 void appendJsonString(std::string& out, std::string_view s) {
     out += '"';
-    for (char ch : s) {
-        auto c = static_cast<unsigned char>(ch);
+    // Runs that need no escape are copied whole; most texts are one such run.
+    std::size_t run = 0;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        if (c >= 0x20 && c != '"' && c != '\\') continue;
+        out.append(s.data() + run, i - run);
+        run = i + 1;
         switch (c) {
             case '"':
                 out += "\\\"";
@@ -170,16 +175,14 @@ void appendJsonString(std::string& out, std::string_view s) {
             case '\f':
                 out += "\\f";
                 break;
-            default:
-                if (c < 0x20) {
-                    char buf[8];
-                    std::snprintf(buf, sizeof buf, "\\u%04x", c);
-                    out += buf;
-                } else {
-                    out += ch;
-                }
+            default: {
+                char buf[8];
+                std::snprintf(buf, sizeof buf, "\\u%04x", c);
+                out += buf;
+            }
         }
     }
+    out.append(s.data() + run, s.size() - run);
     out += '"';
 }
 

@@ -27,18 +27,40 @@ void appendCodePoint(char32_t c, std::string& out) {
 }
 
 void appendUtf8(std::u16string_view units, std::string& out) {
+    // Written in place: a unit gives at most three bytes, a surrogate pair four.
+    const std::size_t start = out.size();
+    out.resize(start + 3 * units.size());
+    char* p = out.data() + start;
+    auto put = [&p](char32_t c) {
+        if (c < 0x80) {
+            *p++ = static_cast<char>(c);
+        } else if (c < 0x800) {
+            *p++ = static_cast<char>(0xC0 | (c >> 6));
+            *p++ = static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            *p++ = static_cast<char>(0xE0 | (c >> 12));
+            *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            *p++ = static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            *p++ = static_cast<char>(0xF0 | (c >> 18));
+            *p++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            *p++ = static_cast<char>(0x80 | (c & 0x3F));
+        }
+    };
     for (std::size_t i = 0; i < units.size(); ++i) {
         char32_t u = units[i];
         if (u >= 0xD800 && u < 0xDC00 && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
             units[i + 1] < 0xE000) {
             char32_t lo = units[++i];
-            appendCodePoint(0x10000 + ((u - 0xD800) << 10) + (lo - 0xDC00), out);
+            put(0x10000 + ((u - 0xD800) << 10) + (lo - 0xDC00));
         } else if (u >= 0xD800 && u < 0xE000) {
-            appendCodePoint(0xFFFD, out);
+            put(0xFFFD);
         } else {
-            appendCodePoint(u, out);
+            put(u);
         }
     }
+    out.resize(static_cast<std::size_t>(p - out.data()));
 }
 
 std::u16string decodeJet4Units(std::span<const std::uint8_t> b) {
