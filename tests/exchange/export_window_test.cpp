@@ -9,12 +9,15 @@
 #include <fstream>
 
 #include "ShujudaochuWindow.h"
+#include "ShujudaoruWindow.h"
 #include "bank_path.h"
 #include "bound_grid.h"
 #include "dao/dao.h"
 #include "exchange_test_util.h"
 #include "message_box.h"
 #include "sql_texts.h"
+#include "window_registry.h"
+#include "windows.h"
 
 namespace {
 
@@ -212,6 +215,19 @@ TEST_F(ExportWindowTest, NamesAndSelectionsThatCannotBeExported) {
     chooseTarget(w, dir / "no_template.mdb");
     EXPECT_FALSE(fs::exists(dir / "no_template.mdb"));
     EXPECT_EQ(messages.back(), QStringLiteral("找不到导出模板 daochu.mdb，无法建立目标文件。"));
+}
+
+TEST_F(ExportWindowTest, RegistryMakesEachWindowOnce) {
+    mozhou::registerWindows();
+    auto& registry = mozhou::WindowRegistry::instance();
+    QWidget* out = registry.show("shujudaochu");
+    QWidget* in = registry.show("shujudaoru");
+    EXPECT_TRUE(qobject_cast<ShujudaochuWindow*>(out));
+    EXPECT_TRUE(qobject_cast<mozhou::ShujudaoruWindow*>(in));
+    EXPECT_EQ(registry.show("shujudaochu"), out);
+    EXPECT_EQ(registry.show("shujudaoru"), in);
+    delete out;
+    delete in;
 }
 
 }  // namespace
