@@ -1,0 +1,188 @@
+// The grid over a real question bank: what it shows, what its switches allow, and that every
+// change the user makes in it is in the file as our reader and both independent readers see it.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QTest>
+
+#include "DataGrid.h"
+#include "exchange_test_util.h"
+#include "message_box.h"
+#include "sql_texts.h"
+
+namespace {
+
+using exchange_test::question;
+using exchange_test::Row;
+using mozhou::DataGrid;
+namespace fs = std::filesystem;
+
+struct DataGridTest : ::testing::Test {
+    fs::path dir = exchange_test::scratchDir("data_grid");
+    fs::path bank = dir / "shujuku.mdb";
+    QStringList messages;
+    std::vector<Row> rows{question("初一", "数学", "方程", "x+1=2", 0, "1"),
+                          question("初一", "数学", "方程", "2x=4", 1, "2"),
+                          question("初一", "语文", "古诗", "床前明月光", 0, "3"),
+                          question("初一", "数学", "方程", "3x=9", 0, "4")};
+    DataGrid grid;
+
+    void SetUp() override {
+        exchange_test::makeBank(bank, rows);
+        mozhou::setMessageHandler([this](const QString& m) { messages << m; });
+        grid.resize(900, 400);
+        grid.show();
+        grid.setDatabaseName(bank);
+    }
+    void TearDown() override { mozhou::setMessageHandler({}); }
+
+    void showLesson() {
+        grid.setRecordSource(bank::sql::lessonQuestions("初一", "数学", "方程"));
+        ASSERT_TRUE(grid.refresh());
+    }
+    void allowAll(bool on) {
+        grid.setAllowAddNew(on);
+        grid.setAllowDelete(on);
+        grid.setAllowUpdate(on);
+        grid.setAllowArrows(on);
+    }
+    // Types into the cell as a user does: start editing, replace the text, press Enter.
+    void typeInto(int row, int column, const QString& text) {
+        QModelIndex index = grid.model()->index(row, column);
+        grid.setCurrentIndex(index);
+        grid.edit(index);
+        QLineEdit* editor = nullptr;
+        for (auto* e : grid.viewport()->findChildren<QLineEdit*>())
+            if (e->isVisible()) editor = e;
+        ASSERT_NE(editor, nullptr) << "no editor opened on " << row << "," << column;
+        editor->selectAll();
+        // Key events carrying the text, as an input method delivers Chinese characters.
+        QTest::sendKeyEvent(QTest::Click, editor, Qt::Key_unknown, text, Qt::NoModifier);
+        QTest::keyClick(editor, Qt::Key_Return);
+        // Enter commits through a queued call, and a refusal is said in one more.
+        for (int i = 0; i < 3; ++i) QApplication::processEvents();
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+};
+
+TEST_F(DataGridTest, ShowsTheResultHeadedByColumnNamesAndStartsReadOnly) {
+    showLesson();
+    ASSERT_EQ(grid.model()->columnCount(), 12);
+    EXPECT_EQ(grid.model()->headerData(0, Qt::Horizontal).toString(), "nianji");
+    EXPECT_EQ(grid.model()->headerData(10, Qt::Horizontal).toString(), "zhuangtai");
+    EXPECT_EQ(grid.model()->headerData(11, Qt::Horizontal).toString(), "tixing");
+    // The lesson's three rows in the file's order, values as text; no empty row for appending.
+    ASSERT_EQ(grid.model()->rowCount(), 3);
+    EXPECT_EQ(grid.cellText(0, 3), "x+1=2");
+    EXPECT_EQ(grid.cellText(1, 3), "2x=4");
+    EXPECT_EQ(grid.cellText(2, 3), "3x=9");
+    EXPECT_EQ(grid.cellText(1, 10), "1");
+    EXPECT_EQ(grid.cellText(1, 11), QStringLiteral("填空题"));
+
+    // With every switch off nothing can be changed: no editor, Delete removes nothing, and the
+    // arrow keys do not move.
+    EXPECT_FALSE(grid.model()->flags(grid.model()->index(0, 3)) & Qt::ItemIsEditable);
+    grid.setCurrentIndex(grid.model()->index(0, 0));
+    QTest::keyClick(&grid, Qt::Key_Down);
+    EXPECT_EQ(grid.currentIndex().row(), 0);
+    grid.selectRow(1);
+    QTest::keyClick(&grid, Qt::Key_Delete);
+    EXPECT_EQ(exchange_test::ourRows(bank), rows);
+
+    grid.setAllowArrows(true);
+    grid.setCurrentIndex(grid.model()->index(0, 0));
+    QTest::keyClick(&grid, Qt::Key_Down);
+    EXPECT_EQ(grid.currentIndex().row(), 1);
+    EXPECT_TRUE(messages.isEmpty()) << messages.join("\n").toStdString();
+}
+
+TEST_F(DataGridTest, EditsAppendsAndDeletesGoStraightToTheFile) {
+    showLesson();
+    allowAll(true);
+    ASSERT_EQ(grid.model()->rowCount(), 4);  // the empty row for appending
+    EXPECT_EQ(grid.model()->headerData(3, Qt::Vertical).toString(), "*");
+
+    // An edit of a text cell and of the mark.
+    typeInto(1, 3, QStringLiteral("2x=4（改）"));
+    typeInto(1, 10, "0");
+    std::vector<Row> expected = rows;
+    expected[1][3] = std::string("2x=4（改）");
+    expected[1][10] = std::int64_t{0};
+    EXPECT_EQ(grid.cellText(1, 3), QStringLiteral("2x=4（改）"));
+
+    // A mark that is not a number is refused with a message and writes nothing.
+    typeInto(0, 10, "abc");
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].contains("zhuangtai")) << messages[0].toStdString();
+    typeInto(0, 10, "70000");
+    EXPECT_EQ(messages.size(), 2);
+    EXPECT_EQ(exchange_test::ourRows(bank), expected);
+
+    // Typing into the empty row appends a row with that one column set.
+    typeInto(3, 0, QStringLiteral("初二"));
+    expected.push_back(Row(12, jet::Value{}));
+    expected.back()[0] = std::string("初二");
+    EXPECT_EQ(grid.dataRowCount(), 4);
+    EXPECT_EQ(grid.model()->rowCount(), 5);
+    EXPECT_EQ(grid.cellText(3, 0), QStringLiteral("初二"));
+    typeInto(3, 11, QStringLiteral("填空题"));
+    expected.back()[11] = std::string("填空题");
+
+    // Selecting a row and pressing Delete removes that row, and only it.
+    grid.selectRow(0);
+    QTest::keyClick(&grid, Qt::Key_Delete);
+    expected.erase(expected.begin());
+    EXPECT_EQ(grid.dataRowCount(), 3);
+    EXPECT_EQ(grid.cellText(0, 3), QStringLiteral("2x=4（改）"));
+
+    EXPECT_EQ(messages.size(), 2) << messages.join("\n").toStdString();
+    EXPECT_EQ(exchange_test::ourRows(bank), expected);
+    exchange_test::expectOraclesSee(bank, expected);
+
+    // A refresh reads the file anew and shows the same.
+    ASSERT_TRUE(grid.refresh());
+    EXPECT_EQ(grid.dataRowCount(), 2);  // the appended row is of another lesson
+    EXPECT_EQ(grid.cellText(1, 3), "3x=9");
+}
+
+TEST_F(DataGridTest, FailuresAreToldAndLeaveAnEmptyGrid) {
+    showLesson();
+    grid.setRecordSource("Select tiku.* From nowhere");
+    EXPECT_FALSE(grid.refresh());
+    EXPECT_EQ(grid.model()->rowCount(), 0);
+    ASSERT_EQ(messages.size(), 1);
+
+    grid.setDatabaseName(dir / "missing.mdb");
+    grid.setRecordSource(bank::sql::wholeBank());
+    EXPECT_FALSE(grid.refresh());
+    ASSERT_EQ(messages.size(), 2);
+    EXPECT_TRUE(messages[1].contains("missing.mdb")) << messages[1].toStdString();
+    EXPECT_EQ(grid.model()->rowCount(), 0);
+
+    // An empty record source is an empty grid, without a message.
+    grid.setRecordSource("");
+    EXPECT_TRUE(grid.refresh());
+    EXPECT_EQ(grid.model()->rowCount(), 0);
+    EXPECT_EQ(messages.size(), 2);
+}
+
+TEST(DataGridValues, TypedTextBecomesTheColumnsKind) {
+    QString problem;
+    using jet::ColumnType;
+    EXPECT_EQ(DataGrid::valueFromText("12", ColumnType::Int16, "n", &problem),
+              jet::Value{std::int64_t{12}});
+    EXPECT_FALSE(DataGrid::valueFromText("1.5", ColumnType::Int16, "n", &problem));
+    EXPECT_FALSE(DataGrid::valueFromText("256", ColumnType::Byte, "n", &problem));
+    EXPECT_EQ(DataGrid::valueFromText("", ColumnType::Int16, "n", &problem), jet::Value{});
+    EXPECT_EQ(DataGrid::valueFromText("", ColumnType::Text, "n", &problem),
+              jet::Value{std::string()});
+    EXPECT_EQ(DataGrid::valueFromText("95.5", ColumnType::Double, "n", &problem), jet::Value{95.5});
+    EXPECT_EQ(DataGrid::valueFromText("2024-09-01", ColumnType::DateTime, "n", &problem),
+              jet::Value{jet::DateTime{45536}});
+    EXPECT_EQ(DataGrid::valueFromText("True", ColumnType::Boolean, "n", &problem),
+              jet::Value{true});
+}
+
+}  // namespace
