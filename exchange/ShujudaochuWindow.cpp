@@ -9,8 +9,8 @@
 #include <QTreeWidget>
 #include <map>
 
+#include "DataGrid.h"
 #include "bank_path.h"
-#include "bound_grid.h"
 #include "looks.h"
 #include "message_box.h"
 #include "sql/jet_source.h"
@@ -100,7 +100,7 @@ ShujudaochuWindow::ShujudaochuWindow(QWidget* parent) : QWidget(parent) {
     Command3_ = named(new QPushButton(QStringLiteral("退出"), this), "Command3");
     Command3_->setGeometry(looks::pxRect(8280, 3240, 1215, 1095));
 
-    DBGrid1_ = named(new BoundGrid(this), "DBGrid1");
+    DBGrid1_ = named(new DataGrid(this), "DBGrid1");
     DBGrid1_->setGeometry(looks::pxRect(240, 4560, 9375, 4695));
 
     Text2_ = named(new QLineEdit(this), "Text2");
@@ -177,13 +177,17 @@ void ShujudaochuWindow::TreeView1_NodeClick(QTreeWidgetItem* node) {
         selection_ = bank::sql::exportGrade(c);
 
     const auto problem = exchange::openQuestionFile(bankPath(), selection_, false, source_);
-    DBGrid1_->DatabaseName = bankPath();
-    DBGrid1_->RecordSource = selection_;
-    DBGrid1_->Refresh();
-
-    if (problem != exchange::FileProblem::None)
+    if (problem != exchange::FileProblem::None) {
+        DBGrid1_->closeData();
         report(QStringLiteral("题库无法读取"));
-    else if (source_.records->RecordCount() == 0)
+        enableExport();
+        return;
+    }
+    DBGrid1_->setDatabaseName(bankPath());
+    DBGrid1_->setRecordSource(selection_);
+    DBGrid1_->refresh();
+
+    if (source_.records->RecordCount() == 0)
         report(QStringLiteral("没有可导出的题"));
     else if (statusIsOurs_) {
         Label1_->setText(kReady);

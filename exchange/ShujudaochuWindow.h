@@ -17,7 +17,7 @@ class QTreeWidgetItem;
 
 namespace mozhou {
 
-class BoundGrid;
+class DataGrid;
 
 // The export window `shujudaochu`: a grade, subject or lesson chosen in the catalogue tree is
 // shown in the grid and written into a new file made from the template daochu.mdb.
@@ -38,7 +38,7 @@ class ShujudaochuWindow : public QWidget {
     QPushButton* command3() const { return Command3_; }
     QProgressBar* progressBar1() const { return ProgressBar1_; }
     QLabel* label1() const { return Label1_; }
-    BoundGrid* dbGrid1() const { return DBGrid1_; }
+    DataGrid* dbGrid1() const { return DBGrid1_; }
     const std::string& selection() const { return selection_; }
 
     // The template every export file is copied from: the program folder + "/daochu.mdb".
@@ -66,7 +66,7 @@ class ShujudaochuWindow : public QWidget {
     QPushButton* Command3_ = nullptr;
     QProgressBar* ProgressBar1_ = nullptr;
     QLabel* Label1_ = nullptr;
-    BoundGrid* DBGrid1_ = nullptr;
+    DataGrid* DBGrid1_ = nullptr;
     CommonDialog CommonDialog1;
 
     // The last node click's SQL text, the record set it opened on the bank, and the export

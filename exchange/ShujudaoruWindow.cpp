@@ -6,8 +6,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 
+#include "DataGrid.h"
 #include "bank_path.h"
-#include "bound_grid.h"
 #include "file_lists.h"
 #include "looks.h"
 #include "message_box.h"
@@ -68,7 +68,7 @@ ShujudaoruWindow::ShujudaoruWindow(QWidget* parent) : QWidget(parent) {
     Text1_->setGeometry(looks::pxRect(120, 240, 3855, 360));
     Command2_ = named(new QPushButton(QStringLiteral("源文件"), Frame1_), "Command2");
     Command2_->setGeometry(looks::pxRect(4080, 240, 855, 375));
-    DBGrid1_ = named(new BoundGrid(Frame1_), "DBGrid1");
+    DBGrid1_ = named(new DataGrid(Frame1_), "DBGrid1");
     DBGrid1_->setGeometry(looks::pxRect(120, 720, 4815, 7935));
 
     Frame2_ = named(new QGroupBox(QStringLiteral("请选择目标文件"), this), "Frame2");
@@ -82,7 +82,7 @@ ShujudaoruWindow::ShujudaoruWindow(QWidget* parent) : QWidget(parent) {
     File2_ = named(new FileListBox(Frame2_), "File2");
     File2_->setGeometry(looks::pxRect(240, 1320, 2295, 1530));
     File2_->setPattern(QStringLiteral("*.mdb"));
-    DBGrid2_ = named(new BoundGrid(Frame2_), "DBGrid2");
+    DBGrid2_ = named(new DataGrid(Frame2_), "DBGrid2");
     DBGrid2_->setGeometry(looks::pxRect(240, 3000, 4575, 5655));
 
     Frame3_ = named(new QGroupBox(QStringLiteral("说明"), this), "Frame3");
@@ -165,14 +165,14 @@ void ShujudaoruWindow::File2_Click() {
     }
     const auto problem = exchange::openQuestionFile(path, bank::sql::allQuestions(), true, target_);
     if (problem != exchange::FileProblem::None) {
-        DBGrid2_->Clear();
+        DBGrid2_->closeData();
         Command1_->setEnabled(false);
         showMessage(this, problemText(problem, QStringLiteral("目标文件")));
         return;
     }
-    DBGrid2_->DatabaseName = path;
-    DBGrid2_->RecordSource = bank::sql::allQuestions();
-    DBGrid2_->Refresh();
+    DBGrid2_->setDatabaseName(path);
+    DBGrid2_->setRecordSource(bank::sql::allQuestions());
+    DBGrid2_->refresh();
     Command1_->setEnabled(importable());
 }
 
@@ -182,7 +182,7 @@ void ShujudaoruWindow::Command2_Click() {
     Command1_->setEnabled(false);
     // The new choice replaces the old one, whatever comes of it.
     source_.close();
-    DBGrid1_->Clear();
+    DBGrid1_->closeData();
 
     const QString chosen = Text1_->text();
     if (!exchange::endsWithMdb(chosen.toStdString())) return;
@@ -197,9 +197,9 @@ void ShujudaoruWindow::Command2_Click() {
         showMessage(this, problemText(problem, QStringLiteral("源文件")));
         return;
     }
-    DBGrid1_->DatabaseName = path;
-    DBGrid1_->RecordSource = bank::sql::allQuestions();
-    DBGrid1_->Refresh();
+    DBGrid1_->setDatabaseName(path);
+    DBGrid1_->setRecordSource(bank::sql::allQuestions());
+    DBGrid1_->refresh();
     if (source_.records->RecordCount() == 0)
         report(QStringLiteral("源文件没有题目"));
     else if (statusIsOurs_) {

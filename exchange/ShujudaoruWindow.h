@@ -14,7 +14,7 @@ class QPushButton;
 
 namespace mozhou {
 
-class BoundGrid;
+class DataGrid;
 class DirListBox;
 class DriveListBox;
 class FileListBox;
@@ -38,8 +38,8 @@ class ShujudaoruWindow : public QWidget {
     DriveListBox* drive2() const { return Drive2_; }
     DirListBox* dir2() const { return Dir2_; }
     FileListBox* file2() const { return File2_; }
-    BoundGrid* dbGrid1() const { return DBGrid1_; }
-    BoundGrid* dbGrid2() const { return DBGrid2_; }
+    DataGrid* dbGrid1() const { return DBGrid1_; }
+    DataGrid* dbGrid2() const { return DBGrid2_; }
 
   private:
     void Form_Load();
@@ -65,8 +65,8 @@ class ShujudaoruWindow : public QWidget {
     DriveListBox* Drive2_ = nullptr;
     DirListBox* Dir2_ = nullptr;
     FileListBox* File2_ = nullptr;
-    BoundGrid* DBGrid1_ = nullptr;
-    BoundGrid* DBGrid2_ = nullptr;
+    DataGrid* DBGrid1_ = nullptr;
+    DataGrid* DBGrid2_ = nullptr;
     CommonDialog CommonDialog1;
 
     exchange::QuestionFile source_;

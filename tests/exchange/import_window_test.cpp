@@ -7,9 +7,9 @@
 #include <QTest>
 #include <fstream>
 
+#include "DataGrid.h"
 #include "ShujudaoruWindow.h"
 #include "bank_path.h"
-#include "bound_grid.h"
 #include "exchange_files.h"
 #include "exchange_test_util.h"
 #include "file_lists.h"
@@ -89,14 +89,14 @@ TEST_F(ImportWindowTest, ReplacesEqualTextsAndAppendsTheSourceInOrder) {
     // A target clicked before any source opens the target only.
     ASSERT_TRUE(clickTarget(w, "shujuku.mdb"));
     EXPECT_EQ(w.text2()->text(), QString::fromStdString(bank.string()));
-    EXPECT_EQ(w.dbGrid2()->rowCountShown(), 4);
+    EXPECT_EQ(w.dbGrid2()->dataRowCount(), 4);
     EXPECT_FALSE(w.command1()->isEnabled());
 
     chooseSource(w, downloads / "source.mdb");
     ASSERT_FALSE(dialogs.empty());
     EXPECT_EQ(dialogs.back().second, CommonDialog::Kind::Open);
     EXPECT_EQ(w.text1()->text(), QString::fromStdString((downloads / "source.mdb").string()));
-    EXPECT_EQ(w.dbGrid1()->rowCountShown(), 4);
+    EXPECT_EQ(w.dbGrid1()->dataRowCount(), 4);
     EXPECT_FALSE(w.command1()->isEnabled());
     // The list matches "*.mdb" without regard to case, but only ".mdb" opens.
     ASSERT_TRUE(clickTarget(w, "OTHER.MDB"));
@@ -168,7 +168,7 @@ TEST_F(ImportWindowTest, FilesThatCannotBeImportedAreRefused) {
     jet::createDatabase(downloads / "eleven.mdb", {shape});
     chooseSource(w, downloads / "eleven.mdb");
     expectMessage(QStringLiteral("所选的源文件中的题库表 tiku 与题库的结构不同，不能导入。"));
-    EXPECT_EQ(w.dbGrid1()->rowCountShown(), 0);
+    EXPECT_EQ(w.dbGrid1()->dataRowCount(), 0);
     jet::createDatabase(programDir / "scores.mdb", {jet::bank::chengjiSpec()});
     w.dir2()->setPath(QString::fromStdString(programDir.string()));
     w.file2()->Refresh();
