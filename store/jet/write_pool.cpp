@@ -64,11 +64,13 @@ std::uint32_t PagePool::newPage() {
     return n;
 }
 
-RowId PagePool::place(std::span<const std::uint8_t> row, std::uint16_t flags, std::uint32_t avoid) {
+RowId PagePool::place(std::span<const std::uint8_t> row, std::uint16_t flags, std::uint32_t avoid,
+                      bool inOrder) {
     std::uint32_t target = 0;
     if (tail_ != 0 && tail_ != avoid && where_.count(tail_) && where_[tail_]->first >= row.size())
         target = tail_;
-    for (auto it = byRoom_.lower_bound(row.size()); target == 0 && it != byRoom_.end(); ++it)
+    for (auto it = byRoom_.lower_bound(row.size()); !inOrder && target == 0 && it != byRoom_.end();
+         ++it)
         if (it->second != avoid) target = it->second;
     if (target == 0) target = newPage();
     Bytes page = copyOf(file_, target);

@@ -21,9 +21,10 @@ class PagePool {
     PagePool(PageFile& file, std::uint32_t owner, std::uint32_t usedMap, std::uint32_t freeMap);
 
     // Puts a row on a page with room (not on page `avoid`), starting a page when none has;
-    // returns where it went.
-    RowId place(std::span<const std::uint8_t> row, std::uint16_t flags = 0,
-                std::uint32_t avoid = 0);
+    // returns where it went. `inOrder` keeps to the newest page or a new one, so that the row
+    // comes after every other in the engine's order (pages by number, rows by number).
+    RowId place(std::span<const std::uint8_t> row, std::uint16_t flags = 0, std::uint32_t avoid = 0,
+                bool inOrder = false);
     // Puts a row alone on a new page.
     RowId placeAlone(std::span<const std::uint8_t> row);
     // After a page of this owner changed: its room now (see DataPageEdit::roomForNew).

@@ -139,7 +139,9 @@ void TableWriter::setRowCount(std::uint32_t count) {
 
 RowId TableWriter::insert(const std::vector<Value>& values) {
     const Bytes row = encode(values);
-    const RowId id = rows_.place(row);
+    // A new row comes last, as the callers append (an import's rows follow the bank's own);
+    // room freed on earlier pages serves rows that grow on update.
+    const RowId id = rows_.place(row, 0, 0, true);
     setRowCount(table_.rowCount + 1);
     return id;
 }

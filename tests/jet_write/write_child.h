@@ -36,7 +36,7 @@ inline std::vector<jet::Value> bulkRow(const std::string& tag, int i) {
 // Sizes cycle through inline, one long-value page and chains, so rows grow, shrink and move.
 inline std::vector<jet::Value> updatedRow(int r, long n) {
     return padded(
-        {std::string("base"), std::to_string(r),
+        {std::string("base"), std::to_string(r), std::string(),
          "u " + std::to_string(n) + " " + childText(static_cast<std::size_t>(n * 977 % 6000))});
 }
 
