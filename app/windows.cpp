@@ -4,6 +4,7 @@
 #include "HelpWindow.h"
 #include "ShujudaochuWindow.h"
 #include "ShujudaoruWindow.h"
+#include "ShujuluruWindow.h"
 #include "window_registry.h"
 
 namespace mozhou {
@@ -14,6 +15,7 @@ void registerWindows() {
     registry.registerFactory("guanyu", [] { return new GuanyuWindow; });
     registry.registerFactory("shujudaochu", [] { return new ShujudaochuWindow; });
     registry.registerFactory("shujudaoru", [] { return new ShujudaoruWindow; });
+    registry.registerFactory("shujuluru", [] { return new ShujuluruWindow; });
 }
 
 }  // namespace mozhou

@@ -1,0 +1,348 @@
+// The question entry window on its real widgets, over a bank of the test's own: the lists,
+// the answer letter, adding questions, the grid, emptying the bank and leaving.
+#include <gtest/gtest.h>
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+#include "DataGrid.h"
+#include "MainWindow.h"
+#include "ShujuluruWindow.h"
+#include "bank_path.h"
+#include "exchange_test_util.h"
+#include "message_box.h"
+#include "window_registry.h"
+#include "windows.h"
+
+namespace {
+
+using exchange_test::question;
+using exchange_test::Row;
+using mozhou::ShujuluruWindow;
+namespace fs = std::filesystem;
+
+const QString kPlease = QStringLiteral("请选择");
+
+struct EntryWindowTest : ::testing::Test {
+    fs::path dir =
+        exchange_test::scratchDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::path bank = dir / "shujuku.mdb";
+    std::vector<Row> rows{question("初一", "数学", "方程", "x+1=2", 0, "1"),
+                          question("初一", "数学", "方程", "2x=4", 1, "2"),
+                          question("初一", "语文", "古诗", "床前明月光", 0, "3"),
+                          question("初二", "英语", "语法", "She ___ a pupil.", 0, "4")};
+    QStringList messages;
+    std::vector<std::optional<QString>> answers;  // what the code prompt gets, in turn
+    QPointer<ShujuluruWindow> window;
+
+    void SetUp() override {
+        exchange_test::makeBank(bank, rows);
+        mozhou::setBankPath(bank);
+        mozhou::setMessageHandler([this](const QString& m) { messages << m; });
+        mozhou::setAskTextHandler([this]() -> std::optional<QString> {
+            EXPECT_FALSE(answers.empty()) << "the code was asked once too often";
+            if (answers.empty()) return std::nullopt;
+            auto a = answers.front();
+            answers.erase(answers.begin());
+            return a;
+        });
+        window = new ShujuluruWindow;
+        window->show();
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    }
+    void TearDown() override {
+        delete window.data();
+        mozhou::setAskTextHandler({});
+        mozhou::setMessageHandler({});
+        mozhou::setBankPath({});
+    }
+
+    template <typename W>
+    W* get(const char* name) {
+        auto* w = window->findChild<W*>(QString::fromLatin1(name));
+        EXPECT_NE(w, nullptr) << name;
+        return w;
+    }
+    QComboBox* combo(int n) { return get<QComboBox>(("Combo" + std::to_string(n)).c_str()); }
+    QLineEdit* text(int n) { return get<QLineEdit>(("Text" + std::to_string(n)).c_str()); }
+    QPlainTextEdit* text1() { return get<QPlainTextEdit>("Text1"); }
+    mozhou::DataGrid* grid() { return get<mozhou::DataGrid>("DBGrid1"); }
+
+    static void type(QWidget* w, const QString& s) {
+        // Key events carrying the text, as an input method delivers Chinese characters.
+        QTest::sendKeyEvent(QTest::Click, w, Qt::Key_unknown, s, Qt::NoModifier);
+    }
+    // The user clicks into the box (which refills it) ...
+    void enter(QComboBox* box) {
+        if (box->hasFocus()) box->clearFocus();
+        QTest::mouseClick(box->lineEdit(), Qt::LeftButton);
+        ASSERT_TRUE(box->hasFocus());
+    }
+    QStringList items(QComboBox* box) {
+        QStringList out;
+        for (int i = 0; i < box->count(); ++i) out << box->itemText(i);
+        return out;
+    }
+    // ... and picks an item from its drop-down list with the mouse ...
+    void choose(QComboBox* box, const QString& item) {
+        const int i = box->findText(item);
+        ASSERT_GE(i, 0) << item.toStdString() << " is not in the list";
+        box->showPopup();
+        QAbstractItemView* view = box->view();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(view->window()));
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
+                          view->visualRect(view->model()->index(i, 0)).center());
+        QApplication::processEvents();
+        ASSERT_EQ(box->currentText(), item);
+    }
+    // ... or types a value of its own.
+    void typeIn(QComboBox* box, const QString& value) {
+        enter(box);
+        type(box->lineEdit(), value);
+    }
+    void pickLesson(const QString& g, const QString& s, const QString& c) {
+        enter(combo(1));
+        choose(combo(1), g);
+        enter(combo(2));
+        choose(combo(2), s);
+        enter(combo(3));
+        choose(combo(3), c);
+    }
+    void click(const char* name) { QTest::mouseClick(get<QWidget>(name), Qt::LeftButton); }
+    QStringList gridColumn(int column) {
+        QStringList out;
+        for (int r = 0; r < grid()->dataRowCount(); ++r) out << grid()->cellText(r, column);
+        return out;
+    }
+};
+
+TEST_F(EntryWindowTest, OpensWithItsControlsInPlace) {
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("数据录入"));
+    EXPECT_EQ(window->size(), QSize(722, 597));
+    for (int n = 1; n <= 3; ++n) {
+        EXPECT_EQ(combo(n)->currentText(), kPlease);
+        EXPECT_EQ(combo(n)->geometry().topLeft(), QPoint(0, 32 * (n - 1)));
+        EXPECT_EQ(combo(n)->width(), 97);
+        EXPECT_EQ(combo(n)->count(), 0);
+    }
+    EXPECT_EQ(get<QPushButton>("Command1")->text(), QStringLiteral("录入"));
+    EXPECT_FALSE(get<QPushButton>("Command1")->isEnabled());
+    EXPECT_EQ(get<QPushButton>("Command2")->geometry(), QRect(0, 136, 89, 33));
+    EXPECT_EQ(get<QPushButton>("Command3")->text(), QStringLiteral("离开"));
+    EXPECT_FALSE(get<QCheckBox>("Check1")->isChecked());
+    EXPECT_TRUE(get<QRadioButton>("Option1")->isChecked());
+    EXPECT_EQ(get<QRadioButton>("Option2")->geometry(), QRect(104, 64, 57, 17));
+    EXPECT_EQ(get<QLabel>("Label6")->text(), QStringLiteral("正确答案："));
+    EXPECT_EQ(text1()->geometry(), QRect(176, 8, 537, 65));
+    EXPECT_EQ(text(7)->geometry(), QRect(272, 208, 441, 25));
+    EXPECT_EQ(grid()->geometry(), QRect(0, 248, 713, 329));
+    EXPECT_EQ(grid()->model()->rowCount(), 0);
+    EXPECT_FALSE(grid()->AllowAddNew() || grid()->AllowDelete() || grid()->AllowUpdate() ||
+                 grid()->AllowArrows());
+    for (int n = 2; n <= 6; ++n) EXPECT_TRUE(text(n)->isEnabled());
+}
+
+TEST_F(EntryWindowTest, TheAnswerLetterCapitalisesAndCopiesItsOption) {
+    text(2)->setText(QStringLiteral("甲"));
+    text(3)->setText(QStringLiteral("乙"));
+    type(text(6), "b");
+    EXPECT_EQ(text(6)->text(), "B");
+    EXPECT_EQ(text(7)->text(), QStringLiteral("乙"));
+    // Changing the option afterwards does not reach the answer text.
+    type(text(3), QStringLiteral("丙"));
+    EXPECT_EQ(text(7)->text(), QStringLiteral("乙"));
+    // Two letters, or a letter other than A to D, copy nothing.
+    type(text(6), "a");
+    EXPECT_EQ(text(6)->text(), "BA");
+    EXPECT_EQ(text(7)->text(), QStringLiteral("乙"));
+    text(6)->clear();
+    type(text(6), "e");
+    EXPECT_EQ(text(6)->text(), "E");
+    EXPECT_EQ(text(7)->text(), QStringLiteral("乙"));
+    text(6)->clear();
+    type(text(6), "a");
+    EXPECT_EQ(text(7)->text(), QStringLiteral("甲"));
+}
+
+TEST_F(EntryWindowTest, ListsRefillOnFocusAndAQuestionIsAddedInColumnOrder) {
+    text1()->setPlainText("left over");
+    enter(combo(1));
+    EXPECT_EQ(items(combo(1)), (QStringList{QStringLiteral("初一"), QStringLiteral("初二")}));
+    EXPECT_EQ(combo(1)->currentText(), "");
+    EXPECT_EQ(window->currentQuery(), "Select tiku.nianji From tiku Group By tiku.nianji");
+    choose(combo(1), QStringLiteral("初一"));
+    EXPECT_EQ(text1()->toPlainText(), "");  // choosing a grade empties the boxes
+    enter(combo(2));
+    EXPECT_EQ(items(combo(2)), (QStringList{QStringLiteral("数学"), QStringLiteral("语文")}));
+    choose(combo(2), QStringLiteral("数学"));
+    EXPECT_FALSE(get<QPushButton>("Command1")->isEnabled());
+    enter(combo(3));
+    EXPECT_TRUE(get<QPushButton>("Command1")->isEnabled());
+    EXPECT_EQ(items(combo(3)), QStringList{QStringLiteral("方程")});
+    EXPECT_EQ(grid()->model()->rowCount(), 0);  // a refill does not show its rows
+    choose(combo(3), QStringLiteral("方程"));
+    // The lesson's questions of both types.
+    EXPECT_EQ(gridColumn(3), (QStringList{"x+1=2", "2x=4"}));
+
+    // A fill-in question: the option texts and the letter typed before the switch are kept in
+    // the disabled boxes and stored with the question.
+    type(text1(), QStringLiteral("解方程"));
+    QTest::keyClick(text1(), Qt::Key_Return);
+    type(text1(), "5x=10");
+    type(text(2), "p");
+    type(text(3), "q");
+    type(text(6), "b");
+    click("Option2");
+    for (int n = 2; n <= 6; ++n) EXPECT_FALSE(text(n)->isEnabled());
+    EXPECT_FALSE(get<QLabel>("Label2")->isEnabled());
+    EXPECT_TRUE(text(7)->isEnabled() && text1()->isEnabled());
+    text(7)->setText("2");
+    click("Command1");
+    ASSERT_TRUE(messages.isEmpty()) << messages.join("\n").toStdString();
+
+    rows.push_back({std::string("初一"), std::string("数学"), std::string("方程"),
+                    std::string("解方程\r\n5x=10"), std::string("p"), std::string("q"),
+                    std::string(), std::string(), std::string("B"), std::string("2"),
+                    std::int64_t{0}, std::string("填空题")});
+    EXPECT_EQ(exchange_test::ourRows(bank), rows);
+    exchange_test::expectOraclesSee(bank, rows);
+    // The grid now shows the lesson's fill-in questions only; the boxes are empty, the lesson
+    // and the type stay.
+    EXPECT_EQ(gridColumn(3), (QStringList{"2x=4", QStringLiteral("解方程\r\n5x=10")}));
+    for (int n = 2; n <= 7; ++n) EXPECT_EQ(text(n)->text(), "");
+    EXPECT_EQ(text1()->toPlainText(), "");
+    EXPECT_EQ(combo(3)->currentText(), QStringLiteral("方程"));
+    EXPECT_TRUE(get<QRadioButton>("Option2")->isChecked());
+
+    // Adding with every box empty stores empty texts; choosing the lesson again shows both
+    // types.
+    click("Option1");
+    click("Command1");
+    EXPECT_EQ(gridColumn(11), (QStringList{QStringLiteral("选择题"), QStringLiteral("选择题")}));
+    EXPECT_EQ(exchange_test::ourRows(bank).back(),
+              (Row{std::string("初一"), std::string("数学"), std::string("方程"), std::string(),
+                   std::string(), std::string(), std::string(), std::string(), std::string(),
+                   std::string(), std::int64_t{0}, std::string("选择题")}));
+    enter(combo(3));
+    choose(combo(3), QStringLiteral("方程"));
+    EXPECT_EQ(grid()->dataRowCount(), 4);
+}
+
+TEST_F(EntryWindowTest, TypedInValuesAndQuotesCreateLessonsThatListAndShow) {
+    const QString lesson = QStringLiteral("O'Brien 的课");
+    typeIn(combo(1), QStringLiteral("高一"));
+    typeIn(combo(2), QStringLiteral("英语"));
+    typeIn(combo(3), lesson);
+    type(text1(), "Who's there?");
+    click("Command1");
+    ASSERT_TRUE(messages.isEmpty()) << messages.join("\n").toStdString();
+    EXPECT_EQ(gridColumn(2), QStringList{lesson});
+
+    enter(combo(1));
+    EXPECT_EQ(items(combo(1)), (QStringList{QStringLiteral("初一"), QStringLiteral("初二"),
+                                            QStringLiteral("高一")}));
+    choose(combo(1), QStringLiteral("高一"));
+    enter(combo(2));
+    choose(combo(2), QStringLiteral("英语"));
+    enter(combo(3));
+    EXPECT_EQ(items(combo(3)), QStringList{lesson});
+    choose(combo(3), lesson);
+    EXPECT_EQ(gridColumn(3), QStringList{"Who's there?"});
+    EXPECT_TRUE(messages.isEmpty()) << messages.join("\n").toStdString();
+}
+
+TEST_F(EntryWindowTest, EmptyingTakesTheCodeKeepsACopyAndDeletesEverything) {
+    // A wrong or cancelled code deletes nothing; with no query yet the grid stays empty.
+    answers = {QString("123456"), std::nullopt};
+    click("Command2");
+    click("Command2");
+    EXPECT_EQ(messages, (QStringList{QStringLiteral("对不起，密码不对！"),
+                                     QStringLiteral("对不起，密码不对！")}));
+    EXPECT_EQ(grid()->model()->rowCount(), 0);
+    EXPECT_EQ(exchange_test::ourRows(bank), rows);
+    EXPECT_FALSE(fs::exists(dir / "shujuku.mdb.bak"));
+
+    // The right code: an older copy is replaced by the bank as it was, then every row goes.
+    exchange_test::makeBank(dir / "shujuku.mdb.bak", {});
+    pickLesson(QStringLiteral("初一"), QStringLiteral("数学"), QStringLiteral("方程"));
+    messages.clear();
+    answers = {QString("583904")};
+    click("Command2");
+    EXPECT_TRUE(messages.isEmpty()) << messages.join("\n").toStdString();
+    EXPECT_EQ(window->currentQuery(), "Select tiku.* From tiku ");
+    EXPECT_EQ(grid()->model()->rowCount(), 0);
+    EXPECT_TRUE(exchange_test::ourRows(bank).empty());
+    exchange_test::expectOraclesSee(bank, {});
+    EXPECT_EQ(exchange_test::ourRows(dir / "shujuku.mdb.bak"), rows);
+    EXPECT_FALSE(fs::exists(dir / "shujuku.mdb.bak.tmp"));
+    for (int n = 1; n <= 3; ++n) {
+        enter(combo(n));
+        EXPECT_EQ(combo(n)->count(), 0);
+    }
+}
+
+TEST_F(EntryWindowTest, FailuresAreToldAndNothingTypedIsLost) {
+    // A value too long for its column: the message says so, the boxes keep the question.
+    typeIn(combo(1), QString(300, u'长'));
+    enter(combo(3));  // which enables "录入"
+    type(text1(), QStringLiteral("一道题"));
+    click("Command1");
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].startsWith(QStringLiteral("这道题没有录入")))
+        << messages[0].toStdString();
+    EXPECT_EQ(text1()->toPlainText(), QStringLiteral("一道题"));
+    EXPECT_EQ(exchange_test::ourRows(bank), rows);
+
+    // A bank that is not there: each list refill says so instead of staying silently empty.
+    mozhou::setBankPath(dir / "gone.mdb");
+    enter(combo(1));
+    ASSERT_EQ(messages.size(), 2);
+    EXPECT_TRUE(messages[1].contains("gone.mdb")) << messages[1].toStdString();
+    EXPECT_EQ(combo(1)->count(), 0);
+    answers = {QString("583904")};
+    click("Command2");
+    EXPECT_GE(messages.size(), 3);
+    EXPECT_FALSE(fs::exists(dir / "gone.mdb"));
+}
+
+TEST_F(EntryWindowTest, EditingSwitchLeavingAndOpeningFromTheMainWindow) {
+    auto* check = get<QCheckBox>("Check1");
+    click("Check1");
+    EXPECT_TRUE(grid()->AllowAddNew() && grid()->AllowDelete() && grid()->AllowUpdate() &&
+                grid()->AllowArrows());
+    click("Check1");
+    EXPECT_FALSE(check->isChecked());
+    EXPECT_FALSE(grid()->AllowAddNew() || grid()->AllowDelete() || grid()->AllowUpdate() ||
+                 grid()->AllowArrows());
+
+    click("Command3");
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(window.isNull());
+
+    // "数据处理" › "数据录入" opens the one entry window, a second time brings back the same.
+    mozhou::registerWindows();
+    mozhou::MainWindow main;
+    main.show();
+    main.findChild<QAction*>("sjlr")->trigger();
+    auto* opened = mozhou::WindowRegistry::instance().find("shujuluru");
+    ASSERT_NE(qobject_cast<ShujuluruWindow*>(opened), nullptr);
+    main.findChild<QAction*>("sjlr")->trigger();
+    EXPECT_EQ(mozhou::WindowRegistry::instance().find("shujuluru"), opened);
+    int count = 0;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (qobject_cast<ShujuluruWindow*>(w)) ++count;
+    EXPECT_EQ(count, 1);
+    delete opened;
+}
+
+}  // namespace
