@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <iostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "commands.h"
@@ -14,8 +15,15 @@ namespace {
 // The engine keeps every page it reads, so on a large file much of an export's time goes into
 // faulting in fresh heap memory 4 KB at a time. glibc backs its heap with transparent huge
 // pages when its tunable asks for it, and reads tunables only at start-up: so the tool starts
-// itself once more with the tunable added. When that cannot be done it simply goes on.
-void restartWithHugePages(const std::filesystem::path& exe, char** argv) {
+// itself once more with the tunable added, for large files only, since a start costs more than
+// reading a small file. When that cannot be done it simply goes on.
+void restartWithHugePages(const std::filesystem::path& exe, int argc, char** argv) {
+    if (argc < 3) return;
+    const std::string_view command = argv[1];
+    if (command != "export" && command != "query" && command != "check") return;
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(argv[2], ec);
+    if (ec || size < (std::uintmax_t{16} << 20)) return;
     const char* tunables = std::getenv("GLIBC_TUNABLES");
     if (tunables && std::strstr(tunables, "glibc.malloc.hugetlb")) return;
     std::string value = tunables && *tunables ? std::string(tunables) + ":" : std::string();
@@ -29,7 +37,7 @@ void restartWithHugePages(const std::filesystem::path& exe, char** argv) {
 int main(int argc, char** argv) {
     std::error_code ec;
     auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (!ec) restartWithHugePages(exe, argv);
+    if (!ec) restartWithHugePages(exe, argc, argv);
     if (ec) exe = std::filesystem::absolute(argv[0], ec);
 
     // Rows go out in large blocks; nothing ties the C++ streams to stdio.
