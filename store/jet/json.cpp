@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 
 #include "error.h"
@@ -53,6 +54,17 @@ std::int64_t daysFromCivil(std::int64_t y, unsigned m, unsigned d) {
     const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
     const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
     return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
+}
+
+// Whether any of eight bytes is below 0x20, '"' or '\\' (each test is exact for the word as a
+// whole: a borrow can only run on from a byte that matched).
+bool needsEscape8(const char* p) {
+    std::uint64_t w;
+    std::memcpy(&w, p, 8);
+    constexpr std::uint64_t ones = 0x0101010101010101ULL, high = 0x8080808080808080ULL;
+    auto zeroByte = [&](std::uint64_t v) { return (v - ones) & ~v & high; };
+    return (((w - ones * 0x20) & ~w & high) | zeroByte(w ^ (ones * '"')) |
+            zeroByte(w ^ (ones * '\\'))) != 0;
 }
 
 }  // namespace
@@ -149,6 +161,9 @@ void appendJsonString(std::string& out, std::string_view s) {
     // Runs that need no escape are copied whole; most texts are one such run.
     std::size_t run = 0;
     for (std::size_t i = 0; i < s.size(); ++i) {
+        // Eight bytes at a time while none of them is a control character, '"' or '\\'.
+        while (i + 8 <= s.size() && !needsEscape8(s.data() + i)) i += 8;
+        if (i >= s.size()) break;
         const auto c = static_cast<unsigned char>(s[i]);
         if (c >= 0x20 && c != '"' && c != '\\') continue;
         out.append(s.data() + run, i - run);

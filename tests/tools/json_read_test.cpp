@@ -56,6 +56,24 @@ TEST(FromJson, EveryKindRoundTripsExactly) {
     EXPECT_EQ(std::get<jet::DateTime>(v[0]).days, -1.25);
     EXPECT_EQ(std::get<jet::DateTime>(v[1]).days, 2.5);
     EXPECT_TRUE(jet::fromJson("[]", std::vector<ColumnType>{}).empty());
+
+    // Every character that needs an escape, at every place of a text longer than a word, and
+    // the neighbours that do not.
+    const std::vector<ColumnType> text = {ColumnType::Memo};
+    for (char special : {'"', '\\', '\n', '\x01', '\x1f', ' ', '!', '#', '[', ']', '\x7f'}) {
+        for (std::size_t at = 0; at < 24; ++at) {
+            std::string value(24, 'x');
+            value[at] = special;
+            value += "\xE5\xAD\x97";  // 字
+            const std::string json = "[" + jet::toJson(value, ColumnType::Memo) + "]";
+            // '"', '\\' and '\n' take two characters, other controls six (\u00XX).
+            const std::size_t extra = special == '"' || special == '\\' || special == '\n' ? 1
+                                      : static_cast<unsigned char>(special) < 0x20         ? 5
+                                                                                           : 0;
+            EXPECT_EQ(json.size(), value.size() + 4 + extra) << json;
+            EXPECT_EQ(jet::fromJson(json, text)[0], jet::Value(value)) << json;
+        }
+    }
 }
 
 TEST(FromJson, MalformedLinesAreRefusedWithColumnAndPlace) {
