@@ -5,6 +5,7 @@
 #include "ShujudaochuWindow.h"
 #include "ShujudaoruWindow.h"
 #include "ShujuluruWindow.h"
+#include "XuexiWindow.h"
 #include "window_registry.h"
 
 namespace mozhou {
@@ -16,6 +17,7 @@ void registerWindows() {
     registry.registerFactory("shujudaochu", [] { return new ShujudaochuWindow; });
     registry.registerFactory("shujudaoru", [] { return new ShujudaoruWindow; });
     registry.registerFactory("shujuluru", [] { return new ShujuluruWindow; });
+    registry.registerFactory("xuexi", [] { return new XuexiWindow; });
 }
 
 }  // namespace mozhou
