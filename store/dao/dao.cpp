@@ -178,6 +178,7 @@ Recordset Database::OpenRecordset(std::string_view sqlText) const {
 Recordset::Recordset(std::unique_ptr<State> s) : state_(std::move(s)) {
     while (state_->pos < state_->size() && state_->deleted[std::size_t(state_->pos)]) ++state_->pos;
 }
+Recordset::Recordset() = default;
 Recordset::~Recordset() = default;
 Recordset::Recordset(Recordset&&) noexcept = default;
 Recordset& Recordset::operator=(Recordset&&) noexcept = default;

@@ -94,7 +94,7 @@ class Recordset {
         std::size_t i_;
     };
 
-    Recordset() = default;
+    Recordset();
     ~Recordset();
     Recordset(Recordset&&) noexcept;
     Recordset& operator=(Recordset&&) noexcept;
