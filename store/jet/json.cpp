@@ -8,6 +8,7 @@
 
 #include "error.h"
 #include "table_def.h"
+#include "text.h"
 
 namespace jet {
 
@@ -349,24 +350,6 @@ class LineReader {
         return v;
     }
 
-    static void appendUtf8(std::string& out, char32_t c) {
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-
     // A UTF-8 sequence copied as it stands, after checking that it is well formed (no overlong
     // forms, no surrogates, nothing above U+10FFFF).
     void utf8(std::string& out) {
@@ -455,7 +438,7 @@ class LineReader {
                         if (low < 0xDC00 || low > 0xDFFF) fail(escape, "a lone high surrogate");
                         u = 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00);
                     }
-                    appendUtf8(out, u);
+                    appendCodePoint(u, out);
                     break;
                 }
                 default:

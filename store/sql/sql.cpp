@@ -13,20 +13,6 @@ ParseError::ParseError(std::size_t pos, const std::string& expected)
 
 namespace {
 
-std::u32string decode(std::string_view s) {
-    std::u32string out;
-    for (std::size_t i = 0; i < s.size();) {
-        auto c = static_cast<unsigned char>(s[i]);
-        int n = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-        char32_t cp = n == 1 ? c : n == 2 ? (c & 0x1F) : n == 3 ? (c & 0x0F) : (c & 0x07);
-        for (int k = 1; k < n && i + k < s.size(); ++k)
-            cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
-        out.push_back(cp);
-        i += n;
-    }
-    return out;
-}
-
 bool ieq(std::string_view a, std::string_view b) { return fold(a) == fold(b); }
 
 struct Parser {
@@ -249,6 +235,12 @@ char32_t nextCodePoint(std::string_view s, std::size_t& i) {
         cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
     i += n;
     return cp;
+}
+
+std::u32string decode(std::string_view s) {
+    std::u32string out;
+    for (std::size_t i = 0; i < s.size();) out.push_back(nextCodePoint(s, i));
+    return out;
 }
 
 // Folded comparison of UTF-8 text with an already folded text, without building a copy.

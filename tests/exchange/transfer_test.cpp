@@ -195,12 +195,12 @@ TEST(Import, FailureWhileAppendingLeavesTheTargetAsItWas) {
     makeBank(dir / "bank.mdb", target);
     // A source whose grade column is long text: its last grade does not fit the target's
     // 255-character column, so the copy pass fails after the removal and two appends.
-    auto spec = jet::bank::tikuSpec();
-    spec.columns[0] = {"nianji", jet::ColumnType::Memo, 0, true};
-    spec.rows = {question("初一", "语文", "第一课", "旧题", 1, "新"),
+    auto tiku = jet::bank::tikuSpec();
+    tiku.columns[0] = {"nianji", jet::ColumnType::Memo, 0, true};
+    tiku.rows = {question("初一", "语文", "第一课", "旧题", 1, "新"),
                  question("初一", "语文", "第一课", "另一题"),
                  question(std::string(300, 'g'), "语文", "第一课", "太长")};
-    jet::createDatabase(dir / "source.mdb", {spec});
+    jet::createDatabase(dir / "source.mdb", {tiku});
     {
         Opened s(dir / "source.mdb", bank::sql::allQuestions());
         Opened t(dir / "bank.mdb", bank::sql::allQuestions());
