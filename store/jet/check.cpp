@@ -1,7 +1,8 @@
 // The check walks the file as a reader would and as a writer relies on it: every page's type,
 // every table's usage maps, every slot of its data pages (inside the page, not overlapping
 // another, moved rows and their pointers matching), every row decoded with its long values,
-// each long-value row used by one value only, and the definition's row count.
+// each long-value row used by one value only, and the definition's row count; and that the
+// file's map of free pages (page 1) names none of the pages found in use.
 #include "check.h"
 
 #include <algorithm>
@@ -28,6 +29,8 @@ struct Checker {
     std::vector<std::string> problems;
     // Long-value rows by page/row pointer, and which row's value uses them.
     std::map<std::uint32_t, std::string> longValueRows;
+    // Pages found holding something: header, free-page map, definitions, data.
+    std::set<std::uint32_t> inUse{0, 1};
 
     void problem(const std::string& what) { problems.push_back(what); }
 
@@ -85,6 +88,11 @@ struct Checker {
             problem(name + ": its definition cannot be read: " + e.what());
             return;
         }
+        inUse.insert(def->tdefPages.begin(), def->tdefPages.end());
+        for (std::uint32_t map : {def->usedPages, def->freePages}) inUse.insert(pointerPage(map));
+        for (const auto& c : def->columns)
+            for (std::uint32_t map : {c.longValueUsedPages, c.longValueFreePages})
+                if (map != 0) inUse.insert(pointerPage(map));
         std::vector<std::uint32_t> pages, freePages;
         try {
             pages = readUsageMap(file, layout, def->usedPages, def->tdefPage);
@@ -102,6 +110,7 @@ struct Checker {
                 problem(name + ": its usage map marks page " + std::to_string(p) +
                         ", which is not one of its data pages");
         }
+        inUse.insert(own.begin(), own.end());
         for (std::uint32_t p : freePages)
             if (!own.count(p))
                 problem(name + ": its free-space map marks page " + std::to_string(p) +
@@ -187,6 +196,38 @@ struct Checker {
             problem(name + ": its definition counts " + std::to_string(def->rowCount) +
                     " rows, its pages hold " + std::to_string(live));
     }
+
+    // Access takes new pages from row 0 of page 1: a page in use marked there gets overwritten.
+    void checkFreePageMap() {
+        for (const auto& [ptr, owner] : longValueRows) inUse.insert(pointerPage(ptr));
+        if (file.pageCount() < 2) return;
+        auto page = file.page(1);
+        if (page[0] != page_type::kData) {
+            problem("page 1: expected the file's map of free pages");
+            return;
+        }
+        RowSlot s;
+        try {
+            if (dataRowCount(page, layout, file.path().string(), 1) == 0) return;
+            s = dataRowSlot(page, layout, 0, file.path().string(), 1);
+        } catch (const Error& e) {
+            problem(std::string("the file's map of free pages cannot be read: ") + e.what());
+            return;
+        }
+        if (s.deleted || s.size() <= usage_map::kInlineBitmapOffset ||
+            page[s.start] != usage_map::kInline)
+            return;
+        const std::uint32_t start = le32(page.data() + s.start + 1);
+        for (std::size_t i = usage_map::kInlineBitmapOffset; i < s.size(); ++i)
+            for (int bit = 0; bit < 8; ++bit) {
+                const auto p =
+                    static_cast<std::uint32_t>(start + (i - usage_map::kInlineBitmapOffset) * 8 +
+                                               static_cast<std::size_t>(bit));
+                if ((page[s.start + i] >> bit & 1) && inUse.count(p))
+                    problem("the file's map of free pages marks page " + std::to_string(p) +
+                            ", which is in use");
+            }
+    }
 };
 
 }  // namespace
@@ -207,6 +248,17 @@ std::vector<std::string> checkDatabase(const std::filesystem::path& file) {
     for (const auto& e : entries)
         if (e.isUserTable() || (e.isTable() && e.tdefPage() == catalog::kCatalogPage))
             c.checkTable(e);
+    // The definitions of the other system tables are in use too.
+    for (const auto& e : entries)
+        if (e.isTable() && !e.isUserTable() && e.tdefPage() != catalog::kCatalogPage) {
+            try {
+                auto def = c.db.table(e.name);
+                c.inUse.insert(def->tdefPages.begin(), def->tdefPages.end());
+            } catch (const Error&) {
+                c.inUse.insert(e.tdefPage());  // its kinds may be unknown to us; its page is not
+            }
+        }
+    c.checkFreePageMap();
     return c.problems;
 }
 

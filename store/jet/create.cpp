@@ -427,13 +427,16 @@ Bytes headerPage(DateTime created) {
     return h;
 }
 
-// Page 1: the map of pages in the whole file, as a new Access file has it.
-Bytes globalMapPage() {
+// Page 1: the file's map of free pages. Row 0 marks the pages Jet may hand out: as Access
+// writes it, every page from the end of the file to the end of the map's window, and none
+// that holds anything (Access would put new data over a page marked here). Row 1 is empty.
+Bytes globalMapPage(std::uint32_t pageCount) {
     DataPageBuilder p(1);
-    Bytes all(kUsageMapRowSize, 0xFF);
-    std::fill(all.begin(), all.begin() + 5, 0);
-    p.add(all);
-    p.add(Bytes(kUsageMapRowSize, 0));
+    const std::uint32_t window = (kUsageMapRowSize - 5) * 8;
+    std::vector<std::uint32_t> free;
+    for (std::uint32_t n = pageCount; n < window; ++n) free.push_back(n);
+    p.add(usageMapInline(0, free));
+    p.add(usageMapInline(0, {}));
     return p.page();
 }
 
@@ -641,7 +644,8 @@ void createDatabase(const std::filesystem::path& path, const std::vector<TableSp
         }
 
         file.set(0, headerPage(created));
-        file.set(1, globalMapPage());
+        // Last, when every page of the file is reserved.
+        file.set(1, globalMapPage(file.count()));
         for (const auto& p : plans) file.set(p.tdefPage, encodeTableDef(p));
         writeFileAtomically(path, file.pages());
     } catch (const Error& e) {

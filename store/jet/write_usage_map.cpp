@@ -141,29 +141,31 @@ void setInUsageMap(PageFile& file, std::uint32_t pageRow, std::uint32_t page, bo
 
 std::uint32_t allocatePage(PageFile& file, std::span<const std::uint8_t> content) {
     const std::uint32_t n = file.append(content);
-    if (file.pageCount() > 1) {
-        auto global = file.page(1);
-        if (global[0] == page_type::kData) {
-            Bytes copy(global.begin(), global.end());
-            DataPageEdit edit(copy);
-            if (edit.rowCount() > 0 && !edit.deleted(0)) {
-                auto r = edit.row(0);
-                if (r.size() > usage_map::kInlineBitmapOffset && r[0] == usage_map::kInline) {
-                    const std::uint32_t start = le32(r.data() + 1);
-                    const auto window =
-                        static_cast<std::uint32_t>((r.size() - usage_map::kInlineBitmapOffset) * 8);
-                    if (n >= start && n - start < window) {
-                        Bytes row(r.begin(), r.end());
-                        setBit(std::span<std::uint8_t>(row).subspan(usage_map::kInlineBitmapOffset),
-                               n - start, false);
-                        if (row != Bytes(r.begin(), r.end())) {
-                            edit.replace(0, row, edit.rawOffset(0) & row_offset::kFlags);
-                            file.write(1, copy);
-                        }
-                    }
-                }
-            }
-        }
+    if (file.pageCount() < 2) return n;
+    auto global = file.page(1);
+    if (global[0] != page_type::kData) return n;
+    Bytes copy(global.begin(), global.end());
+    DataPageEdit edit(copy);
+    if (edit.rowCount() == 0 || edit.deleted(0)) return n;
+    auto r = edit.row(0);
+    if (r.size() <= usage_map::kInlineBitmapOffset || r[0] != usage_map::kInline) return n;
+    Bytes row(r.begin(), r.end());
+    const std::uint32_t start = le32(row.data() + 1);
+    const auto window =
+        static_cast<std::uint32_t>((row.size() - usage_map::kInlineBitmapOffset) * 8);
+    auto bitmap = std::span<std::uint8_t>(row).subspan(usage_map::kInlineBitmapOffset);
+    auto marked = [&](std::uint32_t p) {
+        return p >= start && p - start < window &&
+               (bitmap[(p - start) / 8] >> ((p - start) % 8) & 1);
+    };
+    // The header and this map are never free: a map that says so was written by an earlier
+    // version of our creator, which marked every page free; whatever the file holds is in use.
+    const std::uint32_t from = marked(0) || marked(1) ? 0 : n;
+    for (std::uint32_t p = std::max(start, from); p <= n && p - start < window; ++p)
+        setBit(bitmap, p - start, false);
+    if (row != Bytes(r.begin(), r.end())) {
+        edit.replace(0, row, edit.rawOffset(0) & row_offset::kFlags);
+        file.write(1, copy);
     }
     return n;
 }

@@ -3,6 +3,7 @@
 // mdbtools, mdb-reader and ourselves; transactions that roll back leave the exact bytes.
 #include <map>
 
+#include "jet/bytes.h"
 #include "jet/create_bank.h"
 #include "write_util.h"
 
@@ -52,7 +53,72 @@ std::vector<Value> question(int i) {
     return r;
 }
 
+// Pages that row 0 of page 1, the file's map of free pages, marks (read from the raw bytes).
+std::vector<std::uint32_t> markedFree(const fs::path& file) {
+    const std::string b = bytesOf(file);
+    const auto* page = reinterpret_cast<const std::uint8_t*>(b.data()) + 4096;
+    const std::size_t start = (page[14] | page[15] << 8) & 0x1FFF;
+    const std::uint32_t first = jet::le32(page + start + 1);
+    std::vector<std::uint32_t> pages;
+    for (std::size_t i = start + 5; i < 4096; ++i)
+        for (int bit = 0; bit < 8; ++bit)
+            if (page[i] >> bit & 1)
+                pages.push_back(first + static_cast<std::uint32_t>((i - start - 5) * 8 + bit));
+    return pages;
+}
+
+// What Access writes for a file of `pageCount` pages: free from its end to the window's end.
+std::vector<std::uint32_t> pastTheEnd(std::uint32_t pageCount) {
+    std::vector<std::uint32_t> pages;
+    for (std::uint32_t p = pageCount; p < 512; ++p) pages.push_back(p);
+    return pages;
+}
+
+std::uint32_t pageCountOf(const fs::path& file) {
+    return static_cast<std::uint32_t>(fs::file_size(file) / 4096);
+}
+
 }  // namespace
+
+TEST(JetWrite, FreePageMapNamesNoPageInUse) {
+    const auto bank = scratch("freemap.mdb");
+    jet::createBank(bank);
+    EXPECT_EQ(markedFree(bank), pastTheEnd(pageCountOf(bank)));
+    const auto tmpl = scratch("freemap_template.mdb");
+    jet::createTemplate(tmpl);
+    EXPECT_EQ(markedFree(tmpl), pastTheEnd(pageCountOf(tmpl)));
+    for (const auto& p : jet::checkDatabase(tmpl)) ADD_FAILURE() << p;
+
+    // Each page the writer adds leaves the map.
+    {
+        auto db = jet::Database::open(bank, RW);
+        for (int i = 0; i < 40; ++i) db->insertRow("tiku", question(i));
+    }
+    EXPECT_GT(pageCountOf(bank), 20u);
+    EXPECT_EQ(markedFree(bank), pastTheEnd(pageCountOf(bank)));
+    expectReadersAgree(bank, "tiku");
+
+    // A bank from the earlier creator marked every page free; the check says so, and the
+    // first page the writer adds puts the whole map right.
+    {
+        std::fstream f(bank, std::ios::in | std::ios::out | std::ios::binary);
+        const std::string b = bytesOf(bank);
+        const std::size_t row = (static_cast<std::uint8_t>(b[4096 + 14]) |
+                                 static_cast<std::uint8_t>(b[4096 + 15]) << 8) &
+                                0x1FFF;
+        f.seekp(static_cast<std::streamoff>(4096 + row + 5));
+        f.write(std::string(64, '\xFF').data(), 64);
+    }
+    const auto problems = jet::checkDatabase(bank);
+    ASSERT_GE(problems.size(), pageCountOf(bank) / 2);
+    EXPECT_NE(problems[0].find("free pages marks page 0,"), std::string::npos) << problems[0];
+    {
+        auto db = jet::Database::open(bank, RW);
+        db->insertRow("tiku", question(4));  // a long text: new pages
+    }
+    EXPECT_EQ(markedFree(bank), pastTheEnd(pageCountOf(bank)));
+    for (const auto& p : jet::checkDatabase(bank)) ADD_FAILURE() << p;
+}
 
 TEST(JetWrite, ChangedBankReadsAlikeEverywhere) {
     const auto file = scratch("bank.mdb");
@@ -170,6 +236,8 @@ TEST(JetWrite, ManyPagesAndSpaceUsedAgain) {
         ASSERT_EQ(order.size(), 700u);
         EXPECT_EQ(std::count(order.begin() + 350, order.end(), 'z'), 350);
     }
+    // Past the map's 512 pages every page is in use, so none is marked free.
+    EXPECT_EQ(markedFree(file), std::vector<std::uint32_t>{});
     expectReadersAgree(file, "tiku");
 }
 
