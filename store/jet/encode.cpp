@@ -354,9 +354,11 @@ Bytes longValueReference(std::uint32_t length, LongValueKind kind, std::uint32_t
 }
 
 Bytes longValueChunk(std::uint32_t nextPageRow, std::span<const std::uint8_t> data) {
-    Bytes out;
-    put32(out, nextPageRow);
-    out.insert(out.end(), data.begin(), data.end());
+    // Sized once: growing by push_back and then insert made GCC 12 at -O3 lose track of the
+    // vector's capacity and report an overflow (-Wstringop-overflow) that cannot happen.
+    Bytes out(4 + data.size());
+    set32(out, 0, nextPageRow);
+    std::copy(data.begin(), data.end(), out.begin() + 4);
     return out;
 }
 
