@@ -1,0 +1,95 @@
+#include "lesson_records.h"
+
+#include <cstdint>
+
+#include "sql_texts.h"
+
+namespace cheshi {
+
+std::vector<QuestionRow> readRows(dao::Recordset& rs) {
+    std::vector<QuestionRow> rows;
+    if (rs.RecordCount() == 0) return rows;
+    rows.reserve(static_cast<std::size_t>(rs.RecordCount()));
+    for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext()) {
+        QuestionRow row;
+        for (const auto& v : rs.row())
+            row.push_back(jet::isNull(v) ? Cell{} : Cell{dao::toText(v)});
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+void writeZhuangtai(dao::Recordset& rs, std::size_t position, int value) {
+    rs.setAbsolutePosition(static_cast<long>(position));
+    rs.Edit();
+    rs.Fields(kZhuangtai) = jet::Value(static_cast<std::int64_t>(value));
+    rs.Update();
+}
+
+LessonRecords::LessonRecords() : ws_("", "admin", "") {}
+
+std::vector<QuestionRow> LessonRecords::open(const std::filesystem::path& bank,
+                                             const std::string& query) {
+    close();
+    try {
+        db_ = ws_.OpenDatabase(bank);
+        rs_ = db_.OpenRecordset(query);
+        return readRows(rs_);
+    } catch (...) {
+        close();
+        throw;
+    }
+}
+
+bool LessonRecords::write(std::size_t position, int zhuangtai) noexcept {
+    try {
+        writeZhuangtai(rs_, position, zhuangtai);
+        return true;
+    } catch (const std::exception&) {
+        try {
+            rs_.CancelUpdate();
+        } catch (const std::exception&) {
+        }
+        return false;
+    }
+}
+
+void LessonRecords::close() noexcept {
+    rs_.Close();
+    db_.Close();
+}
+
+jet::DateTime dateValue(std::chrono::year_month_day day) {
+    using namespace std::chrono;
+    const auto days = sys_days(day) - sys_days(year(1899) / December / 30);
+    return jet::DateTime{static_cast<double>(days.count())};
+}
+
+void appendScore(const std::filesystem::path& bank, const ScoreRow& row) {
+    dao::Workspace ws("", "admin", "");
+    auto db = ws.OpenDatabase(bank);
+    auto rs = db.OpenRecordset(bank::sql::testRecords());
+    rs.AddNew();
+    const jet::Value cells[] = {
+        row.nianji ? jet::Value(*row.nianji) : jet::Value{},
+        row.kemu ? jet::Value(*row.kemu) : jet::Value{},
+        jet::Value(row.kecheng),
+        jet::Value(dateValue(row.riqi)),
+        jet::Value(row.zhengque),
+        jet::Value(row.cuowu),
+        jet::Value(row.defen),
+    };
+    // A field the table cannot take is left out; the row is still written.
+    for (std::size_t i = 0; i < std::size(cells); ++i) {
+        try {
+            rs.Fields(i) = cells[i];
+        } catch (const dao::Error&) {
+        }
+    }
+    rs.Update();
+    rs.Close();
+    db.Close();
+    ws.Close();
+}
+
+}  // namespace cheshi

@@ -1,0 +1,417 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDate>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QTest>
+#include <QTreeWidget>
+#include <map>
+
+#include "CheshiWindow.h"
+#include "bank_path.h"
+#include "exchange_test_util.h"
+#include "message_box.h"
+#include "oracle_util.h"
+
+// Readable failures.
+inline void PrintTo(const QString& s, std::ostream* os) { *os << s.toStdString(); }
+
+namespace {
+
+using namespace exchange_test;
+using mozhou::CheshiWindow;
+
+// Three lessons under two subjects; the first lesson is the three-question test.
+std::vector<Row> bankRows() {
+    auto choice = [](const char* lesson, const char* text, const char* right, std::int64_t mark) {
+        return Row{std::string("初一"),
+                   std::string("数学"),
+                   std::string(lesson),
+                   std::string(text),
+                   std::string("一"),
+                   std::string("二"),
+                   std::string("三"),
+                   std::string("四"),
+                   std::string("B"),
+                   std::string(right),
+                   mark,
+                   std::string("选择题")};
+    };
+    auto fillIn = [](const char* subject, const char* lesson, const char* text, const char* answer,
+                     std::int64_t mark) {
+        return Row{std::string("初一"),
+                   std::string(subject),
+                   std::string(lesson),
+                   std::string(text),
+                   std::string(),
+                   std::string(),
+                   std::string(),
+                   std::string(),
+                   std::string(),
+                   std::string(answer),
+                   mark,
+                   std::string("填空题")};
+    };
+    return {
+        choice("第一课", "一加一", "二", 1),
+        fillIn("数学", "第一课", "首都", "北京市", 1),
+        choice("第一课", "二加二", "四", 0),
+        choice("王's 课", "三加一", "四", 0),
+        fillIn("语文", "古诗", "床前明月光", "疑是地上霜", 1),
+        choice("第二课", "一加三", "四", 0),
+    };
+}
+
+struct CheshiWindowTest : ::testing::Test {
+    fs::path dir = scratchDir("cheshi_window");
+    fs::path bank = dir / "shujuku.mdb";
+    fs::path program = fs::path(QCoreApplication::applicationDirPath().toStdString());
+    std::vector<QString> messages;
+
+    void SetUp() override {
+        makeBank(bank, bankRows());
+        mozhou::setBankPath(bank);
+        mozhou::setMessageHandler([this](const QString& m) { messages.push_back(m); });
+        // A red right picture and no wrong picture, unless a test draws one.
+        picture("dui.jpg", Qt::red);
+        fs::remove(program / "cuo.jpg");
+    }
+    void TearDown() override {
+        mozhou::setMessageHandler({});
+        mozhou::setBankPath({});
+        fs::remove(program / "dui.jpg");
+        fs::remove(program / "cuo.jpg");
+        fs::remove_all(dir);
+    }
+
+    void picture(const char* name, Qt::GlobalColor colour) {
+        QImage image(16, 16, QImage::Format_RGB32);
+        image.fill(colour);
+        ASSERT_TRUE(image.save(QString::fromStdString((program / name).string()), "JPG"));
+    }
+
+    // zhuangtai by question text, as mdbtools reads the file on disk.
+    std::map<std::string, std::string> marks() {
+        auto r = jet_test::run("mdb-export -H -Q -d '|' " + jet_test::shellQuote(bank.string()) +
+                               " tiku");
+        std::map<std::string, std::string> out;
+        for (const auto& line : jet_test::splitLines(r.out)) {
+            const auto cells = jet_test::split(line, "|");
+            if (cells.size() == 12) out[cells[3]] = cells[10];
+        }
+        return out;
+    }
+    std::string mark(const std::string& text) { return marks()[text]; }
+
+    std::vector<std::string> chengjiByMdbtools() {
+        return jet_test::splitLines(
+            jet_test::run("mdb-export -H -Q -d '|' -T '%Y-%m-%d %H:%M:%S' " +
+                          jet_test::shellQuote(bank.string()) + " chengji")
+                .out);
+    }
+    std::vector<std::string> chengjiByMdbReader() {
+        return jet_test::splitLines(jet_test::run(std::string("node ") + MOZHOU_ORACLE_DIR +
+                                                  "/export.mjs rows " +
+                                                  jet_test::shellQuote(bank.string()) + " chengji")
+                                        .out);
+    }
+};
+
+// The window's controls by name.
+struct Controls {
+    QTreeWidget* tree;
+    QPlainTextEdit* question;
+    std::array<QRadioButton*, 4> options;
+    std::array<QLineEdit*, 4> optionTexts;
+    QLineEdit* answer;
+    QPushButton* confirm;
+    QLabel* picture;
+    QLineEdit *right, *wrong, *score;
+    QLabel *total, *remaining;
+    QPushButton *save, *retrieve, *leave;
+
+    explicit Controls(QWidget* w) {
+        tree = w->findChild<QTreeWidget*>("TreeView1");
+        question = w->findChild<QPlainTextEdit*>("Text2");
+        for (int i = 0; i < 4; ++i) {
+            options[i] = w->findChild<QRadioButton*>(QStringLiteral("Option1(%1)").arg(i + 1));
+            optionTexts[i] = w->findChild<QLineEdit*>(QStringLiteral("Text6(%1)").arg(i + 1));
+        }
+        answer = w->findChild<QLineEdit*>("Text1");
+        confirm = w->findChild<QPushButton*>("Command1");
+        picture = w->findChild<QLabel*>("Picture1");
+        right = w->findChild<QLineEdit*>("Text3");
+        wrong = w->findChild<QLineEdit*>("Text4");
+        score = w->findChild<QLineEdit*>("Text5");
+        total = w->findChild<QLabel*>("Label8");
+        remaining = w->findChild<QLabel*>("Label9");
+        save = w->findChild<QPushButton*>("Command3");
+        retrieve = w->findChild<QPushButton*>("Command4");
+        leave = w->findChild<QPushButton*>("Command6");
+    }
+
+    void click(const QString& text) {
+        auto items = tree->findItems(text, Qt::MatchExactly | Qt::MatchRecursive);
+        ASSERT_FALSE(items.isEmpty()) << text.toStdString();
+        for (auto* p = items.front()->parent(); p; p = p->parent()) p->setExpanded(true);
+        tree->scrollToItem(items.front());
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
+                          tree->visualItemRect(items.front()).center());
+    }
+    std::vector<QString> nodes() const {
+        std::vector<QString> out;
+        for (QTreeWidgetItemIterator it(tree); *it; ++it) out.push_back((*it)->text(0));
+        return out;
+    }
+    // The question on show, by its text: the first line without "1." for multiple choice.
+    std::string shown() const {
+        const QString t = question->toPlainText();
+        if (options[0]->isEnabled())
+            return t.section(QChar('\n'), 0, 0).mid(2).trimmed().toStdString();
+        return t.toStdString();
+    }
+    // Clicks the option whose text is (or, when `right` is false, is not) `answerText`.
+    void choose(const QString& answerText, bool rightOne) {
+        for (int i = 0; i < 4; ++i)
+            if ((optionTexts[i]->text() == answerText) == rightOne) {
+                QTest::mouseClick(options[i], Qt::LeftButton);
+                return;
+            }
+        ADD_FAILURE() << "no option fits";
+    }
+    QRgb pictureColour() const { return picture->pixmap().toImage().pixel(8, 8); }
+};
+
+bool reddish(QRgb c) { return qRed(c) > 200 && qGreen(c) < 60 && qBlue(c) < 60; }
+bool bluish(QRgb c) { return qBlue(c) > 200 && qRed(c) < 60 && qGreen(c) < 60; }
+
+std::string today() { return QDate::currentDate().toString("yyyy-MM-dd").toStdString(); }
+
+TEST_F(CheshiWindowTest, ThreeQuestionsMarkedWrittenAndSaved) {
+    QPointer<CheshiWindow> w = new CheshiWindow(CheshiWindow::Mode::Test);
+    w->show();
+    Controls c(w);
+    ASSERT_TRUE(c.tree && c.question && c.answer && c.picture && c.save && c.remaining);
+    EXPECT_EQ(w->windowTitle(), "测试");
+    ASSERT_TRUE(w->findChild<QSlider*>("Slider1"));
+    EXPECT_FALSE(w->findChild<QProgressBar*>("ProgressBar1"));
+    for (auto* t : {c.right, c.wrong, c.score}) EXPECT_EQ(t->text(), "未开始");
+    EXPECT_EQ(c.total->text(), "未开始");
+    EXPECT_EQ(c.remaining->text(), "未开始");
+    for (auto* o : c.options) EXPECT_FALSE(o->isEnabled());
+    for (auto* t : c.optionTexts) EXPECT_TRUE(t->isHidden());
+    EXPECT_FALSE(c.answer->isEnabled() || c.confirm->isEnabled() || c.save->isEnabled());
+    EXPECT_TRUE(c.picture->pixmap().isNull());
+    // Groups in the engine's order.
+    EXPECT_EQ(c.nodes(), (std::vector<QString>{"初一", "数学", "王's 课", "第一课", "第二课",
+                                               "语文", "古诗"}));
+
+    c.click("第一课");
+    EXPECT_EQ(c.total->text(), "共3 题");
+    EXPECT_EQ(c.remaining->text(), "还有3 题");
+    EXPECT_EQ(c.right->text(), "未开始");
+
+    // A subject click in the middle of a test changes nothing.
+    const QString before = c.question->toPlainText();
+    c.click("数学");
+    EXPECT_EQ(c.question->toPlainText(), before);
+    EXPECT_EQ(c.total->text(), "共3 题");
+
+    // Whatever the order: 一加一 right, 二加二 wrong, the fill-in right with part of its answer.
+    for (int answered = 1; answered <= 3; ++answered) {
+        const std::string q = c.shown();
+        if (q == "一加一") {
+            EXPECT_TRUE(c.options[0]->isEnabled() && !c.answer->isEnabled());
+            c.choose("二", true);
+            EXPECT_EQ(mark(q), "0");
+            EXPECT_TRUE(reddish(c.pictureColour()));
+        } else if (q == "二加二") {
+            const QRgb shownBefore = c.picture->pixmap().isNull() ? 0 : c.pictureColour();
+            c.choose("四", false);
+            EXPECT_EQ(mark(q), "1");
+            // No cuo.jpg: the picture stays as it was.
+            EXPECT_EQ(c.picture->pixmap().isNull() ? 0 : c.pictureColour(), shownBefore);
+        } else {
+            ASSERT_EQ(q, "首都");
+            EXPECT_TRUE(c.answer->isEnabled() && c.confirm->isEnabled());
+            EXPECT_FALSE(c.options[0]->isEnabled());
+            c.answer->setText(QStringLiteral("北京"));
+            QTest::keyClick(c.answer, Qt::Key_Return);
+            EXPECT_TRUE(c.answer->text().isEmpty());
+            EXPECT_EQ(mark(q), "0");
+        }
+        for (auto* o : c.options) EXPECT_FALSE(o->isChecked());
+        if (answered < 3) {
+            EXPECT_EQ(c.remaining->text(), QStringLiteral("还有%1 题").arg(3 - answered));
+        }
+    }
+    EXPECT_EQ(c.remaining->text(), "测试完毕!");
+    EXPECT_EQ(c.right->text(), "2");
+    EXPECT_EQ(c.wrong->text(), "1");
+    EXPECT_EQ(c.score->text(), "66");
+    EXPECT_EQ(w->findChild<QSlider*>("Slider1")->value(), 3);
+    EXPECT_FALSE(c.answer->isEnabled() || c.options[0]->isEnabled() || c.confirm->isEnabled());
+    ASSERT_TRUE(c.save->isEnabled());
+
+    QTest::mouseClick(c.save, Qt::LeftButton);
+    EXPECT_TRUE(messages.empty());
+    EXPECT_FALSE(c.save->isEnabled());
+    EXPECT_EQ(chengjiByMdbtools(),
+              (std::vector<std::string>{"初一|数学|第一课|" + today() + " 00:00:00|2|1|66"}));
+    EXPECT_EQ(chengjiByMdbReader(),
+              (std::vector<std::string>{"[\"初一\",\"数学\",\"第一课\",\"" + today() +
+                                        " 00:00:00\",\"2\",\"1\",66]"}));
+    // Other questions keep their marks.
+    EXPECT_EQ(mark("床前明月光"), "1");
+    EXPECT_EQ(mark("三加一"), "0");
+
+    QTest::mouseClick(c.leave, Qt::LeftButton);
+    QApplication::processEvents();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(w.isNull());
+}
+
+TEST_F(CheshiWindowTest, QuotedLessonAndSaveFailure) {
+    auto w = std::make_unique<CheshiWindow>(CheshiWindow::Mode::Test);
+    w->setAttribute(Qt::WA_DeleteOnClose, false);
+    Controls c(w.get());
+    c.click("王's 课");
+    EXPECT_EQ(c.total->text(), "共1 题");
+    EXPECT_EQ(c.shown(), "三加一");
+    c.choose("四", true);
+    EXPECT_EQ(c.remaining->text(), "测试完毕!");
+    EXPECT_EQ(mark("三加一"), "0");
+    ASSERT_TRUE(c.save->isEnabled());
+
+    // The bank is gone: the user is told, nothing is written, the button stays for a retry.
+    const fs::path away = dir / "elsewhere.mdb";
+    fs::rename(bank, away);
+    QTest::mouseClick(c.save, Qt::LeftButton);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0].startsWith("测试成绩没有保存"));
+    EXPECT_TRUE(c.save->isEnabled());
+    fs::rename(away, bank);
+    EXPECT_TRUE(chengjiByMdbtools().empty());
+
+    QTest::mouseClick(c.save, Qt::LeftButton);
+    EXPECT_EQ(messages.size(), 1u);
+    EXPECT_FALSE(c.save->isEnabled());
+    EXPECT_EQ(chengjiByMdbtools(),
+              (std::vector<std::string>{"初一|数学|王's 课|" + today() + " 00:00:00|1|0|100"}));
+}
+
+TEST_F(CheshiWindowTest, AnotherLessonRestartsTheCounters) {
+    auto w = std::make_unique<CheshiWindow>(CheshiWindow::Mode::Test);
+    w->setAttribute(Qt::WA_DeleteOnClose, false);
+    Controls c(w.get());
+    c.click("第二课");
+    c.choose("四", true);
+    ASSERT_TRUE(c.save->isEnabled());
+
+    c.click("第一课");
+    EXPECT_FALSE(c.save->isEnabled());
+    EXPECT_EQ(c.total->text(), "共3 题");
+    EXPECT_EQ(c.remaining->text(), "还有3 题");
+    // A wrong fill-in answer leaves its mark; a wrong choice sets it.
+    if (c.answer->isEnabled()) {
+        c.answer->setText(QStringLiteral("北京市长"));
+        QTest::mouseClick(c.confirm, Qt::LeftButton);
+        EXPECT_EQ(mark("首都"), "1");
+    } else {
+        const std::string q = c.shown();
+        c.choose(q == "一加一" ? "二" : "四", false);
+        EXPECT_EQ(mark(q), "1");
+    }
+    EXPECT_EQ(c.right->text(), "0");
+    EXPECT_EQ(c.wrong->text(), "1");
+    EXPECT_EQ(c.score->text(), "0");
+    EXPECT_EQ(c.remaining->text(), "还有2 题");
+
+    // Mid-test, the first lesson again: a fresh start.
+    c.click("第一课");
+    EXPECT_EQ(c.remaining->text(), "还有3 题");
+    if (c.answer->isEnabled()) {
+        c.answer->setText(QStringLiteral("京"));
+        QTest::mouseClick(c.confirm, Qt::LeftButton);
+    } else {
+        c.choose(QString::fromStdString(c.shown() == "一加一" ? "二" : "四"), true);
+    }
+    EXPECT_EQ(c.right->text(), "1");
+    EXPECT_EQ(c.wrong->text(), "0");
+    EXPECT_EQ(c.score->text(), "100");
+    EXPECT_FALSE(c.save->isEnabled());
+}
+
+TEST_F(CheshiWindowTest, DrillOffersTheWrongChoices) {
+    picture("cuo.jpg", Qt::blue);
+    {
+        auto t = std::make_unique<CheshiWindow>(CheshiWindow::Mode::Test);
+        t->setAttribute(Qt::WA_DeleteOnClose, false);
+        Controls c(t.get());
+        c.click("第一课");
+        for (int i = 0; i < 3; ++i) {
+            const std::string q = c.shown();
+            if (q == "首都") {
+                c.answer->setText(QStringLiteral("北京"));
+                QTest::keyClick(c.answer, Qt::Key_Enter);
+            } else {
+                // 一加一 right, 二加二 wrong.
+                c.choose(q == "一加一" ? "二" : "四", q == "一加一");
+                if (q == "二加二") {
+                    EXPECT_TRUE(bluish(c.pictureColour()));
+                }
+            }
+        }
+        ASSERT_EQ(c.remaining->text(), "测试完毕!");
+    }
+
+    auto w = std::make_unique<CheshiWindow>(CheshiWindow::Mode::Drill);
+    w->setAttribute(Qt::WA_DeleteOnClose, false);
+    Controls c(w.get());
+    EXPECT_EQ(w->windowTitle(), "错题演练");
+    EXPECT_EQ(w->objectName(), "cuoti");
+    auto* bar = w->findChild<QProgressBar*>("ProgressBar1");
+    ASSERT_TRUE(bar);
+    EXPECT_FALSE(w->findChild<QSlider*>("Slider1"));
+    // Only marked questions: 二加二 (wrong just now) and the poem, marked before.
+    EXPECT_EQ(c.nodes(), (std::vector<QString>{"初一", "数学", "第一课", "语文", "古诗"}));
+
+    c.click("第一课");
+    EXPECT_EQ(c.total->text(), "共1 题");
+    EXPECT_EQ(c.remaining->text(), "还有1 题");
+    EXPECT_EQ(c.shown(), "二加二");
+    c.choose("四", true);
+    EXPECT_EQ(mark("二加二"), "0");
+    EXPECT_EQ(c.remaining->text(), "测试完毕!");
+    EXPECT_EQ(bar->value(), 1);
+    EXPECT_EQ(bar->maximum(), 1);
+
+    // Its last marked question has left the set: the lesson is empty now and nothing can start.
+    c.click("第一课");
+    EXPECT_EQ(c.total->text(), "共0 题");
+    EXPECT_EQ(c.remaining->text(), "还有0 题");
+    for (auto* o : c.options) EXPECT_FALSE(o->isEnabled());
+    EXPECT_FALSE(c.answer->isEnabled() || c.confirm->isEnabled() || c.save->isEnabled());
+
+    // A wrong fill-in answer in the drill keeps the question in the set.
+    c.click("古诗");
+    EXPECT_EQ(c.total->text(), "共1 题");
+    c.answer->setText(QStringLiteral("举头望明月"));
+    QTest::mouseClick(c.confirm, Qt::LeftButton);
+    EXPECT_EQ(mark("床前明月光"), "1");
+    EXPECT_EQ(c.wrong->text(), "1");
+    EXPECT_TRUE(bluish(c.pictureColour()));
+    QTest::mouseClick(c.save, Qt::LeftButton);
+    EXPECT_EQ(chengjiByMdbtools(),
+              (std::vector<std::string>{"初一|语文|古诗|" + today() + " 00:00:00|0|1|0"}));
+}
+
+}  // namespace
