@@ -1,5 +1,6 @@
 #include "windows.h"
 
+#include "CheshiWindow.h"
 #include "GuanyuWindow.h"
 #include "HelpWindow.h"
 #include "ShujudaochuWindow.h"
@@ -18,6 +19,8 @@ void registerWindows() {
     registry.registerFactory("shujudaoru", [] { return new ShujudaoruWindow; });
     registry.registerFactory("shujuluru", [] { return new ShujuluruWindow; });
     registry.registerFactory("xuexi", [] { return new XuexiWindow; });
+    registry.registerFactory("cheshi", [] { return new CheshiWindow(CheshiWindow::Mode::Test); });
+    registry.registerFactory("cuoti", [] { return new CheshiWindow(CheshiWindow::Mode::Drill); });
 }
 
 }  // namespace mozhou
