@@ -6,16 +6,16 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTreeWidget>
-#include <map>
 
 #include "DataGrid.h"
+#include "TreeView.h"
 #include "bank_path.h"
 #include "looks.h"
 #include "message_box.h"
 #include "sql/jet_source.h"
 #include "sql_texts.h"
 #include "transfer.h"
+#include "transfer_status.h"
 #include "tree.h"
 
 namespace mozhou {
@@ -25,6 +25,14 @@ namespace fs = std::filesystem;
 namespace {
 
 const QString kReady = QStringLiteral("准务导出...");
+const TransferTexts kTexts{
+    QStringLiteral("正在导出"),
+    QStringLiteral("导出完毕"),
+    QStringLiteral("没有可导出的题"),
+    QStringLiteral("导出失败"),
+    QStringLiteral("所选内容中有 %1 道题无法读取，导出没有进行，目标文件中没有写入任何题目。"),
+    QStringLiteral("导出失败，目标文件中没有写入任何题目。\n"),
+};
 
 fs::path toPath(const QString& s) { return fs::path(s.toStdString()); }
 
@@ -34,9 +42,6 @@ W* named(W* w, const char* name) {
     w->setFont(looks::songFont(9));
     return w;
 }
-
-// Redraws a control at once: the export runs inside the click, without the event loop.
-void paintNow(QWidget* w) { w->repaint(); }
 
 }  // namespace
 
@@ -53,13 +58,8 @@ ShujudaochuWindow::ShujudaochuWindow(QWidget* parent) : QWidget(parent) {
 
     Frame2_ = named(new QGroupBox(QStringLiteral("请选择源文件"), this), "Frame2");
     Frame2_->setGeometry(looks::pxRect(240, 120, 3735, 4335));
-    TreeView1_ = named(new QTreeWidget(this), "TreeView1");
+    TreeView1_ = named(new TreeView(this), "TreeView1");
     TreeView1_->setGeometry(looks::pxRect(360, 480, 3495, 3855));
-    TreeView1_->setHeaderHidden(true);
-    TreeView1_->setRootIsDecorated(true);
-    // The catalogue's indentation of 10 is below what a tree can draw; the narrowest that
-    // still shows the levels.
-    TreeView1_->setIndentation(16);
 
     Frame1_ = named(new QGroupBox(QStringLiteral("请选择目标文件"), this), "Frame1");
     Frame1_->setGeometry(looks::pxRect(4080, 120, 5535, 855));
@@ -97,6 +97,7 @@ ShujudaochuWindow::ShujudaochuWindow(QWidget* parent) : QWidget(parent) {
     ProgressBar1_->setValue(0);
     Label1_ = named(new QLabel(kReady, this), "Label1");
     Label1_->setGeometry(looks::pxRect(8280, 2880, 1320, 240));
+    status_.emplace(Label1_, ProgressBar1_, kReady);
     Command3_ = named(new QPushButton(QStringLiteral("退出"), this), "Command3");
     Command3_->setGeometry(looks::pxRect(8280, 3240, 1215, 1095));
 
@@ -108,8 +109,8 @@ ShujudaochuWindow::ShujudaochuWindow(QWidget* parent) : QWidget(parent) {
     Text4_ = named(new QLineEdit(this), "Text4");
     for (auto* hidden : {Text2_, Text3_, Text4_}) hidden->hide();
 
-    connect(TreeView1_, &QTreeWidget::itemClicked, this,
-            [this](QTreeWidgetItem* node) { TreeView1_NodeClick(node); });
+    connect(TreeView1_, &TreeView::NodeClick, this,
+            [this](const TreeClick& node) { TreeView1_NodeClick(node); });
     connect(Command2_, &QPushButton::clicked, this, [this] { Command2_Click(); });
     connect(Command1_, &QPushButton::clicked, this, [this] { Command1_Click(); });
     connect(Command3_, &QPushButton::clicked, this, &QWidget::close);
@@ -123,63 +124,36 @@ ShujudaochuWindow::~ShujudaochuWindow() {
 }
 
 void ShujudaochuWindow::Form_Load() {
-    const auto look = bank::treeLook(bank::TreeWindow::Export);
-    std::vector<QIcon> ImageList1;
-    for (const char* icon : look.icons)
-        ImageList1.emplace_back(QString::fromStdString(programFolder().string() + "/" + icon));
     try {
         dao::Workspace ws;
         auto db = ws.OpenDatabase(bankPath());
         sql::JetSource source(db.engine().shared_from_this());
-        auto nodes = bank::buildTree(bank::TreeWindow::Export, [&](const std::string& text) {
-            return sql::execute(source, text);
-        });
-        std::map<std::string, QTreeWidgetItem*> byKey;
-        for (const auto& n : nodes) {
-            QTreeWidgetItem* item = nullptr;
-            if (n.parentKey.empty()) {
-                item = new QTreeWidgetItem(TreeView1_);
-            } else if (auto it = byKey.find(n.parentKey); it != byKey.end()) {
-                item = new QTreeWidgetItem(it->second);
-            } else {
-                continue;
-            }
-            item->setText(0, QString::fromStdString(n.text));
-            if (n.image >= 1 && std::size_t(n.image) <= ImageList1.size())
-                item->setIcon(0, ImageList1[std::size_t(n.image) - 1]);
-            byKey[n.key] = item;
-        }
+        TreeView1_->build(bank::TreeWindow::Export, ImageList1_,
+                          [&](const std::string& text) { return sql::execute(source, text); });
     } catch (const std::exception&) {
         // A bank that cannot be read gives an empty tree; the help lines explain an empty grid.
     }
 }
 
-void ShujudaochuWindow::TreeView1_NodeClick(QTreeWidgetItem* node) {
-    if (!node) return;
+void ShujudaochuWindow::TreeView1_NodeClick(const TreeClick& node) {
     Text2_->clear();
     Text3_->clear();
     Text4_->clear();
     Command2_->setEnabled(true);
 
-    // The node's place in the tree says its level, even for a level whose value is empty.
-    QTreeWidgetItem* parent = node->parent();
-    QTreeWidgetItem* grandparent = parent ? parent->parent() : nullptr;
-    if (grandparent) Text2_->setText(grandparent->text(0));
-    if (parent) Text3_->setText(parent->text(0));
-    Text4_->setText(node->text(0));
-    const std::string g = Text2_->text().toStdString(), s = Text3_->text().toStdString(),
-                      c = Text4_->text().toStdString();
-    if (grandparent)
-        selection_ = bank::sql::exportLesson(g, s, c);
-    else if (parent)
-        selection_ = bank::sql::exportSubject(s, c);
-    else
-        selection_ = bank::sql::exportGrade(c);
+    // Text4 holds the clicked node, Text3 its parent, Text2 its grandparent.
+    const int level = int(node.level);
+    const QString path[] = {node.grade, node.subject, node.lesson};
+    QLineEdit* const boxes[] = {Text2_, Text3_, Text4_};
+    for (int i = 0; i < level; ++i) boxes[3 - level + i]->setText(path[i]);
+    selection_ =
+        bank::treeClickQuery(bank::TreeWindow::Export, node.level, node.grade.toStdString(),
+                             node.subject.toStdString(), node.lesson.toStdString());
 
     const auto problem = exchange::openQuestionFile(bankPath(), selection_, false, source_);
     if (problem != exchange::FileProblem::None) {
         DBGrid1_->closeData();
-        report(QStringLiteral("题库无法读取"));
+        status_->report(QStringLiteral("题库无法读取"));
         enableExport();
         return;
     }
@@ -188,11 +162,9 @@ void ShujudaochuWindow::TreeView1_NodeClick(QTreeWidgetItem* node) {
     DBGrid1_->refresh();
 
     if (source_.records->RecordCount() == 0)
-        report(QStringLiteral("没有可导出的题"));
-    else if (statusIsOurs_) {
-        Label1_->setText(kReady);
-        statusIsOurs_ = false;
-    }
+        status_->report(kTexts.empty);
+    else
+        status_->selectionUsable();
     enableExport();
 }
 
@@ -246,45 +218,10 @@ void ShujudaochuWindow::Command1_Click() {
     enableExport();
     if (!Command1_->isEnabled()) return;
 
-    Label1_->setText(QStringLiteral("正在导出"));
-    statusIsOurs_ = false;
-    paintNow(Label1_);
-    int shownPercent = -1;
-    exchange::Progress progress{[this](long maximum) {
-                                    ProgressBar1_->setMaximum(int(maximum));
-                                    ProgressBar1_->setValue(0);
-                                },
-                                [this, &shownPercent](long value) {
-                                    ProgressBar1_->setValue(int(value));
-                                    const int percent =
-                                        int(value * 100 / std::max(1, ProgressBar1_->maximum()));
-                                    if (percent != shownPercent) {
-                                        shownPercent = percent;
-                                        paintNow(ProgressBar1_);
-                                    }
-                                }};
-    const auto outcome =
-        exchange::exportQuestions(target_.workspace, *source_.records, *target_.records, progress);
-    using Status = exchange::Outcome::Status;
-    switch (outcome.status) {
-        case Status::Done:
-            Label1_->setText(QStringLiteral("导出完毕"));
-            break;
-        case Status::Empty:
-            report(QStringLiteral("没有可导出的题"));
-            break;
-        case Status::Unreadable:
-            report(QString::number(outcome.unreadable) + QStringLiteral("题无法读取"));
-            showMessage(this, QStringLiteral("所选内容中有 %1 道题无法读取，导出没有进行，"
-                                             "目标文件中没有写入任何题目。")
-                                  .arg(outcome.unreadable));
-            break;
-        case Status::Failed:
-            report(QStringLiteral("导出失败"));
-            showMessage(this, QStringLiteral("导出失败，目标文件中没有写入任何题目。\n") +
-                                  QString::fromStdString(outcome.error));
-            break;
-    }
+    status_->run(this, kTexts, [this](const exchange::Progress& progress) {
+        return exchange::exportQuestions(target_.workspace, *source_.records, *target_.records,
+                                         progress);
+    });
     Command1_->setEnabled(false);
     source_.close();
     target_.close();
@@ -297,11 +234,6 @@ void ShujudaochuWindow::enableExport() {
     } catch (const std::exception&) {
     }
     Command1_->setEnabled(usable);
-}
-
-void ShujudaochuWindow::report(const QString& status) {
-    Label1_->setText(status);
-    statusIsOurs_ = true;
 }
 
 }  // namespace mozhou

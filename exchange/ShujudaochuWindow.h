@@ -2,18 +2,19 @@
 
 #include <QWidget>
 #include <filesystem>
+#include <optional>
 #include <string>
 
+#include "TreeView.h"
 #include "common_dialog.h"
 #include "exchange_files.h"
+#include "transfer_status.h"
 
 class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
-class QTreeWidget;
-class QTreeWidgetItem;
 
 namespace mozhou {
 
@@ -28,7 +29,7 @@ class ShujudaochuWindow : public QWidget {
     explicit ShujudaochuWindow(QWidget* parent = nullptr);
     ~ShujudaochuWindow() override;
 
-    QTreeWidget* treeView1() const { return TreeView1_; }
+    TreeView* treeView1() const { return TreeView1_; }
     QLineEdit* text1() const { return Text1_; }
     QLineEdit* text2() const { return Text2_; }
     QLineEdit* text3() const { return Text3_; }
@@ -46,17 +47,17 @@ class ShujudaochuWindow : public QWidget {
 
   private:
     void Form_Load();
-    void TreeView1_NodeClick(QTreeWidgetItem* node);
+    void TreeView1_NodeClick(const TreeClick& node);
     void Command2_Click();
     void Command1_Click();
     // "导出" can run only on an open, non-empty selection and an open target.
     void enableExport();
-    void report(const QString& status);
 
     QGroupBox* Frame1_ = nullptr;
     QGroupBox* Frame2_ = nullptr;
     QGroupBox* Frame3_ = nullptr;
-    QTreeWidget* TreeView1_ = nullptr;
+    TreeView* TreeView1_ = nullptr;
+    ImageList ImageList1_;
     QLineEdit* Text1_ = nullptr;
     QLineEdit* Text2_ = nullptr;
     QLineEdit* Text3_ = nullptr;
@@ -74,7 +75,7 @@ class ShujudaochuWindow : public QWidget {
     std::string selection_;
     exchange::QuestionFile source_;
     exchange::QuestionFile target_;
-    bool statusIsOurs_ = false;  // Label1 shows a report of this window, not a step
+    std::optional<TransferStatus> status_;
 };
 
 }  // namespace mozhou

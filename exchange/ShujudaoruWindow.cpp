@@ -13,6 +13,7 @@
 #include "message_box.h"
 #include "sql_texts.h"
 #include "transfer.h"
+#include "transfer_status.h"
 
 namespace mozhou {
 
@@ -21,6 +22,14 @@ namespace fs = std::filesystem;
 namespace {
 
 const QString kReady = QStringLiteral("准备导入...");
+const TransferTexts kTexts{
+    QStringLiteral("正在导入"),
+    QStringLiteral("导入完毕"),
+    QStringLiteral("源文件没有题目"),
+    QStringLiteral("导入失败"),
+    QStringLiteral("源文件中有 %1 道题无法读取，导入没有进行，目标文件未作任何改动。"),
+    QStringLiteral("导入失败，目标文件未作任何改动。\n"),
+};
 
 fs::path toPath(const QString& s) { return fs::path(s.toStdString()); }
 
@@ -116,6 +125,7 @@ ShujudaoruWindow::ShujudaoruWindow(QWidget* parent) : QWidget(parent) {
     ProgressBar1_->setValue(0);
     Label1_ = named(new QLabel(this), "Label1");
     Label1_->setGeometry(looks::pxRect(10560, 7800, 1320, 240));
+    status_.emplace(Label1_, ProgressBar1_, kReady);
     Command3_ = named(new QPushButton(QStringLiteral("退出"), this), "Command3");
     Command3_->setGeometry(looks::pxRect(10560, 8160, 1695, 615));
 
@@ -201,11 +211,9 @@ void ShujudaoruWindow::Command2_Click() {
     DBGrid1_->setRecordSource(bank::sql::allQuestions());
     DBGrid1_->refresh();
     if (source_.records->RecordCount() == 0)
-        report(QStringLiteral("源文件没有题目"));
-    else if (statusIsOurs_) {
-        Label1_->setText(kReady);
-        statusIsOurs_ = false;
-    }
+        status_->report(kTexts.empty);
+    else
+        status_->selectionUsable();
 }
 
 bool ShujudaoruWindow::importable() const {
@@ -233,55 +241,13 @@ void ShujudaoruWindow::Command1_Click() {
         }
     }
 
-    Label1_->setText(QStringLiteral("正在导入"));
-    statusIsOurs_ = false;
-    Label1_->repaint();
-    int shownPercent = -1;
-    exchange::Progress progress{[this](long maximum) {
-                                    ProgressBar1_->setMaximum(int(maximum));
-                                    ProgressBar1_->setValue(0);
-                                },
-                                [this, &shownPercent](long value) {
-                                    ProgressBar1_->setValue(int(value));
-                                    // The import runs inside the click: the bar is redrawn at once,
-                                    // once a percent.
-                                    const int percent =
-                                        int(value * 100 / std::max(1, ProgressBar1_->maximum()));
-                                    if (percent != shownPercent) {
-                                        shownPercent = percent;
-                                        ProgressBar1_->repaint();
-                                    }
-                                }};
-    const auto outcome =
-        exchange::importQuestions(target_.workspace, *source_.records, *target_.records, progress);
-    using Status = exchange::Outcome::Status;
-    switch (outcome.status) {
-        case Status::Done:
-            Label1_->setText(QStringLiteral("导入完毕"));
-            break;
-        case Status::Empty:
-            report(QStringLiteral("源文件没有题目"));
-            break;
-        case Status::Unreadable:
-            report(QString::number(outcome.unreadable) + QStringLiteral("题无法读取"));
-            showMessage(this, QStringLiteral("源文件中有 %1 道题无法读取，导入没有进行，"
-                                             "目标文件未作任何改动。")
-                                  .arg(outcome.unreadable));
-            break;
-        case Status::Failed:
-            report(QStringLiteral("导入失败"));
-            showMessage(this, QStringLiteral("导入失败，目标文件未作任何改动。\n") +
-                                  QString::fromStdString(outcome.error));
-            break;
-    }
+    status_->run(this, kTexts, [this](const exchange::Progress& progress) {
+        return exchange::importQuestions(target_.workspace, *source_.records, *target_.records,
+                                         progress);
+    });
     Command1_->setEnabled(false);
     source_.close();
     target_.close();
-}
-
-void ShujudaoruWindow::report(const QString& status) {
-    Label1_->setText(status);
-    statusIsOurs_ = true;
 }
 
 }  // namespace mozhou

@@ -2,9 +2,11 @@
 
 #include <QWidget>
 #include <filesystem>
+#include <optional>
 
 #include "common_dialog.h"
 #include "exchange_files.h"
+#include "transfer_status.h"
 
 class QGroupBox;
 class QLabel;
@@ -50,7 +52,6 @@ class ShujudaoruWindow : public QWidget {
     void Command1_Click();
     // Both files open, the source with rows, and not one file on both sides.
     bool importable() const;
-    void report(const QString& status);
 
     QGroupBox* Frame1_ = nullptr;
     QGroupBox* Frame2_ = nullptr;
@@ -71,7 +72,7 @@ class ShujudaoruWindow : public QWidget {
 
     exchange::QuestionFile source_;
     exchange::QuestionFile target_;
-    bool statusIsOurs_ = false;  // Label1 shows a report of this window, not a step
+    std::optional<TransferStatus> status_;
 };
 
 }  // namespace mozhou

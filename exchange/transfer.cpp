@@ -95,74 +95,63 @@ Outcome transaction(dao::Workspace& ws, Outcome outcome,
     return outcome;
 }
 
+// Both sides checked and read anew; a status other than Done ends the run with it.
+Outcome prepared(dao::Recordset& source, dao::Recordset& target) {
+    Outcome outcome;
+    if (!source.isOpen() || !target.isOpen() || !fits(source) || !fits(target)) {
+        outcome.status = Outcome::Status::Failed;
+        outcome.error = "source or target is not an open question table";
+        return outcome;
+    }
+    // Other windows may have changed either file since it was chosen: work on the rows as
+    // they are now, so that no target row escapes the comparison.
+    try {
+        source.Requery();
+        target.Requery();
+    } catch (const std::exception& e) {
+        outcome.status = Outcome::Status::Failed;
+        outcome.error = what(e);
+        return outcome;
+    }
+    outcome.sourceRows = source.RecordCount();
+    if (outcome.sourceRows == 0 || source.Eof()) outcome.status = Outcome::Status::Empty;
+    return outcome;
+}
+
+// Copy pass: every source row appended whole, in order, one progress step per row after
+// `counter`. After one unreadable row nothing will be kept; reading on only counts them.
+void copyRows(dao::Recordset& source, dao::Recordset& target, Ticker& ticker, long counter,
+              Outcome& o) {
+    for (source.MoveFirst(); !source.Eof(); source.MoveNext()) {
+        ticker.reach(++counter);
+        auto row = readRow(source);
+        if (!row) {
+            ++o.unreadable;
+            continue;
+        }
+        if (o.unreadable) continue;
+        append(target, std::move(*row));
+        ++o.added;
+    }
+    if (o.unreadable) o.status = Outcome::Status::Unreadable;
+}
+
 }  // namespace
 
 Outcome exportQuestions(dao::Workspace& targetWorkspace, dao::Recordset& source,
                         dao::Recordset& target, const Progress& progress) {
-    Outcome outcome;
-    if (!source.isOpen() || !target.isOpen() || !fits(source) || !fits(target)) {
-        outcome.status = Outcome::Status::Failed;
-        outcome.error = "source or target is not an open question table";
-        return outcome;
-    }
-    // Other windows may have changed either file since it was chosen: work on the rows as
-    // they are now, so that no target row escapes the comparison.
-    try {
-        source.Requery();
-        target.Requery();
-    } catch (const std::exception& e) {
-        outcome.status = Outcome::Status::Failed;
-        outcome.error = what(e);
-        return outcome;
-    }
-    outcome.sourceRows = source.RecordCount();
-    if (outcome.sourceRows == 0 || source.Eof()) {
-        outcome.status = Outcome::Status::Empty;
-        return outcome;
-    }
+    Outcome outcome = prepared(source, target);
+    if (outcome.status != Outcome::Status::Done) return outcome;
     Ticker ticker(progress);
     ticker.start(outcome.sourceRows);
-    return transaction(targetWorkspace, outcome, [&](Outcome& o) {
-        long counter = 0;
-        for (source.MoveFirst(); !source.Eof(); source.MoveNext()) {
-            ticker.reach(++counter);
-            auto row = readRow(source);
-            if (!row) {
-                ++o.unreadable;
-                continue;
-            }
-            // After one unreadable row nothing will be kept; reading on only counts them.
-            if (o.unreadable) continue;
-            append(target, std::move(*row));
-            ++o.added;
-        }
-        if (o.unreadable) o.status = Outcome::Status::Unreadable;
-    });
+    return transaction(targetWorkspace, outcome,
+                       [&](Outcome& o) { copyRows(source, target, ticker, 0, o); });
 }
 
 Outcome importQuestions(dao::Workspace& targetWorkspace, dao::Recordset& source,
                         dao::Recordset& target, const Progress& progress) {
-    Outcome outcome;
-    if (!source.isOpen() || !target.isOpen() || !fits(source) || !fits(target)) {
-        outcome.status = Outcome::Status::Failed;
-        outcome.error = "source or target is not an open question table";
-        return outcome;
-    }
-    // Other windows may have changed either file since it was chosen: work on the rows as
-    // they are now, so that no target row escapes the comparison.
-    try {
-        source.Requery();
-        target.Requery();
-    } catch (const std::exception& e) {
-        outcome.status = Outcome::Status::Failed;
-        outcome.error = what(e);
-        return outcome;
-    }
-    outcome.sourceRows = source.RecordCount();
-    if (outcome.sourceRows == 0 || source.Eof()) {
-        outcome.status = Outcome::Status::Empty;
-        return outcome;
-    }
+    Outcome outcome = prepared(source, target);
+    if (outcome.status != Outcome::Status::Done) return outcome;
     const long n = outcome.sourceRows;
     Ticker ticker(progress);
     ticker.start(2 * n);
@@ -197,20 +186,7 @@ Outcome importQuestions(dao::Workspace& targetWorkspace, dao::Recordset& source,
         }
         ticker.reach(n);
 
-        // Copy pass.
-        long counter = n;
-        for (source.MoveFirst(); !source.Eof(); source.MoveNext()) {
-            ticker.reach(++counter);
-            auto row = readRow(source);
-            if (!row) {
-                ++o.unreadable;
-                continue;
-            }
-            if (o.unreadable) continue;
-            append(target, std::move(*row));
-            ++o.added;
-        }
-        if (o.unreadable) o.status = Outcome::Status::Unreadable;
+        copyRows(source, target, ticker, n, o);
     });
 }
 

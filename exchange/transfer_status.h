@@ -1,0 +1,50 @@
+// The status label and progress bar that the export and import windows drive alike: the
+// waiting text, the window's own reports, the bar while rows are copied, and the outcome.
+#pragma once
+
+#include <QString>
+#include <functional>
+
+#include "transfer.h"
+
+class QLabel;
+class QProgressBar;
+class QWidget;
+
+namespace mozhou {
+
+// What one window says about its run.
+struct TransferTexts {
+    QString running;      // "正在导出" / "正在导入"
+    QString done;         // "导出完毕" / "导入完毕"
+    QString empty;        // the label when there is nothing to copy
+    QString failed;       // the label after a failed write
+    QString unreadable;   // message box; %1 is the number of rows that could not be read
+    QString failMessage;  // message box before the engine's own words
+};
+
+class TransferStatus {
+  public:
+    TransferStatus(QLabel* label, QProgressBar* bar, QString ready);
+
+    // A report of the window's own (an empty selection, an unreadable file); it stays until a
+    // usable selection brings the waiting text back.
+    void report(const QString& status);
+    // A usable selection was made: the waiting text replaces a report of ours, never a step.
+    void selectionUsable();
+    void showEmpty(const TransferTexts& texts) { report(texts.empty); }
+
+    // Runs `transfer` inside the click, redrawing the label and the bar as it goes, and shows
+    // its outcome in the label and, for a failure, in a message box over `owner`.
+    exchange::Outcome run(
+        QWidget* owner, const TransferTexts& texts,
+        const std::function<exchange::Outcome(const exchange::Progress&)>& transfer);
+
+  private:
+    QLabel* label_;
+    QProgressBar* bar_;
+    QString ready_;
+    bool reportShown_ = false;
+};
+
+}  // namespace mozhou
