@@ -20,6 +20,7 @@
 #include "exchange_test_util.h"
 #include "message_box.h"
 #include "oracle_util.h"
+#include "window_registry.h"
 
 // Readable failures.
 inline void PrintTo(const QString& s, std::ostream* os) { *os << s.toStdString(); }
@@ -199,6 +200,18 @@ TEST_F(CheshiWindowTest, ThreeQuestionsMarkedWrittenAndSaved) {
     QPointer<CheshiWindow> w = new CheshiWindow(CheshiWindow::Mode::Test);
     w->show();
     Controls c(w);
+
+    // 提取测试 only asks for the score window, before a test as at any time.
+    auto& registry = mozhou::WindowRegistry::instance();
+    registry.unregisterFactory("chengji");
+    QTest::mouseClick(c.retrieve, Qt::LeftButton);
+    EXPECT_FALSE(registry.find("chengji"));
+    registry.registerFactory("chengji", [] { return new QWidget; });
+    QTest::mouseClick(c.retrieve, Qt::LeftButton);
+    ASSERT_TRUE(registry.find("chengji"));
+    delete registry.find("chengji");
+    EXPECT_EQ(c.total->text(), "未开始");
+
     ASSERT_TRUE(c.tree && c.question && c.answer && c.picture && c.save && c.remaining);
     EXPECT_EQ(w->windowTitle(), "测试");
     ASSERT_TRUE(w->findChild<QSlider*>("Slider1"));
