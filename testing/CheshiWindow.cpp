@@ -88,22 +88,22 @@ CheshiWindow::CheshiWindow(Mode mode, QWidget* parent) : QWidget(parent), mode_(
     Picture1_->setScaledContents(true);
 
     auto* frame4 =
-        placed(new QGroupBox(QStringLiteral("答题统计表"), this), "Frame4", 3240, 5160, 4600, 1960);
-    label(frame4, "Label1", QStringLiteral("答对:"), 200, 390, 600);
-    Text3_ = box(frame4, "Text3", 800, 360, 660);
-    label(frame4, "Label2", QStringLiteral("答错:"), 1640, 390, 600);
-    Text4_ = box(frame4, "Text4", 2240, 360, 660);
-    label(frame4, "Label3", QStringLiteral("成绩:"), 3080, 390, 600);
-    Text5_ = box(frame4, "Text5", 3680, 360, 720);
-    Label8_ = label(frame4, "Label8", qs(cheshi::kNotStarted), 200, 900, 1800);
-    Label9_ = label(frame4, "Label9", qs(cheshi::kNotStarted), 2240, 900, 2160);
+        placed(new QGroupBox(QStringLiteral("答题统计表"), this), "Frame4", 3240, 5160, 4710, 1960);
+    label(frame4, "Label1", QStringLiteral("答对:"), 160, 390, 600);
+    Text3_ = box(frame4, "Text3", 760, 360, 780);
+    label(frame4, "Label2", QStringLiteral("答错:"), 1680, 390, 600);
+    Text4_ = box(frame4, "Text4", 2280, 360, 780);
+    label(frame4, "Label3", QStringLiteral("成绩:"), 3200, 390, 600);
+    Text5_ = box(frame4, "Text5", 3800, 360, 780);
+    Label8_ = label(frame4, "Label8", qs(cheshi::kNotStarted), 160, 900, 1800);
+    Label9_ = label(frame4, "Label9", qs(cheshi::kNotStarted), 2280, 900, 2300);
     if (drill) {
-        ProgressBar1_ = placed(new QProgressBar(frame4), "ProgressBar1", 200, 1380, 4200, 360);
+        ProgressBar1_ = placed(new QProgressBar(frame4), "ProgressBar1", 160, 1380, 4380, 360);
         ProgressBar1_->setTextVisible(false);
         ProgressBar1_->setRange(0, 100);
         ProgressBar1_->setValue(0);
     } else {
-        Slider1_ = placed(new QSlider(Qt::Horizontal, frame4), "Slider1", 200, 1380, 4200, 360);
+        Slider1_ = placed(new QSlider(Qt::Horizontal, frame4), "Slider1", 160, 1380, 4380, 360);
         // The slider only shows how far the test has come.
         Slider1_->setEnabled(false);
         Slider1_->setTickPosition(QSlider::TicksBelow);
