@@ -32,6 +32,7 @@ std::vector<QuestionRow> LessonRecords::open(const std::filesystem::path& bank,
                                              const std::string& query) {
     close();
     try {
+        ws_ = dao::Workspace("", "admin", "");
         db_ = ws_.OpenDatabase(bank);
         rs_ = db_.OpenRecordset(query);
         return readRows(rs_);
@@ -57,6 +58,8 @@ bool LessonRecords::write(std::size_t position, int zhuangtai) noexcept {
 void LessonRecords::close() noexcept {
     rs_.Close();
     db_.Close();
+    // The workspace holds the file too; closed, it leaves the bank free for other programs.
+    ws_.Close();
 }
 
 jet::DateTime dateValue(std::chrono::year_month_day day) {

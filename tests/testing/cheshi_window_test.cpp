@@ -1,4 +1,6 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QDate>
@@ -292,7 +294,7 @@ TEST_F(CheshiWindowTest, ThreeQuestionsMarkedWrittenAndSaved) {
     EXPECT_TRUE(w.isNull());
 }
 
-TEST_F(CheshiWindowTest, QuotedLessonAndSaveFailure) {
+TEST_F(CheshiWindowTest, QuotedLessonAndSaveFailures) {
     auto w = std::make_unique<CheshiWindow>(CheshiWindow::Mode::Test);
     w->setAttribute(Qt::WA_DeleteOnClose, false);
     Controls c(w.get());
@@ -314,8 +316,20 @@ TEST_F(CheshiWindowTest, QuotedLessonAndSaveFailure) {
     fs::rename(away, bank);
     EXPECT_TRUE(chengjiByMdbtools().empty());
 
+    // Another program is changing the bank: the same.
+    const int other = ::open(bank.c_str(), O_RDWR | O_CLOEXEC);
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    ASSERT_EQ(::fcntl(other, F_OFD_SETLK, &lock), 0);
     QTest::mouseClick(c.save, Qt::LeftButton);
-    EXPECT_EQ(messages.size(), 1u);
+    ::close(other);
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_TRUE(messages[1].startsWith("测试成绩没有保存"));
+    EXPECT_TRUE(c.save->isEnabled());
+    EXPECT_TRUE(chengjiByMdbtools().empty());
+
+    QTest::mouseClick(c.save, Qt::LeftButton);
+    EXPECT_EQ(messages.size(), 2u);
     EXPECT_FALSE(c.save->isEnabled());
     EXPECT_EQ(chengjiByMdbtools(),
               (std::vector<std::string>{"初一|数学|王's 课|" + today() + " 00:00:00|1|0|100"}));
