@@ -12,11 +12,13 @@
 #include <filesystem>
 
 #include "DataGrid.h"
+#include "bank_backup.h"
 #include "bank_path.h"
 #include "jet/create_bank.h"
 #include "looks.h"
 #include "message_box.h"
 #include "sql_texts.h"
+#include "window_data.h"
 
 namespace mozhou {
 
@@ -282,7 +284,7 @@ void ShujuluruWindow::Command1_Click() {
 // Emptying the bank
 
 void ShujuluruWindow::Command2_Click() {
-    if (askText(this) == QString::fromLatin1(kAccessCode)) {
+    if (askText(this) == QString::fromLatin1(bank::kAccessCode)) {
         currentQuery_ = bank::sql::wholeBank();
         emptyBank();
     } else {
@@ -293,43 +295,26 @@ void ShujuluruWindow::Command2_Click() {
 
 void ShujuluruWindow::emptyBank() {
     closeHandles();
-    const fs::path bank = bankPath();
+    const fs::path bankFile = bankPath();
     std::error_code ec;
-    if (!fs::exists(bank, ec)) {
-        showMessage(this, QStringLiteral("找不到题库文件 %1，没有清空。").arg(pathText(bank)));
+    if (!fs::exists(bankFile, ec)) {
+        showMessage(this, QStringLiteral("找不到题库文件 %1，没有清空。").arg(pathText(bankFile)));
         return;
     }
-    // A copy beside the bank, taken while no change is under way, lets an emptied bank be
-    // brought back by hand. It goes in under a temporary name so that a failed copy never
-    // destroys the previous one; without a copy the bank is left alone.
-    const fs::path backup = bank.string() + ".bak";
-    const fs::path partial = bank.string() + ".bak.tmp";
-    fs::copy_file(bank, partial, fs::copy_options::overwrite_existing, ec);
-    if (!ec) fs::rename(partial, backup, ec);
-    if (ec) {
-        std::error_code ignored;
-        fs::remove(partial, ignored);
+    // Taken while no change is under way; without a copy the bank is left alone.
+    try {
+        bank::keepBackup(bankFile);
+    } catch (const bank::BackupError& e) {
         showMessage(this, QStringLiteral("无法备份题库到 %1（%2），题库没有清空。")
-                              .arg(pathText(backup), QString::fromStdString(ec.message())));
+                              .arg(pathText(bank::backupPath(bankFile)), qtext(e.what())));
         return;
     }
     // One transaction: the bank is emptied whole or not at all.
     try {
         ws_.emplace();
-        ws_->BeginTrans();
-        try {
-            db_ = ws_->OpenDatabase(bank);
-            rs_.emplace(db_.OpenRecordset(currentQuery_));
-            for (rs_->MoveFirst(); !rs_->Eof(); rs_->MoveNext()) rs_->Delete();
-            rs_->Close();
-            ws_->CommitTrans();
-        } catch (...) {
-            try {
-                ws_->Rollback();
-            } catch (...) {
-            }
-            throw;
-        }
+        db_ = ws_->OpenDatabase(bankFile);
+        rs_.emplace(db_.OpenRecordset(currentQuery_));
+        bank::deleteAllRows(*ws_, *rs_);
     } catch (const std::exception& e) {
         closeHandles();
         showMessage(
@@ -388,22 +373,6 @@ bool ShujuluruWindow::openBank(const std::string& query) {
     return true;
 }
 
-void ShujuluruWindow::closeHandles() {
-    // Reverse order of opening; each one is released even when closing it fails.
-    try {
-        if (rs_) rs_->Close();
-    } catch (...) {
-    }
-    rs_.reset();
-    try {
-        db_.Close();
-    } catch (...) {
-    }
-    try {
-        if (ws_) ws_->Close();
-    } catch (...) {
-    }
-    ws_.reset();
-}
+void ShujuluruWindow::closeHandles() { bank::closeHandles(rs_, db_, ws_); }
 
 }  // namespace mozhou

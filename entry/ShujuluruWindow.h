@@ -32,8 +32,6 @@ class ShujuluruWindow : public QWidget {
     void DATAREFRESH();
     const std::string& currentQuery() const { return currentQuery_; }
 
-    static constexpr const char* kAccessCode = "583904";
-
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;

@@ -1,0 +1,66 @@
+#include "bank_backup.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <string>
+#include <system_error>
+
+#include "jet/page_file.h"
+
+namespace bank {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::error_code lastError() { return {errno, std::generic_category()}; }
+
+// Flushes a file or a folder to disk.
+std::error_code sync(const fs::path& path, int flags) {
+    const int fd = ::open(path.c_str(), flags | O_CLOEXEC);
+    if (fd < 0) return lastError();
+    std::error_code ec;
+    if (::fsync(fd) != 0) ec = lastError();
+    ::close(fd);
+    return ec;
+}
+
+}  // namespace
+
+fs::path backupPath(const fs::path& bank) {
+    fs::path p = bank;
+    p += ".bak";
+    return p;
+}
+
+void keepBackup(const fs::path& bank) {
+    std::error_code ec;
+    if (fs::exists(jet::PageFile::journalPath(bank), ec))
+        throw BackupError("题库有一次没有做完的修改，可能另一个程序正在修改它");
+
+    const fs::path backup = backupPath(bank);
+    // Unique to this process, so two programs never write one temporary file.
+    fs::path partial = backup;
+    partial += ".part" + std::to_string(::getpid());
+    auto fail = [&](const std::error_code& why) {
+        std::error_code ignored;
+        fs::remove(partial, ignored);
+        throw BackupError(why.message());
+    };
+
+    fs::copy_file(bank, partial, fs::copy_options::overwrite_existing, ec);
+    if (ec) fail(ec);
+    // The copy must be on disk before its name replaces the previous one.
+    if ((ec = sync(partial, O_RDONLY))) fail(ec);
+    // A journal left beside an older copy would be played back onto the new one when it is
+    // opened, so it goes first.
+    fs::remove(jet::PageFile::journalPath(backup), ec);
+    if (ec) fail(ec);
+    fs::rename(partial, backup, ec);
+    if (ec) fail(ec);
+    const fs::path folder = backup.has_parent_path() ? backup.parent_path() : fs::path(".");
+    if ((ec = sync(folder, O_RDONLY | O_DIRECTORY))) throw BackupError(ec.message());
+}
+
+}  // namespace bank

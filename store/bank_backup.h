@@ -1,0 +1,28 @@
+// Emptying a whole table of the question bank is guarded by one code and preceded by a copy of
+// the bank, so that an emptied table can be brought back by hand.
+#pragma once
+
+#include <filesystem>
+#include <stdexcept>
+
+namespace bank {
+
+// The code the user types before a table is emptied.
+inline constexpr const char* kAccessCode = "583904";
+
+class BackupError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+// "<bank>.bak" beside the bank.
+std::filesystem::path backupPath(const std::filesystem::path& bank);
+
+// Makes backupPath(bank) a whole copy of the bank as it is on disk now, durable before this
+// returns. The copy is written under a temporary name and renamed over the old one, so the
+// backup is always either the previous copy or the whole new one. Refuses (BackupError with
+// the reason) a bank with an unfinished change in its rollback journal, since its pages would
+// be copied half changed. Call it while no transaction is running on the bank.
+void keepBackup(const std::filesystem::path& bank);
+
+}  // namespace bank

@@ -1,0 +1,37 @@
+#include "window_data.h"
+
+namespace bank {
+
+void closeHandles(std::optional<dao::Recordset>& rs, dao::Database& db,
+                  std::optional<dao::Workspace>& ws) {
+    try {
+        if (rs) rs->Close();
+    } catch (...) {
+    }
+    rs.reset();
+    try {
+        db.Close();
+    } catch (...) {
+    }
+    try {
+        if (ws) ws->Close();
+    } catch (...) {
+    }
+    ws.reset();
+}
+
+void deleteAllRows(dao::Workspace& ws, dao::Recordset& rs) {
+    ws.BeginTrans();
+    try {
+        for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext()) rs.Delete();
+        ws.CommitTrans();
+    } catch (...) {
+        try {
+            ws.Rollback();
+        } catch (...) {
+        }
+        throw;
+    }
+}
+
+}  // namespace bank
