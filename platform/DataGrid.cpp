@@ -9,6 +9,7 @@
 #include <cmath>
 #include <unordered_map>
 
+#include "looks.h"
 #include "message_box.h"
 
 namespace mozhou {
@@ -263,6 +264,8 @@ DataGrid::DataGrid(QWidget* parent) : QTableView(parent), model_(new DataGridMod
     verticalHeader()->setMinimumWidth(16);
     horizontalHeader()->setVisible(true);
     horizontalHeader()->setDefaultSectionSize(100);
+    // A reset of the model (a refresh, a deletion) gives the header new sections.
+    connect(model_, &QAbstractItemModel::modelReset, this, &DataGrid::applyColumnWidths);
 }
 
 DataGrid::~DataGrid() = default;
@@ -303,6 +306,21 @@ void DataGrid::setAllowAddNew(bool on) {
 void DataGrid::setAllowUpdate(bool on) {
     allowUpdate_ = on;
     model_->setUpdates(on);
+}
+
+void DataGrid::setColumnWidthTwips(int column, int twips) {
+    if (column < 0) return;
+    if (std::size_t(column) >= columnWidthsTwips_.size())
+        columnWidthsTwips_.resize(std::size_t(column) + 1, 0);
+    columnWidthsTwips_[std::size_t(column)] = twips;
+    applyColumnWidths();
+}
+
+void DataGrid::applyColumnWidths() {
+    const int columns = model_->columnCount({});
+    for (int c = 0; c < columns && std::size_t(c) < columnWidthsTwips_.size(); ++c)
+        if (columnWidthsTwips_[std::size_t(c)] > 0)
+            setColumnWidth(c, looks::px(columnWidthsTwips_[std::size_t(c)]));
 }
 
 int DataGrid::dataRowCount() const { return model_->dataRows(); }
@@ -403,6 +421,13 @@ void DataGrid::keyPressEvent(QKeyEvent* event) {
         }
     }
     QTableView::keyPressEvent(event);
+}
+
+void DataGrid::changeEvent(QEvent* event) {
+    // Rows are as high as one line of the cell font.
+    if (event->type() == QEvent::FontChange)
+        verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    QTableView::changeEvent(event);
 }
 
 void DataGrid::deleteSelectedRows() {

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "dao/dao.h"
 
@@ -44,6 +45,10 @@ class DataGrid : public QTableView {
     void setAllowUpdate(bool on);
     void setAllowArrows(bool on) { allowArrows_ = on; }
 
+    // The width of a column by its position, in twips; kept over refreshes. Columns without
+    // one keep the default width.
+    void setColumnWidthTwips(int column, int twips);
+
     // The rows of the result (the empty row for appending not counted) and a cell's text.
     int dataRowCount() const;
     QString cellText(int row, int column) const;
@@ -54,13 +59,16 @@ class DataGrid : public QTableView {
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
   private:
     void deleteSelectedRows();
+    void applyColumnWidths();
 
     DataGridModel* model_ = nullptr;
     std::filesystem::path databaseName_;
     std::string recordSource_;
+    std::vector<int> columnWidthsTwips_;  // 0: the default width
     bool allowAddNew_ = false;
     bool allowDelete_ = false;
     bool allowUpdate_ = false;
