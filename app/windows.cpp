@@ -1,5 +1,6 @@
 #include "windows.h"
 
+#include "ChengjiWindow.h"
 #include "CheshiWindow.h"
 #include "GuanyuWindow.h"
 #include "HelpWindow.h"
@@ -19,6 +20,7 @@ void registerWindows() {
     registry.registerFactory("shujudaoru", [] { return new ShujudaoruWindow; });
     registry.registerFactory("shujuluru", [] { return new ShujuluruWindow; });
     registry.registerFactory("xuexi", [] { return new XuexiWindow; });
+    registry.registerFactory("chengji", [] { return new ChengjiWindow; });
     registry.registerFactory("cheshi", [] { return new CheshiWindow(CheshiWindow::Mode::Test); });
     registry.registerFactory("cuoti", [] { return new CheshiWindow(CheshiWindow::Mode::Drill); });
 }
