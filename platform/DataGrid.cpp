@@ -4,6 +4,7 @@
 #include <QDateTime>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QPointer>
 #include <QScrollBar>
 #include <algorithm>
 #include <cmath>
@@ -45,6 +46,8 @@ class DataGridModel : public QAbstractTableModel {
         ws_ = std::move(ws);
         shownRows_ = int(rs_->RecordCount());
         cache_.clear();
+        openGeneration_ = generation();
+        refreshQueued_ = false;
         endResetModel();
     }
     void close() {
@@ -207,16 +210,21 @@ class DataGridModel : public QAbstractTableModel {
         beginResetModel();
         shownRows_ = hasData() ? int(rs_->RecordCount()) : 0;
         cache_.clear();
+        openGeneration_ = generation();
         endResetModel();
         return ok;
     }
 
   private:
+    std::uint64_t generation() const {
+        return db_.isOpen() ? db_.engine().pages().generation() : 0;
+    }
+
     const QStringList& rowTexts(int row) const {
-        const std::uint64_t generation = db_.isOpen() ? db_.engine().pages().generation() : 0;
-        if (generation != cacheGeneration_ || cache_.size() > 2000) {
+        const std::uint64_t now = generation();
+        if (now != cacheGeneration_ || cache_.size() > 2000) {
             cache_.clear();
-            cacheGeneration_ = generation;
+            cacheGeneration_ = now;
         }
         auto it = cache_.find(row);
         if (it != cache_.end()) return it->second;
@@ -227,8 +235,19 @@ class DataGridModel : public QAbstractTableModel {
             for (std::size_t i = 0; i < rs.fieldCount(); ++i)
                 texts << fromUtf8(dao::toText(rs.Fields(i)));
         } catch (...) {
-            // A row that another handle deleted meanwhile shows empty until the next refresh.
             texts.clear();
+            // Another handle changed the file and this row is gone: rather than blank lines,
+            // the grid reads its query again, once per change (a row that cannot be read in
+            // an unchanged file stays empty).
+            if (now != openGeneration_ && !refreshQueued_) {
+                refreshQueued_ = true;
+                QMetaObject::invokeMethod(
+                    grid_,
+                    [grid = QPointer<DataGrid>(grid_)] {
+                        if (grid) grid->refresh();
+                    },
+                    Qt::QueuedConnection);
+            }
         }
         return cache_.emplace(row, std::move(texts)).first->second;
     }
@@ -250,6 +269,8 @@ class DataGridModel : public QAbstractTableModel {
     bool updates_ = false;
     mutable std::unordered_map<int, QStringList> cache_;
     mutable std::uint64_t cacheGeneration_ = 0;
+    std::uint64_t openGeneration_ = 0;  // the file's generation when the query last ran
+    mutable bool refreshQueued_ = false;
 };
 
 DataGrid::DataGrid(QWidget* parent) : QTableView(parent), model_(new DataGridModel(this)) {

@@ -8,6 +8,7 @@
 #include <QTest>
 
 #include "DataGrid.h"
+#include "dao/dao.h"
 #include "exchange_test_util.h"
 #include "message_box.h"
 #include "sql_texts.h"
@@ -145,6 +146,39 @@ TEST_F(DataGridTest, EditsAppendsAndDeletesGoStraightToTheFile) {
     ASSERT_TRUE(grid.refresh());
     EXPECT_EQ(grid.dataRowCount(), 2);  // the appended row is of another lesson
     EXPECT_EQ(grid.cellText(1, 3), "3x=9");
+}
+
+// Rows another window adds leave the shown rows as they are; rows another window deletes make
+// the grid read its query again instead of showing blank lines.
+TEST_F(DataGridTest, RowsDeletedElsewhereAreReadAgainNotLeftBlank) {
+    showLesson();
+    ASSERT_EQ(grid.cellText(0, 3), "x+1=2");
+    {
+        dao::Workspace ws;
+        auto db = ws.OpenDatabase(bank);
+        auto rs = db.OpenRecordset(bank::sql::allQuestions());
+        rs.AddNew();
+        for (std::size_t i = 0; i < 12; ++i) rs.Fields(i) = rows[0][i];
+        rs.Update();
+    }
+    QApplication::processEvents();
+    EXPECT_EQ(grid.dataRowCount(), 3);
+    EXPECT_EQ(grid.cellText(2, 3), "3x=9");
+    {
+        dao::Workspace ws;
+        auto db = ws.OpenDatabase(bank);
+        auto rs = db.OpenRecordset(bank::sql::lessonQuestions("初一", "数学", "方程"));
+        rs.MoveFirst();
+        rs.Delete();
+        rs.MoveNext();
+        rs.Delete();
+    }
+    grid.viewport()->repaint();
+    for (int i = 0; i < 3; ++i) QApplication::processEvents();
+    ASSERT_EQ(grid.dataRowCount(), 2);
+    EXPECT_EQ(grid.cellText(0, 3), "3x=9");
+    EXPECT_EQ(grid.cellText(1, 3), "x+1=2");
+    EXPECT_TRUE(messages.isEmpty()) << messages.join("\n").toStdString();
 }
 
 TEST_F(DataGridTest, FailuresAreToldAndLeaveAnEmptyGrid) {
