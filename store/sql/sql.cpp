@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <cctype>
+#include <optional>
 #include <stdexcept>
 #include <unordered_map>
+
+#include "jet/text.h"
 
 namespace sql {
 
@@ -166,46 +169,6 @@ struct Parser {
     }
 };
 
-bool likeAt(const std::u32string& v, std::size_t i, const std::u32string& p, std::size_t j) {
-    while (j < p.size()) {
-        char32_t c = p[j];
-        if (c == U'*') {
-            for (std::size_t k = i; k <= v.size(); ++k)
-                if (likeAt(v, k, p, j + 1)) return true;
-            return false;
-        }
-        if (i >= v.size()) return false;
-        if (c == U'?') {
-        } else if (c == U'#') {
-            if (v[i] < U'0' || v[i] > U'9') return false;
-        } else if (c == U'[') {
-            std::size_t k = j + 1;
-            bool neg = k < p.size() && p[k] == U'!';
-            if (neg) ++k;
-            bool hit = false;
-            std::size_t start = k;
-            while (k < p.size() && (p[k] != U']' || k == start)) {
-                if (k + 2 < p.size() && p[k + 1] == U'-' && p[k + 2] != U']') {
-                    if (v[i] >= p[k] && v[i] <= p[k + 2]) hit = true;
-                    k += 3;
-                } else {
-                    if (v[i] == p[k]) hit = true;
-                    ++k;
-                }
-            }
-            if (hit == neg) return false;
-            j = k;  // at ']'
-        } else if (c != v[i]) {
-            return false;
-        }
-        ++i;
-        ++j;
-    }
-    return i == v.size();
-}
-
-bool likeFolded(const std::u32string& v, const std::u32string& p) { return likeAt(v, 0, p, 0); }
-
 struct Bound {
     std::vector<ColumnInfo> cols;
     std::string table;
@@ -243,6 +206,77 @@ std::u32string decode(std::string_view s) {
     return out;
 }
 
+// Whether the pattern token at p[j] (anything but '*') takes the folded character c; `next` is
+// where the following token starts. An unclosed '[' takes the rest of the pattern as its set.
+bool tokenMatches(const std::u32string& p, std::size_t j, char32_t c, std::size_t& next) {
+    const char32_t t = p[j];
+    next = j + 1;
+    if (t == U'?') return true;
+    if (t == U'#') return c >= U'0' && c <= U'9';
+    if (t != U'[') return t == c;
+    std::size_t k = j + 1;
+    const bool neg = k < p.size() && p[k] == U'!';
+    if (neg) ++k;
+    bool hit = false;
+    const std::size_t start = k;
+    while (k < p.size() && (p[k] != U']' || k == start)) {
+        if (k + 2 < p.size() && p[k + 1] == U'-' && p[k + 2] != U']') {
+            if (c >= p[k] && c <= p[k + 2]) hit = true;
+            k += 3;
+        } else {
+            if (c == p[k]) hit = true;
+            ++k;
+        }
+    }
+    next = k + 1;  // past ']'
+    return hit != neg;
+}
+
+// Like over UTF-8 text, folding its characters as they are read. Every token but '*' takes
+// exactly one character, so on a mismatch it is enough to let the latest '*' take one more
+// character and go on from there: time grows with text times pattern, never exponentially,
+// however many '*' a keyword holds.
+bool likeText(std::string_view v, const std::u32string& p) {
+    constexpr std::size_t kNone = std::u32string::npos;
+    std::size_t i = 0, j = 0;
+    std::size_t starJ = kNone, starI = 0;
+    for (;;) {
+        if (j < p.size() && p[j] == U'*') {
+            starJ = ++j;
+            starI = i;
+            continue;
+        }
+        if (i < v.size() && j < p.size()) {
+            std::size_t ni = i, nj = 0;
+            if (tokenMatches(p, j, foldChar(nextCodePoint(v, ni)), nj)) {
+                i = ni;
+                j = nj;
+                continue;
+            }
+        } else if (i >= v.size() && j >= p.size()) {
+            return true;
+        }
+        if (starJ == kNone || starI >= v.size()) return false;
+        nextCodePoint(v, starI);
+        i = starI;
+        j = starJ;
+    }
+}
+
+// For "*text*" where no character of the text is a wildcard or the folded form of another
+// character (case and width fold only into the printable ASCII range), the text matches
+// exactly when its UTF-8 bytes occur in the value: returns those bytes, else nothing.
+std::optional<std::string> plainContains(const std::u32string& p) {
+    if (p.size() < 3 || p.front() != U'*' || p.back() != U'*') return std::nullopt;
+    std::string bytes;
+    for (std::size_t k = 1; k + 1 < p.size(); ++k) {
+        const char32_t c = p[k];
+        if (c <= 0x7E || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return std::nullopt;
+        jet::appendCodePoint(c, bytes);
+    }
+    return bytes;
+}
+
 // Folded comparison of UTF-8 text with an already folded text, without building a copy.
 int compareFolded(std::string_view a, const std::u32string& b) {
     std::size_t i = 0, j = 0;
@@ -260,6 +294,7 @@ void bindColumns(Expr& e, const Bound& b, std::vector<bool>& w) {
         e.index = b.find(e.column);
         w[e.index] = true;
         if (auto t = std::get_if<std::string>(&e.literal)) e.folded = fold(*t);
+        if (e.kind == Expr::Like) e.contains = plainContains(e.folded).value_or("");
     }
     if (e.left) bindColumns(*e.left, b, w);
     if (e.right) bindColumns(*e.right, b, w);
@@ -323,7 +358,8 @@ int eval(const Expr& e, const RowRef& row) {
         case Expr::Like: {
             auto v = std::get_if<std::string>(&row[e.index]);
             if (!v || !std::holds_alternative<std::string>(e.literal)) return 2;
-            return likeFolded(fold(*v), e.folded) ? 1 : 0;
+            if (!e.contains.empty()) return v->find(e.contains) != std::string::npos ? 1 : 0;
+            return likeText(*v, e.folded) ? 1 : 0;
         }
         case Expr::Compare: {
             const jet::Value& v = row[e.index];
@@ -379,7 +415,7 @@ std::u32string fold(std::string_view utf8) {
 }
 
 bool like(std::string_view value, std::string_view pattern) {
-    return likeFolded(fold(value), fold(pattern));
+    return likeText(value, fold(pattern));
 }
 
 Query parse(std::string_view text) {

@@ -35,6 +35,8 @@ struct Expr {
     // the literal again.
     std::size_t index = 0;
     std::u32string folded;
+    // A Like pattern "*text*" that a plain byte search decides: the text in UTF-8; else empty.
+    std::string contains;
 };
 
 struct Query {

@@ -186,6 +186,71 @@ TEST(Like, Wildcards) {
     EXPECT_TRUE(sql::like("", "*"));
 }
 
+// The plain definition of Like, backtracking at every '*': the reference for short texts.
+bool likeByDefinition(const std::u32string& v, std::size_t i, const std::u32string& p,
+                      std::size_t j) {
+    if (j >= p.size()) return i == v.size();
+    if (p[j] == U'*') {
+        for (std::size_t k = i; k <= v.size(); ++k)
+            if (likeByDefinition(v, k, p, j + 1)) return true;
+        return false;
+    }
+    if (i == v.size()) return false;
+    std::size_t next = j + 1;
+    bool ok = p[j] == U'?' || (p[j] == U'#' ? v[i] >= U'0' && v[i] <= U'9' : p[j] == v[i]);
+    if (p[j] == U'[') {
+        std::size_t k = j + 1;
+        const bool neg = k < p.size() && p[k] == U'!';
+        if (neg) ++k;
+        bool hit = false;
+        for (const std::size_t start = k; k < p.size() && (p[k] != U']' || k == start);)
+            if (k + 2 < p.size() && p[k + 1] == U'-' && p[k + 2] != U']') {
+                hit = hit || (v[i] >= p[k] && v[i] <= p[k + 2]);
+                k += 3;
+            } else {
+                hit = hit || v[i] == p[k];
+                ++k;
+            }
+        ok = hit != neg;
+        next = k + 1;
+    }
+    return ok && likeByDefinition(v, i + 1, p, next);
+}
+
+TEST(Like, AgreesWithItsDefinitionAndNeverHangs) {
+    const char* kPieces[] = {"a", "A", "ｂ", "b", "中", "1", "?", "*", "#", "[", "]", "!", "-"};
+    std::uint32_t seed = 12345;
+    auto pick = [&](std::size_t n) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 16) % n;
+    };
+    for (int round = 0; round < 20000; ++round) {
+        std::string value, pattern;
+        for (std::size_t n = pick(7); n > 0; --n) value += kPieces[pick(6)];
+        for (std::size_t n = pick(6); n > 0; --n) pattern += kPieces[pick(13)];
+        const bool expected = likeByDefinition(sql::fold(value), 0, sql::fold(pattern), 0);
+        ASSERT_EQ(sql::like(value, pattern), expected) << value << " Like " << pattern;
+    }
+    // A keyword of many '*' against a long text that never matches: answered, not hung.
+    const std::string text(400, 'a');
+    EXPECT_FALSE(sql::like(text, "*a*a*a*a*a*a*a*a*a*a*a*a*b*"));
+    EXPECT_TRUE(sql::like(text + "b", "*a*a*a*a*a*a*a*a*a*a*a*a*b*"));
+}
+
+TEST_F(Tiku, KeywordSearchFoldsOnlyWhereTheEngineDoes) {
+    db.add("初一", "英语", "第1课", "中国ＡＢ\r\n第二行", 0, "选择题");  // 7
+    db.add("初一", "英语", "第1课", "中 国ab", 0, "选择题");             // 8
+    auto search = [&](const std::string& k) {
+        return ids("Select tiku.* From tiku Where (tiku.yuanti Like '*" + k + "*')");
+    };
+    EXPECT_EQ(search("国"), (std::vector<std::uint64_t>{1, 3, 6, 7, 8}));
+    EXPECT_EQ(search("中国"), (std::vector<std::uint64_t>{1, 3, 6, 7}));
+    EXPECT_EQ(search("国ab"), (std::vector<std::uint64_t>{7, 8}));
+    EXPECT_EQ(search("ＡＢ\r\n第二"), std::vector<std::uint64_t>{7});
+    EXPECT_EQ(search("中　国"), std::vector<std::uint64_t>{8});  // ideographic space folds
+    EXPECT_EQ(search("中*国"), (std::vector<std::uint64_t>{1, 3, 6, 7, 8}));
+}
+
 TEST(Parse, ErrorsGivePosition) {
     try {
         sql::parse("Select a From t Where a = ");
