@@ -13,6 +13,7 @@
 #include "looks.h"
 #include "sql/jet_source.h"
 #include "study_listing.h"
+#include "study_rows.h"
 
 namespace mozhou {
 namespace {
@@ -25,21 +26,6 @@ W* placed(W* w, const char* name, int left, int top, int width, int height) {
 }
 
 QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<int>(s.size())); }
-
-// Every row of the record set from the first, as the listing reads them.
-std::vector<study::QuestionRow> rowsOf(dao::Recordset& rs) {
-    std::vector<study::QuestionRow> rows;
-    if (rs.RecordCount() == 0) return rows;
-    rs.MoveFirst();
-    while (!rs.Eof()) {
-        study::QuestionRow row;
-        for (const auto& v : rs.row())
-            row.push_back(jet::isNull(v) ? study::Cell{} : study::Cell{dao::toText(v)});
-        rows.push_back(std::move(row));
-        rs.MoveNext();
-    }
-    return rows;
-}
 
 }  // namespace
 
@@ -104,7 +90,7 @@ void XuexiWindow::TreeView1_NodeClick(const TreeClick& node) {
     try {
         if (!db_.isOpen()) db_ = ws_.OpenDatabase(bankPath());
         rs_ = db_.OpenRecordset(*text);
-        const auto rows = rowsOf(rs_);
+        const auto rows = study::questionRows(rs_);
         const auto shown = study::lessonDisplay(rows);
         if (shown.count) Label3_->setText(qs(*shown.count));
         RichTextBox1_->setPlainText(qs(shown.text));
@@ -122,7 +108,7 @@ void XuexiWindow::Command1_Click() {
     try {
         if (!db_.isOpen()) db_ = ws_.OpenDatabase(bankPath());
         rs_ = db_.OpenRecordset(*text);
-        const auto rows = rowsOf(rs_);
+        const auto rows = study::questionRows(rs_);
         const auto shown = study::searchDisplay(rows);
         if (shown.count) Label3_->setText(qs(*shown.count));
         RichTextBox1_->setPlainText(qs(shown.text));

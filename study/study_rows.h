@@ -1,0 +1,14 @@
+// The rows of an open record set as the study listing reads them, from the first row to the
+// end, every column as the window shows it (null kept apart from empty text).
+#pragma once
+
+#include <vector>
+
+#include "dao/dao.h"
+#include "study_listing.h"
+
+namespace study {
+
+std::vector<QuestionRow> questionRows(dao::Recordset& rs);
+
+}  // namespace study
