@@ -14,6 +14,8 @@
 #include "data_page.h"
 #include "database.h"
 #include "error.h"
+#include "index_key.h"
+#include "index_tree.h"
 #include "row.h"
 #include "table_scan.h"
 #include "usage_map.h"
@@ -79,6 +81,153 @@ struct Checker {
         }
     }
 
+    // Only the values that some index keys on, so that a large table costs little memory.
+    static std::vector<Value> keyColumns(const TableDef& def, const std::vector<Value>& values) {
+        std::vector<Value> out(values.size());
+        for (const auto& ri : def.realIndexes)
+            for (const auto& ic : ri.columns)
+                for (const auto& c : def.columns)
+                    if (c.number == ic.columnNumber && c.position < values.size())
+                        out[c.position] = values[c.position];
+        return out;
+    }
+
+    // The pages under `page`, checking that each node entry is its child's last entry.
+    void walkIndex(const std::string& name, std::uint32_t owner, std::uint32_t page,
+                   std::size_t depth, std::set<std::uint32_t>& pages) {
+        if (depth > 16 || !pages.insert(page).second) {
+            problem(name + ": index page " + std::to_string(page) + " is reached twice");
+            return;
+        }
+        if (page == 0 || page >= file.pageCount()) {
+            problem(name + ": names index page " + std::to_string(page) + ", beyond the file");
+            return;
+        }
+        IndexPage c;
+        try {
+            c = decodeIndexPage(file.page(page), file.path().string(), page);
+        } catch (const Error& e) {
+            problem(name + ": " + e.what());
+            return;
+        }
+        if (c.owner != owner)
+            problem(name + ": index page " + std::to_string(page) + " names another table");
+        if (c.leaf) return;
+        for (const auto& e : c.entries) {
+            walkIndex(name, owner, e.child, depth + 1, pages);
+            if (e.child == 0 || e.child >= file.pageCount()) continue;
+            try {
+                IndexPage child =
+                    decodeIndexPage(file.page(e.child), file.path().string(), e.child);
+                if (child.entries.empty() || child.entries.back().sortBytes() != e.sortBytes())
+                    problem(name + ": index page " + std::to_string(page) +
+                            " has an entry that is not the last one of its child page " +
+                            std::to_string(e.child));
+            } catch (const Error&) {
+                // reported by the walk
+            }
+        }
+        if (c.tail != 0) walkIndex(name, owner, c.tail, depth + 1, pages);
+    }
+
+    void checkIndex(const std::string& table, const TableDef& def, std::size_t number,
+                    const std::vector<std::pair<std::uint32_t, std::vector<Value>>>& rows) {
+        const RealIndex& ri = def.realIndexes[number];
+        std::string label = "#" + std::to_string(number);
+        for (const auto& ix : def.indexes)
+            if (ix.realIndex == number) label = ix.name;
+        const std::string name = table + ", index \"" + label + "\"";
+        std::set<std::uint32_t> pages;
+        walkIndex(name, def.tdefPage, ri.firstPage, 0, pages);
+        IndexTree tree(const_cast<PageFile&>(file), def.tdefPage, ri.firstPage, ri.usedPages, name);
+        std::vector<IndexEntry> entries;
+        try {
+            entries = tree.entries();
+            // The leaves, linked back as forth.
+            std::uint32_t p = ri.firstPage, before = 0;
+            while (true) {
+                IndexPage c = decodeIndexPage(file.page(p), file.path().string(), p);
+                if (c.leaf || c.entries.empty()) break;
+                p = c.entries.front().child;
+            }
+            for (std::size_t n = 0; p != 0 && n < file.pageCount(); ++n) {
+                IndexPage c = decodeIndexPage(file.page(p), file.path().string(), p);
+                if (c.prev != before)
+                    problem(name + ": leaf page " + std::to_string(p) + " names page " +
+                            std::to_string(c.prev) + " as its previous, not " +
+                            std::to_string(before));
+                if (!pages.count(p))
+                    problem(name + ": leaf page " + std::to_string(p) + " is not in the tree");
+                before = p;
+                p = c.next;
+            }
+        } catch (const Error& e) {
+            problem(name + ": " + e.what());
+            return;
+        }
+        try {
+            if (ri.usedPages != 0) {
+                auto used = readUsageMap(file, layout, ri.usedPages, def.tdefPage);
+                std::set<std::uint32_t> marked(used.begin(), used.end());
+                for (std::uint32_t p : pages)
+                    if (!marked.count(p))
+                        problem(name + ": index page " + std::to_string(p) +
+                                " is missing from its usage map");
+            }
+        } catch (const Error& e) {
+            problem(name + ": its usage map cannot be read: " + e.what());
+        }
+        for (std::size_t i = 1; i < entries.size(); ++i) {
+            const int order = compareEntries(entries[i - 1], entries[i]);
+            if (order >= 0)
+                problem(name + ": entry " + std::to_string(i) + " is not after the one before");
+            else if ((ri.flags & 0x01) && entries[i - 1].key == entries[i].key) {
+                // A unique index may repeat only keys with an empty column.
+                bool anyNull = false;
+                for (const auto& r : rows)
+                    if (r.first == (entries[i].page << 8 | entries[i].row)) {
+                        for (const auto& ic : ri.columns)
+                            for (const auto& c : def.columns)
+                                if (c.number == ic.columnNumber && c.position < r.second.size() &&
+                                    isNull(r.second[c.position]))
+                                    anyNull = true;
+                    }
+                if (!anyNull)
+                    problem(name + ": a unique index holds one value twice, at entry " +
+                            std::to_string(i));
+            }
+        }
+        // Each row against its entry.
+        std::map<std::uint32_t, std::vector<const IndexEntry*>> byRow;
+        for (const auto& e : entries) byRow[e.page << 8 | e.row].push_back(&e);
+        for (const auto& [id, values] : rows) {
+            const std::string rowName = name + ": the row at page " +
+                                        std::to_string(pointerPage(id)) + ", row " +
+                                        std::to_string(pointerRow(id));
+            auto found = byRow.find(id);
+            const std::size_t count = found == byRow.end() ? 0 : found->second.size();
+            bool allNull = true;
+            for (const auto& ic : ri.columns)
+                for (const auto& c : def.columns)
+                    if (c.number == ic.columnNumber && c.type != ColumnType::Boolean &&
+                        c.position < values.size() && !isNull(values[c.position]))
+                        allNull = false;
+            const bool expected = !(allNull && (ri.flags & 0x02));
+            if (count != (expected ? 1u : 0u)) {
+                problem(rowName + " has " + std::to_string(count) + " entries in the index");
+            } else if (count == 1) {
+                // Keys the engine can encode must be the very bytes; others are taken on trust.
+                auto key = encodeIndexKey(def, ri, values);
+                if (key && *key != found->second.front()->key)
+                    problem(rowName + " has an entry with another key than its values give");
+            }
+            if (found != byRow.end()) byRow.erase(found);
+        }
+        for (const auto& [id, list] : byRow)
+            problem(name + ": an entry names page " + std::to_string(pointerPage(id)) + ", row " +
+                    std::to_string(pointerRow(id)) + ", which holds no row of the table");
+    }
+
     void checkTable(const CatalogEntry& entry) {
         const std::string name = "table \"" + entry.name + "\"";
         std::shared_ptr<const TableDef> def;
@@ -121,6 +270,7 @@ struct Checker {
         std::vector<Value> values;
         std::map<std::uint32_t, std::uint32_t> pointers;  // moved row -> its new home
         std::set<std::uint32_t> homes;                    // rows marked as moved here
+        std::vector<std::pair<std::uint32_t, std::vector<Value>>> indexed;  // rows, key columns
         const std::string fileName = file.path().string();
         for (std::uint32_t p : own) {
             auto bytes = file.page(p);
@@ -159,6 +309,8 @@ struct Checker {
                 try {
                     decodeRow(file, layout, db.text(), *def, {}, p, r,
                               bytes.subspan(s.start, s.size()), cells, values);
+                    if (!def->realIndexes.empty())
+                        indexed.emplace_back(self, keyColumns(*def, values));
                     for (std::size_t i = 0; i < def->columns.size(); ++i)
                         if (isLongValueType(def->columns[i].type) && cells[i].present &&
                             cells[i].data)
@@ -192,6 +344,17 @@ struct Checker {
             if (!pointedAt.count(h))
                 problem(name + ", " + at(pointerPage(h)) + "row " + std::to_string(pointerRow(h)) +
                         ": marked as a moved row, but nothing points to it");
+        if (!def->realIndexes.empty() && layout.format == Format::Jet4) {
+            // Index entries name a row by its first slot, which a moved row keeps as a stub.
+            std::map<std::uint32_t, std::uint32_t> stubOf;
+            for (const auto& [from, to] : pointers) stubOf[to] = from;
+            for (auto& [id, vals] : indexed) {
+                auto it = stubOf.find(id);
+                if (it != stubOf.end()) id = it->second;
+            }
+            for (std::size_t i = 0; i < def->realIndexes.size(); ++i)
+                checkIndex(name, *def, i, indexed);
+        }
         if (live != def->rowCount)
             problem(name + ": its definition counts " + std::to_string(def->rowCount) +
                     " rows, its pages hold " + std::to_string(live));

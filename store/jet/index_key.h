@@ -1,0 +1,27 @@
+// Index keys as Jet 4 stores them: per key column a flag byte (0x7F a value, 0x00 null; when
+// the column sorts descending 0x80 and 0xFF, and the value's bytes inverted) and the value in
+// an order-preserving form: integers big-endian with the sign bit flipped, floating-point
+// numbers and dates with the sign bit flipped when positive and every bit flipped when
+// negative, booleans in the flag byte alone. Text under the "General" sort order becomes its
+// sort weights; only the characters whose weights the Access-made files confirm are encoded.
+// Byte columns are not encoded: whether Access flips their top bit is not known.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "table_def.h"
+#include "value.h"
+
+namespace jet {
+
+// Whether the engine can encode keys of a column of this kind (text: of its sort order).
+bool indexableColumn(const Column& column);
+
+// The key of one row (values by column position) in `index`, or nullopt when one of its
+// values cannot be encoded; `why` then says which and why.
+std::optional<Bytes> encodeIndexKey(const TableDef& table, const RealIndex& index,
+                                    const std::vector<Value>& row, std::string* why = nullptr);
+
+}  // namespace jet
