@@ -17,6 +17,7 @@
 #include "DataGrid.h"
 #include "MainWindow.h"
 #include "ShujuluruWindow.h"
+#include "answer_boxes.h"
 #include "bank_path.h"
 #include "exchange_test_util.h"
 #include "message_box.h"
@@ -32,7 +33,7 @@ namespace fs = std::filesystem;
 
 const QString kPlease = QStringLiteral("请选择");
 
-struct EntryWindowTest : ::testing::Test {
+struct EntryWindowTest : ::testing::Test, mozhou_test::AnswerBoxes {
     fs::path dir =
         exchange_test::scratchDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::path bank = dir / "shujuku.mdb";
@@ -40,21 +41,11 @@ struct EntryWindowTest : ::testing::Test {
                           question("初一", "数学", "方程", "2x=4", 1, "2"),
                           question("初一", "语文", "古诗", "床前明月光", 0, "3"),
                           question("初二", "英语", "语法", "She ___ a pupil.", 0, "4")};
-    QStringList messages;
-    std::vector<std::optional<QString>> answers;  // what the code prompt gets, in turn
     QPointer<ShujuluruWindow> window;
 
     void SetUp() override {
         exchange_test::makeBank(bank, rows);
         mozhou::setBankPath(bank);
-        mozhou::setMessageHandler([this](const QString& m) { messages << m; });
-        mozhou::setAskTextHandler([this]() -> std::optional<QString> {
-            EXPECT_FALSE(answers.empty()) << "the code was asked once too often";
-            if (answers.empty()) return std::nullopt;
-            auto a = answers.front();
-            answers.erase(answers.begin());
-            return a;
-        });
         window = new ShujuluruWindow;
         window->show();
         window->activateWindow();
@@ -62,8 +53,6 @@ struct EntryWindowTest : ::testing::Test {
     }
     void TearDown() override {
         delete window.data();
-        mozhou::setAskTextHandler({});
-        mozhou::setMessageHandler({});
         mozhou::setBankPath({});
     }
 

@@ -16,6 +16,7 @@
 #include "ChengjiWindow.h"
 #include "DataGrid.h"
 #include "MainWindow.h"
+#include "answer_boxes.h"
 #include "bank_path.h"
 #include "exchange_test_util.h"
 #include "message_box.h"
@@ -98,7 +99,7 @@ void expectOraclesSeeRecords(const fs::path& path, const std::vector<Row>& rows)
     EXPECT_EQ(seen, expected) << "mdbtools on " << path;
 }
 
-struct RecordsWindowTest : ::testing::Test {
+struct RecordsWindowTest : ::testing::Test, mozhou_test::AnswerBoxes {
     fs::path dir =
         exchange_test::scratchDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::path bank = dir / "shujuku.mdb";
@@ -108,27 +109,15 @@ struct RecordsWindowTest : ::testing::Test {
         record("初一", "数学", "方程", day(2024, 9, 1), "2", "1", 66),
         record("初二", "英语", "O'Brien 语法", day(2025, 1, 15), "10", "0", 100),
         record("高一", "语文", "古诗", day(1999, 12, 31), "0", "3", 0)};
-    QStringList messages;
-    std::vector<std::optional<QString>> answers;  // what the code prompt gets, in turn
     QPointer<ChengjiWindow> window;
 
     void SetUp() override {
         exchange_test::makeBank(bank, questions);
         for (const auto& r : records) saveTest(bank, r);
         mozhou::setBankPath(bank);
-        mozhou::setMessageHandler([this](const QString& m) { messages << m; });
-        mozhou::setAskTextHandler([this]() -> std::optional<QString> {
-            EXPECT_FALSE(answers.empty()) << "the code was asked once too often";
-            if (answers.empty()) return std::nullopt;
-            auto a = answers.front();
-            answers.erase(answers.begin());
-            return a;
-        });
     }
     void TearDown() override {
         delete window.data();
-        mozhou::setAskTextHandler({});
-        mozhou::setMessageHandler({});
         mozhou::setBankPath({});
     }
     void open() {
