@@ -1,16 +1,24 @@
 #include "write_table.h"
 
 #include <algorithm>
+#include <climits>
 #include <set>
 
 #include "bytes.h"
 #include "data_page.h"
+#include "index_key.h"
 #include "page_file.h"
 #include "row.h"
 #include "usage_map.h"
 #include "write_page.h"
 
 namespace jet {
+
+namespace index_flag {
+constexpr std::uint8_t kUnique = 0x01;
+constexpr std::uint8_t kIgnoreNulls = 0x02;
+constexpr std::uint8_t kRequired = 0x08;
+}  // namespace index_flag
 
 namespace {
 
@@ -30,17 +38,16 @@ TableWriter::TableWriter(PageFile& file, TableDef table)
       table_(std::move(table)),
       rows_(file, table_.tdefPage, table_.usedPages, table_.freePages) {
     if (table_.tableType != 0x4E) throw Error(where() + " is a system table; it cannot be changed");
-    if (!table_.realIndexes.empty() || !table_.indexes.empty())
-        throw Error(where() + " has indexes; writing to it is not supported yet");
     if (table_.usedPages == 0 || table_.freePages == 0)
         throw Error(where() + " has no usage maps; writing to it is not supported");
     std::set<std::uint16_t> varSlots;
     for (std::size_t i = 0; i < table_.columns.size(); ++i) {
         const Column& c = table_.columns[i];
         const std::string cw = where() + ", column \"" + c.name + "\"";
-        if (c.autoNumber() || c.autoGuid())
+        if (c.autoGuid() || (c.autoNumber() && c.type != ColumnType::Int32))
             throw Error(cw +
-                        " is numbered automatically; writing to the table is not supported yet");
+                        " is numbered automatically in a way this engine cannot follow yet; the "
+                        "table can only be read");
         if (c.type == ColumnType::Numeric)
             throw Error(cw + " is a decimal column; writing to the table is not supported yet");
         if (c.number != i)
@@ -73,6 +80,44 @@ TableWriter::TableWriter(PageFile& file, TableDef table)
         layout_.columns.push_back(l);
     }
     layout_.varCount = static_cast<std::uint16_t>(varSlots.size());
+    text_ = std::make_unique<TextDecoder>(Format::Jet4, 0);
+    for (const auto& ix : table_.indexes)
+        if (ix.type == 2 || ix.relatedIndex != -1)
+            throw Error(where() + ": index \"" + ix.name +
+                        "\" belongs to a relationship between tables; this engine cannot keep "
+                        "relationships, so the table can only be read");
+    for (std::size_t i = 0; i < table_.realIndexes.size(); ++i) {
+        const RealIndex& ri = table_.realIndexes[i];
+        std::string name = "#" + std::to_string(i);
+        for (const auto& ix : table_.indexes)
+            if (ix.realIndex == i) name = ix.name;
+        const std::string iw = where() + ", index \"" + name + "\"";
+        const std::string readOnly = "; the table can only be read";
+        if (ri.columns.empty()) throw Error(iw + " has no columns" + readOnly);
+        for (const auto& ic : ri.columns) {
+            const Column* c = nullptr;
+            for (const auto& col : table_.columns)
+                if (col.number == ic.columnNumber) c = &col;
+            if (!c) throw Error(iw + " names a column the table lacks" + readOnly);
+            if (!indexableColumn(*c))
+                throw Error(iw + " is on column \"" + c->name + "\", whose kind (" +
+                            columnTypeName(c->type) +
+                            ") or sort order this engine cannot keep in an index yet" + readOnly);
+        }
+        if ((ri.flags & index_flag::kIgnoreNulls) && ri.columns.size() > 1)
+            throw Error(iw +
+                        " leaves out null keys over several columns, which this engine "
+                        "cannot keep yet" +
+                        readOnly);
+        auto tree =
+            std::make_unique<IndexTree>(file_, table_.tdefPage, ri.firstPage, ri.usedPages, iw);
+        try {
+            tree->entries();  // the pages must be sound before we change them
+        } catch (const Error& e) {
+            throw Error(std::string(e.what()) + readOnly);
+        }
+        indexes_.push_back({name, &ri, std::move(tree)});
+    }
     if (!varSlots.empty() && *varSlots.rbegin() + 1u != varSlots.size())
         throw Error(where() +
                     " has gaps among its variable columns; writing to it is not supported");
@@ -137,11 +182,113 @@ void TableWriter::setRowCount(std::uint32_t count) {
     table_.rowCount = count;
 }
 
-RowId TableWriter::insert(const std::vector<Value>& values) {
+std::vector<TableWriter::Keyed> TableWriter::keysOf(const std::vector<Value>& values,
+                                                    const std::vector<Value>* unchangedFrom,
+                                                    bool lenient) const {
+    std::vector<Keyed> out;
+    for (std::size_t i = 0; i < indexes_.size(); ++i) {
+        const RealIndex& ri = *indexes_[i].def;
+        const std::string iw = where() + ", index \"" + indexes_[i].name + "\"";
+        bool allNull = true, anyNull = false, same = unchangedFrom != nullptr;
+        for (const auto& ic : ri.columns)
+            for (const auto& c : table_.columns) {
+                if (c.number != ic.columnNumber) continue;
+                const Value& v = c.position < values.size() ? values[c.position] : Value{};
+                if (same && v != (*unchangedFrom)[c.position]) same = false;
+                if (c.type == ColumnType::Boolean) continue;
+                allNull = allNull && isNull(v);
+                anyNull = anyNull || isNull(v);
+            }
+        Keyed k{i, std::nullopt, anyNull, same, false};
+        if (same) {
+            out.push_back(std::move(k));
+            continue;
+        }
+        if (anyNull && (ri.flags & index_flag::kRequired) && !lenient)
+            throw Error(iw + ": its columns must have a value");
+        if (allNull && (ri.flags & index_flag::kIgnoreNulls)) {
+            out.push_back(std::move(k));
+            continue;
+        }
+        std::string why;
+        k.key = encodeIndexKey(table_, ri, values, &why);
+        if (!k.key) {
+            if (!lenient)
+                throw Error(iw + ": " + why +
+                            "; the row cannot be written without spoiling the index");
+            k.unknown = true;
+        }
+        out.push_back(std::move(k));
+    }
+    return out;
+}
+
+void TableWriter::checkUnique(const std::vector<Keyed>& keys, std::optional<RowId> self) const {
+    for (const auto& k : keys) {
+        const Index& ix = indexes_[k.index];
+        if (k.unchanged || !k.key || !(ix.def->flags & index_flag::kUnique)) continue;
+        if (k.anyNull) continue;  // several rows may leave a unique key empty
+        for (const RowId& r : ix.tree->find(*k.key))
+            if (!self || r != *self)
+                throw Error(where() + ", index \"" + ix.name +
+                            "\": another row already has this value, and the index allows each "
+                            "value once");
+    }
+}
+
+void TableWriter::setAutonumber(std::uint32_t value) {
+    Bytes tdef = copyOf(file_, table_.tdefPage);
+    encode::set32(tdef, kJet4Layout.tdefAutonumberOffset, value);
+    file_.write(table_.tdefPage, tdef);
+    table_.nextAutonumber = value;
+}
+
+// The definition keeps the number last handed out; a new row without one takes the next.
+void TableWriter::numberAutomatically(std::vector<Value>& values, const std::vector<Value>* old) {
+    for (const auto& c : table_.columns) {
+        if (!c.autoNumber()) continue;
+        if (values.size() <= c.position) values.resize(c.position + 1);
+        Value& v = values[c.position];
+        if (old) {
+            if (isNull(v)) v = (*old)[c.position];
+            if (v != (*old)[c.position])
+                throw Error(where() + ", column \"" + c.name +
+                            "\" is numbered automatically; its value cannot be changed");
+            continue;
+        }
+        if (isNull(v)) {
+            if (table_.nextAutonumber >= static_cast<std::uint32_t>(INT32_MAX))
+                throw Error(where() + ", column \"" + c.name + "\": no numbers are left");
+            v = static_cast<std::int64_t>(table_.nextAutonumber) + 1;
+        }
+        const auto* n = std::get_if<std::int64_t>(&v);
+        if (n && *n > 0 && *n > static_cast<std::int64_t>(table_.nextAutonumber))
+            setAutonumber(static_cast<std::uint32_t>(*n));
+    }
+}
+
+bool TableWriter::hasAutonumber() const {
+    for (const auto& c : table_.columns)
+        if (c.autoNumber()) return true;
+    return false;
+}
+
+std::vector<Value> TableWriter::currentValues(RowId id) const {
+    return readTableRow(file_, kJet4Layout, *text_, table_, id, {});
+}
+
+RowId TableWriter::insert(const std::vector<Value>& given) {
+    std::vector<Value> values = given;
+    numberAutomatically(values, nullptr);
+    const auto keys = keysOf(values, nullptr, false);
+    checkUnique(keys, std::nullopt);
     const Bytes row = encode(values);
     // A new row comes last, as the callers append (an import's rows follow the bank's own);
     // room freed on earlier pages serves rows that grow on update.
     const RowId id = rows_.place(row, 0, 0, true);
+    for (const auto& k : keys)
+        if (k.key)
+            indexes_[k.index].tree->insert({*k.key, id.page, static_cast<std::uint8_t>(id.row), 0});
     setRowCount(table_.rowCount + 1);
     return id;
 }
@@ -224,8 +371,24 @@ void TableWriter::releaseLongValues(const std::vector<std::pair<std::uint16_t, B
     }
 }
 
-void TableWriter::update(RowId id, const std::vector<Value>& values) {
+void TableWriter::update(RowId id, const std::vector<Value>& given) {
     const Located loc = locate(id);
+    std::vector<Value> values = given;
+    std::vector<Keyed> oldKeys, newKeys;
+    if (!indexes_.empty() || hasAutonumber()) {
+        const auto old = currentValues(id);
+        numberAutomatically(values, &old);
+        // Only the indexes whose columns change are touched, so that a key the engine cannot
+        // encode does not stop an edit of other columns.
+        newKeys = keysOf(values, &old, false);
+        oldKeys = keysOf(old, nullptr, true);
+        for (std::size_t i = 0; i < newKeys.size(); ++i)
+            if (!newKeys[i].unchanged && oldKeys[i].unknown)
+                throw Error(where() + ", index \"" + indexes_[i].name +
+                            "\": the row's present key cannot be read back by this engine, so "
+                            "its indexed columns cannot be changed");
+        checkUnique(newKeys, id);
+    }
     const auto oldLongs = longCells(loc.home);
     const Bytes row = encode(values);
     Bytes page = copyOf(file_, loc.home.page);
@@ -251,10 +414,26 @@ void TableWriter::update(RowId id, const std::vector<Value>& values) {
         }
     }
     releaseLongValues(oldLongs);
+    const auto self = static_cast<std::uint8_t>(id.row);
+    for (std::size_t i = 0; i < newKeys.size(); ++i) {
+        if (newKeys[i].unchanged || newKeys[i].key == oldKeys[i].key) continue;
+        if (oldKeys[i].key) indexes_[i].tree->remove({*oldKeys[i].key, id.page, self, 0});
+        if (newKeys[i].key) indexes_[i].tree->insert({*newKeys[i].key, id.page, self, 0});
+    }
 }
 
 void TableWriter::remove(RowId id) {
     const Located loc = locate(id);
+    if (!indexes_.empty()) {
+        const auto self = static_cast<std::uint8_t>(id.row);
+        for (const auto& k : keysOf(currentValues(id), nullptr, true)) {
+            IndexTree& tree = *indexes_[k.index].tree;
+            if (k.key)
+                tree.remove({*k.key, id.page, self, 0});
+            else if (k.unknown)
+                tree.remove(tree.entryOf(id));  // found by the row it names
+        }
+    }
     const auto oldLongs = longCells(loc.home);
     std::vector<RowId> slots = loc.stubs;
     slots.push_back(loc.home);

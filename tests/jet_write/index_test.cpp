@@ -1,15 +1,27 @@
-// Indexes of Access-made tables: read and held against the rows by the check.
+// Indexes of Access-made tables: read and held against the rows by the check, kept in step by
+// inserts, updates and deletes (page splits included), autonumbers and unique keys, and found
+// by mdbtools' index lookups as well as by ours.
+#include <random>
 #include <set>
 
 #include "jet/bytes.h"
 #include "jet/index_key.h"
 #include "jet/index_page.h"
+#include "jet/index_tree.h"
 #include "write_util.h"
 
 using namespace jet_write_test;
 using jet::Value;
 
 namespace {
+
+constexpr auto RW = jet::PageFile::Mode::ReadWrite;
+
+fs::path copyOfCorpus(const std::string& name) {
+    const auto to = scratch(name);
+    fs::copy_file(fs::path(JET_CORPUS_DIR) / name, to);
+    return to;
+}
 
 // Every page of every index of every user table, from the root down.
 void indexPages(const jet::PageFile& file, std::uint32_t page, std::set<std::uint32_t>& out) {
@@ -18,6 +30,65 @@ void indexPages(const jet::PageFile& file, std::uint32_t page, std::set<std::uin
     for (const auto& e : p.entries)
         if (!p.leaf) indexPages(file, e.child, out);
     if (p.tail) indexPages(file, p.tail, out);
+}
+
+std::size_t indexDepth(jet::Database& db, const std::string& table, std::size_t index) {
+    std::size_t depth = 1;
+    for (auto p = db.table(table)->realIndexes.at(index).firstPage;; ++depth) {
+        auto c = jet::decodeIndexPage(db.pages().page(p), "", p);
+        if (c.leaf || c.entries.empty()) return depth;
+        p = c.entries.front().child;
+    }
+}
+
+// A text of letters and blanks, which the engine can key: `n` spelled in base 26.
+std::string letters(std::size_t n, std::size_t length) {
+    std::string s;
+    for (std::size_t i = 0; i < length; ++i, n /= 26) s += static_cast<char>('a' + n % 26);
+    std::reverse(s.begin(), s.end());
+    return s;
+}
+
+std::size_t indexPageCount(jet::Database& db, const std::string& table, std::size_t index) {
+    std::set<std::uint32_t> pages;
+    indexPages(db.pages(), db.table(table)->realIndexes.at(index).firstPage, pages);
+    return pages.size();
+}
+
+// The rows mdbtools finds through `where column = value` (first column of the result).
+std::vector<std::string> mdbSqlLookup(const fs::path& file, const std::string& sql) {
+    auto r = run("echo " + shellQuote(sql) + " | mdb-sql -HFP " + shellQuote(file.string()));
+    EXPECT_EQ(r.status, 0) << sql;
+    std::vector<std::string> out;
+    for (auto& line : splitLines(r.out))
+        if (!line.empty()) out.push_back(split(line, "\t").front());
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+std::vector<jet::RowId> ourLookup(jet::Database& db, const std::string& table, std::size_t index,
+                                  const std::vector<Value>& row) {
+    auto def = db.table(table);
+    const auto& ri = def->realIndexes.at(index);
+    auto key = jet::encodeIndexKey(*def, ri, row);
+    EXPECT_TRUE(key.has_value());
+    jet::IndexTree tree(db.pages(), def->tdefPage, ri.firstPage, ri.usedPages, table);
+    return key ? tree.find(*key) : std::vector<jet::RowId>{};
+}
+
+void expectRefused(const fs::path& file, const std::function<void(jet::Database&)>& write,
+                   const std::string& message) {
+    const std::string before = bytesOf(file);
+    {
+        auto db = jet::Database::open(file, RW);
+        try {
+            write(*db);
+            ADD_FAILURE() << "no error; expected: " << message;
+        } catch (const jet::Error& e) {
+            EXPECT_NE(std::string(e.what()).find(message), std::string::npos) << e.what();
+        }
+    }
+    EXPECT_TRUE(bytesOf(file) == before) << "a refused write changed " << file;
 }
 
 }  // namespace
@@ -74,5 +145,293 @@ TEST(JetIndex, AccessFilesPassTheCheckAndDamageIsFound) {
             problems.begin(), problems.end(),
             [&](const std::string& p) { return p.find(d.finding) != std::string::npos; }))
             << d.file << " page " << d.page << ": " << problems.size() << " problems";
+    }
+}
+
+TEST(JetIndex, DamagedIndexPagesGiveErrorsNotCrashes) {
+    // Random bytes of the index pages changed: the check reports, a write fails or succeeds,
+    // nothing reads outside a page.
+    std::mt19937 rng(3);
+    const auto file = scratch("fuzzed.mdb");
+    for (int i = 0; i < 150; ++i) {
+        fs::remove(file);
+        fs::copy_file(fs::path(JET_CORPUS_DIR) / "compIndexTestV2000.mdb", file);
+        {
+            std::fstream f(file, std::ios::in | std::ios::out | std::ios::binary);
+            for (int k = 0; k < 1 + i % 4; ++k) {
+                const std::uint32_t page = std::array<std::uint32_t, 3>{29, 32, 33}[rng() % 3];
+                const std::size_t at = i % 2 ? rng() % 0x1E0 : rng() % 4096;
+                f.seekp(static_cast<std::streamoff>(page * 4096 + at));
+                f.put(static_cast<char>(rng()));
+            }
+        }
+        try {
+            jet::checkDatabase(file);
+            auto db = jet::Database::open(file, RW);
+            db->insertRow("Table1", {std::int64_t{i}, std::string("f"), Value{}});
+            auto rows = db->scan("Table1");
+            if (rows.next()) db->deleteRow("Table1", rows.rowId());
+        } catch (const jet::Error&) {
+        }
+    }
+}
+
+TEST(JetIndex, ManyWritesSplitPagesAndEveryReaderFindsTheRows) {
+    // 512 rows under a descending index with a tail leaf; thousands of changes in random key
+    // order split leaves and grow the tree.
+    const auto file = copyOfCorpus("compIndexTestV2000.mdb");
+    std::map<std::int64_t, std::vector<Value>> expected;  // by key; nulls apart
+    std::vector<std::vector<Value>> nulls;
+    std::map<std::int64_t, jet::RowId> ids;
+    std::size_t pagesBefore = 0, pagesAfter = 0;
+    std::mt19937 rng(7);
+    {
+        auto db = jet::Database::open(file, RW);
+        pagesBefore = indexPageCount(*db, "Table1", 0);
+        auto s = db->scan("Table1");
+        while (s.next()) {
+            if (isNull(s.values()[0]))
+                nulls.push_back(s.values());
+            else {
+                expected[std::get<std::int64_t>(s.values()[0])] = s.values();
+                ids[std::get<std::int64_t>(s.values()[0])] = s.rowId();
+            }
+        }
+        db->beginTransaction();
+        for (int i = 0; i < 3000; ++i) {
+            std::int64_t k = static_cast<std::int64_t>(rng() % 2000000) - 1000000;
+            if (expected.count(k)) continue;
+            std::vector<Value> r{k, std::string("row ") + std::to_string(i),
+                                 i % 5 ? Value{std::string("x")} : Value{}};
+            ids[k] = db->insertRow("Table1", r);
+            expected[k] = r;
+        }
+        for (int i = 0; i < 5; ++i) {
+            std::vector<Value> r{Value{}, std::string("null key"), Value{}};
+            db->insertRow("Table1", r);
+            nulls.push_back(r);
+        }
+        db->commitTransaction();
+        // Deletes and key changes, the first ones each its own transaction.
+        int n = 0;
+        for (auto it = expected.begin(); it != expected.end(); ++n) {
+            if (n == 30) db->beginTransaction();
+            if (n % 3 == 0) {
+                db->deleteRow("Table1", ids.at(it->first));
+                ids.erase(it->first);
+                it = expected.erase(it);
+            } else if (n % 7 == 0) {
+                const std::int64_t k = it->first + 3000000;
+                auto r = it->second;
+                r[0] = k;
+                r[2] = std::string(55, 'u');  // grows: the row may move, its id stays
+                db->updateRow("Table1", ids.at(it->first), r);
+                ids[k] = ids.at(it->first);
+                ids.erase(it->first);
+                it = expected.erase(it);
+                expected[k] = r;
+            } else {
+                ++it;
+            }
+        }
+        db->commitTransaction();
+        pagesAfter = indexPageCount(*db, "Table1", 0);
+    }
+    EXPECT_GT(pagesAfter, pagesBefore + 3) << "the index did not split";
+    std::vector<std::vector<Value>> all = nulls;
+    for (const auto& [k, r] : expected) all.push_back(r);
+    expectReadersAgree(file, "Table1", &all);
+
+    // Lookups through the index: mdbtools' and ours, on keys old, new, moved and gone.
+    auto db = jet::Database::open(file, jet::PageFile::Mode::ReadOnly);
+    std::vector<std::int64_t> probe{19, 27, -999999, 4813};
+    for (auto it = expected.begin(); it != expected.end(); std::advance(it, 97)) {
+        probe.push_back(it->first);
+        if (std::distance(it, expected.end()) <= 97) break;
+    }
+    probe.push_back(expected.rbegin()->first);
+    for (std::int64_t k : probe) {
+        const bool present = expected.count(k) != 0;
+        const auto found = mdbSqlLookup(
+            file, "select CD_AGENTE from Table1 where CD_AGENTE = " + std::to_string(k));
+        EXPECT_EQ(found, present ? std::vector<std::string>{std::to_string(k)}
+                                 : std::vector<std::string>{})
+            << "mdb-sql, key " << k;
+        const auto ours = ourLookup(*db, "Table1", 0, {Value{k}});
+        EXPECT_EQ(ours.size(), present ? 1u : 0u) << "ours, key " << k;
+        if (present && ours.size() == 1) {
+            EXPECT_EQ(ours[0], ids.at(k));
+            EXPECT_EQ(db->readRow(*db->table("Table1"), ours[0]), expected.at(k));
+        }
+    }
+}
+
+TEST(JetIndex, AutonumberUniqueKeysAndRefusals) {
+    // Autonumber primary key plus a text index: new rows take the counter's next numbers.
+    const auto file = copyOfCorpus("testUnicodeCompV2003.mdb");
+    std::vector<std::vector<Value>> expected;
+    {
+        auto db = jet::Database::open(file, RW);
+        expected = scanAll(*db, "Table");
+        const auto counter = db->table("Table")->nextAutonumber;
+        ASSERT_EQ(counter, 8u);
+        db->beginTransaction();
+        for (int i = 0; i < 1200; ++i) {
+            std::string text = "row " + std::string(1 + i % 26, static_cast<char>('a' + i % 26));
+            db->insertRow("Table", {Value{}, text});
+            expected.push_back({std::int64_t{9 + i}, text});
+        }
+        db->commitTransaction();
+        EXPECT_EQ(db->table("Table")->nextAutonumber, 8u + 1200u);
+        EXPECT_GT(indexPageCount(*db, "Table", 0), 1u);
+        EXPECT_GT(indexPageCount(*db, "Table", 1), 1u);
+    }
+    expectReadersAgree(file, "Table", &expected);
+    for (int id : {1, 9, 600, 1208})
+        EXPECT_EQ(mdbSqlLookup(file, "select ID from [Table] where ID = " + std::to_string(id)),
+                  std::vector<std::string>{std::to_string(id)});
+
+    // A key already taken, a primary key left empty, a text the engine cannot encode, a
+    // changed autonumber: each refused, the file byte for byte as it was.
+    jet::RowId first;
+    {
+        auto db = jet::Database::open(file, jet::PageFile::Mode::ReadOnly);
+        auto s = db->scan("Table");
+        ASSERT_TRUE(s.next());
+        first = s.rowId();
+    }
+    expectRefused(
+        file,
+        [](jet::Database& db) {
+            db.insertRow("Table", {std::int64_t{600}, "x"});
+        },
+        "another row already has this value");
+    expectRefused(
+        file,
+        [&](jet::Database& db) {
+            db.updateRow("Table", first, {std::int64_t{5}, "x"});
+        },
+        "its value cannot be changed");
+    expectRefused(
+        file,
+        [](jet::Database& db) {
+            db.insertRow("Table", {Value{}, std::string("汉字")});
+        },
+        "cannot yet place in an index");
+    // Rows whose text key the engine cannot encode can still go, and keep their key on edits.
+    {
+        auto db = jet::Database::open(file, RW);
+        std::vector<jet::RowId> foreign;
+        auto s = db->scan("Table");
+        while (s.next())
+            if (std::get<std::int64_t>(s.values()[0]) <= 8 &&
+                !jet::encodeIndexKey(*db->table("Table"), db->table("Table")->realIndexes[1],
+                                     s.values()))
+                foreign.push_back(s.rowId());
+        ASSERT_GE(foreign.size(), 5u);
+        db->deleteRow("Table", foreign[0]);
+        EXPECT_THROW(db->updateRow("Table", foreign[1], {Value{}, std::string("plain")}),
+                     jet::Error);
+    }
+    for (const auto& p : jet::checkDatabase(file)) ADD_FAILURE() << p;
+
+    const auto pk = copyOfCorpus("testV2000.mdb");  // Table1: unique text key "A"
+    expectRefused(
+        pk,
+        [](jet::Database& db) {
+            db.insertRow("Table1", {std::string("a"), "b"});
+        },
+        "another row already has this value");
+    expectRefused(
+        pk,
+        [](jet::Database& db) {
+            db.insertRow("Table1", {Value{}, "b"});
+        },
+        "its columns must have a value");
+    {
+        auto db = jet::Database::open(pk, RW);
+        db->insertRow("Table1",
+                      {std::string("abc def"), "zz", std::int64_t{1}, std::int64_t{2},
+                       std::int64_t{3}, 4.5, jet::DateTime{3.25}, jet::Currency{12345}, true});
+    }
+    EXPECT_TRUE(jet::checkDatabase(pk).empty());
+    EXPECT_EQ(mdbSqlLookup(pk, "select A from Table1 where A = 'abc def'"),
+              std::vector<std::string>{"abc def"});
+
+    // A replication id numbered automatically under an index: the table stays read-only,
+    // saying so.
+    const auto guid = copyOfCorpus("testV2000.mdb");
+    auto db = jet::Database::open(guid, jet::PageFile::Mode::ReadOnly);
+    std::string guidTable;
+    for (const auto& t : db->tableNames())
+        for (const auto& c : db->table(t)->columns)
+            if (c.type == jet::ColumnType::Guid && !db->table(t)->realIndexes.empty())
+                guidTable = t;
+    db.reset();
+    ASSERT_FALSE(guidTable.empty());
+    expectRefused(
+        guid, [&](jet::Database& d) { d.insertRow(guidTable, {std::string("n")}); },
+        "the table can only be read");
+}
+
+TEST(JetIndex, LongTextKeysGrowNewLevelsAndShrinkBack) {
+    // testV2000's Table1: a unique index on A (50 characters) and one on B (100): long keys
+    // give few entries a page, so a thousand rows need nodes over nodes.
+    const auto file = copyOfCorpus("testV2000.mdb");
+    std::vector<std::vector<Value>> expected;
+    std::vector<std::pair<jet::RowId, std::vector<Value>>> added;
+    std::mt19937 rng(11);
+    std::size_t depthA = 0, depthB = 0;
+    {
+        auto db = jet::Database::open(file, RW);
+        expected = scanAll(*db, "Table1");
+        db->beginTransaction();
+        std::vector<std::size_t> order(1500);
+        for (std::size_t i = 0; i < order.size(); ++i) order[i] = i * 7919 % 1500;
+        for (std::size_t n : order) {
+            std::vector<Value> r{letters(n * 31 + 5, 50),
+                                 letters(n % 40, 3) + " " + std::string(96, 'q'),
+                                 std::int64_t(n % 200),
+                                 std::int64_t(n),
+                                 -std::int64_t(n),
+                                 0.5 * n,
+                                 jet::DateTime{36000.0 + n},
+                                 jet::Currency{static_cast<std::int64_t>(n) * 100},
+                                 n % 2 == 0};
+            added.emplace_back(db->insertRow("Table1", r), r);
+        }
+        db->commitTransaction();
+        depthA = indexDepth(*db, "Table1", 0);
+        depthB = indexDepth(*db, "Table1", 1);
+        EXPECT_GE(std::max(depthA, depthB), 3u) << "no second level of nodes";
+        for (const auto& p : jet::checkDatabase(file)) ADD_FAILURE() << "after inserts: " << p;
+        // Two thirds go again, those of the greatest B first: B's leaves empty out one by one
+        // and leave the tree, A loses entries here and there.
+        std::shuffle(added.begin(), added.end(), rng);
+        std::stable_sort(added.begin(), added.end(), [](const auto& x, const auto& y) {
+            return std::get<std::string>(x.second[1]) < std::get<std::string>(y.second[1]);
+        });
+        const std::size_t pagesB = indexPageCount(*db, "Table1", 1);
+        db->beginTransaction();
+        while (added.size() > 500) {
+            db->deleteRow("Table1", added.back().first);
+            added.pop_back();
+        }
+        db->commitTransaction();
+        EXPECT_LT(indexPageCount(*db, "Table1", 1), pagesB / 2) << "emptied pages stayed";
+    }
+    for (const auto& [id, r] : added) expected.push_back(r);
+    expectReadersAgree(file, "Table1", &expected);
+
+    auto db = jet::Database::open(file, jet::PageFile::Mode::ReadOnly);
+    for (std::size_t i = 0; i < added.size(); i += 50) {
+        const auto& [id, r] = added[i];
+        const std::string a = std::get<std::string>(r[0]);
+        EXPECT_EQ(mdbSqlLookup(file, "select A from Table1 where A = '" + a + "'"),
+                  std::vector<std::string>{a});
+        EXPECT_EQ(ourLookup(*db, "Table1", 0, r), std::vector<jet::RowId>{id});
+        const auto same = std::count_if(added.begin(), added.end(),
+                                        [&](const auto& other) { return other.second[1] == r[1]; });
+        EXPECT_EQ(ourLookup(*db, "Table1", 1, r).size(), static_cast<std::size_t>(same));
     }
 }
