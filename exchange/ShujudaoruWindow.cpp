@@ -234,9 +234,11 @@ void ShujudaoruWindow::Command1_Click() {
     const fs::path targetPath = target_.database.path();
     if (exchange::sameFile(targetPath, bankPath())) {
         try {
-            exchange::copyReplacing(bankPath(), exchange::backupPath(bankPath()));
-        } catch (const std::exception&) {
-            showMessage(this, QStringLiteral("无法保存题库的备份 shujuku.mdb.bak，导入没有进行。"));
+            bank::keepBackup(bankPath());
+        } catch (const std::exception& e) {
+            showMessage(this,
+                        QStringLiteral("无法保存题库的备份 shujuku.mdb.bak（%1），导入没有进行。")
+                            .arg(QString::fromUtf8(e.what())));
             return;
         }
     }

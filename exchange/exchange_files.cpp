@@ -1,8 +1,5 @@
 #include "exchange_files.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <system_error>
 
 #include "jet/create_bank.h"
@@ -18,33 +15,6 @@ bool sameFile(const fs::path& a, const fs::path& b) {
     std::error_code ec;
     bool same = fs::equivalent(a, b, ec);
     return !ec && same;
-}
-
-void copyReplacing(const fs::path& from, const fs::path& to) {
-    // The temporary name is unique to this process, so two programs never share one.
-    fs::path partial = to;
-    partial += ".part" + std::to_string(::getpid());
-    try {
-        fs::copy_file(from, partial, fs::copy_options::overwrite_existing);
-        // The copy must be on disk before its name replaces the old file.
-        if (int fd = ::open(partial.c_str(), O_RDONLY); fd >= 0) {
-            ::fsync(fd);
-            ::close(fd);
-        }
-        fs::rename(partial, to);
-    } catch (...) {
-        std::error_code ignored;
-        fs::remove(partial, ignored);
-        throw;
-    }
-    std::error_code ignored;
-    fs::remove(jet::PageFile::journalPath(to), ignored);
-}
-
-fs::path backupPath(const fs::path& bank) {
-    fs::path p = bank;
-    p += ".bak";
-    return p;
 }
 
 void QuestionFile::close() {

@@ -1,6 +1,6 @@
 // The files of an export or import: telling whether two paths are one file, copying the template
-// or a backup without ever leaving a half-written file under the destination's name, and
-// opening a question file (any Jet database whose tiku has the question bank's shape).
+// or a backup, and opening a question file (any Jet database whose tiku has the question bank's
+// shape).
 #pragma once
 
 #include <filesystem>
@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "bank_backup.h"
 #include "dao/dao.h"
 
 namespace exchange {
@@ -18,14 +19,9 @@ bool endsWithMdb(std::string_view path);
 // True when both paths name one existing file (links and different spellings included).
 bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b);
 
-// Makes `to` a copy of `from`, replacing a file of that name. The copy is written beside `to`
-// and renamed over it, so `to` is either the old file or the whole copy; a rollback journal
-// left beside an old `to` belongs to the file being replaced and is removed with it. Throws
-// std::filesystem::filesystem_error when `from` cannot be read or `to` cannot be written.
-void copyReplacing(const std::filesystem::path& from, const std::filesystem::path& to);
-
-// Where an import into the question bank keeps the bank as it was: "<bank>.bak" beside it.
-std::filesystem::path backupPath(const std::filesystem::path& bank);
+// The template copy and the bank's backup: durable, never half written (see bank_backup.h).
+using bank::backupPath;
+using bank::copyReplacing;
 
 // A question file as a window holds it: its own workspace, database and record set.
 struct QuestionFile {

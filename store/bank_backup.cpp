@@ -34,14 +34,9 @@ fs::path backupPath(const fs::path& bank) {
     return p;
 }
 
-void keepBackup(const fs::path& bank) {
-    std::error_code ec;
-    if (fs::exists(jet::PageFile::journalPath(bank), ec))
-        throw BackupError("题库有一次没有做完的修改，可能另一个程序正在修改它");
-
-    const fs::path backup = backupPath(bank);
+void copyReplacing(const fs::path& from, const fs::path& to) {
     // Unique to this process, so two programs never write one temporary file.
-    fs::path partial = backup;
+    fs::path partial = to;
     partial += ".part" + std::to_string(::getpid());
     auto fail = [&](const std::error_code& why) {
         std::error_code ignored;
@@ -49,18 +44,26 @@ void keepBackup(const fs::path& bank) {
         throw BackupError(why.message());
     };
 
-    fs::copy_file(bank, partial, fs::copy_options::overwrite_existing, ec);
+    std::error_code ec;
+    fs::copy_file(from, partial, fs::copy_options::overwrite_existing, ec);
     if (ec) fail(ec);
-    // The copy must be on disk before its name replaces the previous one.
+    // The copy must be on disk before its name replaces the previous file.
     if ((ec = sync(partial, O_RDONLY))) fail(ec);
-    // A journal left beside an older copy would be played back onto the new one when it is
-    // opened, so it goes first.
-    fs::remove(jet::PageFile::journalPath(backup), ec);
+    // A journal left beside the file being replaced would be played back onto the copy when
+    // it is opened, so it goes first.
+    fs::remove(jet::PageFile::journalPath(to), ec);
     if (ec) fail(ec);
-    fs::rename(partial, backup, ec);
+    fs::rename(partial, to, ec);
     if (ec) fail(ec);
-    const fs::path folder = backup.has_parent_path() ? backup.parent_path() : fs::path(".");
+    const fs::path folder = to.has_parent_path() ? to.parent_path() : fs::path(".");
     if ((ec = sync(folder, O_RDONLY | O_DIRECTORY))) throw BackupError(ec.message());
+}
+
+void keepBackup(const fs::path& bank) {
+    std::error_code ec;
+    if (fs::exists(jet::PageFile::journalPath(bank), ec))
+        throw BackupError("题库有一次没有做完的修改，可能另一个程序正在修改它");
+    copyReplacing(bank, backupPath(bank));
 }
 
 }  // namespace bank

@@ -15,14 +15,18 @@ class BackupError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// Makes `to` a durable copy of `from`, replacing a file of that name. The copy is written under
+// a temporary name and renamed over `to`, so `to` is always either the old file or the whole
+// copy; a rollback journal beside the old `to` belongs to the file being replaced and goes
+// with it. Throws BackupError with the reason.
+void copyReplacing(const std::filesystem::path& from, const std::filesystem::path& to);
+
 // "<bank>.bak" beside the bank.
 std::filesystem::path backupPath(const std::filesystem::path& bank);
 
-// Makes backupPath(bank) a whole copy of the bank as it is on disk now, durable before this
-// returns. The copy is written under a temporary name and renamed over the old one, so the
-// backup is always either the previous copy or the whole new one. Refuses (BackupError with
-// the reason) a bank with an unfinished change in its rollback journal, since its pages would
-// be copied half changed. Call it while no transaction is running on the bank.
+// Makes backupPath(bank) a copy of the bank as it is on disk now (copyReplacing). Refuses
+// (BackupError with the reason) a bank with an unfinished change in its rollback journal, since its
+// pages would be copied half changed. Call it while no transaction is running on the bank.
 void keepBackup(const std::filesystem::path& bank);
 
 }  // namespace bank

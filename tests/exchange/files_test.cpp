@@ -45,8 +45,7 @@ TEST(ExchangeFiles, CopyReplacesWholeOrNotAtAll) {
     EXPECT_FALSE(fs::exists(jet::PageFile::journalPath(dir / "out.mdb")));
 
     // A missing template leaves the destination as it was, and no stray file beside it.
-    EXPECT_THROW(exchange::copyReplacing(dir / "missing.mdb", dir / "out.mdb"),
-                 fs::filesystem_error);
+    EXPECT_THROW(exchange::copyReplacing(dir / "missing.mdb", dir / "out.mdb"), bank::BackupError);
     EXPECT_TRUE(fs::exists(dir / "out.mdb"));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 2);
     EXPECT_EQ(exchange::backupPath(dir / "shujuku.mdb"), dir / "shujuku.mdb.bak");
