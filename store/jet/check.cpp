@@ -185,13 +185,8 @@ struct Checker {
                 // A unique index may repeat only keys with an empty column.
                 bool anyNull = false;
                 for (const auto& r : rows)
-                    if (r.first == (entries[i].page << 8 | entries[i].row)) {
-                        for (const auto& ic : ri.columns)
-                            for (const auto& c : def.columns)
-                                if (c.number == ic.columnNumber && c.position < r.second.size() &&
-                                    isNull(r.second[c.position]))
-                                    anyNull = true;
-                    }
+                    if (r.first == (entries[i].page << 8 | entries[i].row))
+                        anyNull = keyNulls(def, ri, r.second).any;
                 if (!anyNull)
                     problem(name + ": a unique index holds one value twice, at entry " +
                             std::to_string(i));
@@ -206,12 +201,7 @@ struct Checker {
                                         std::to_string(pointerRow(id));
             auto found = byRow.find(id);
             const std::size_t count = found == byRow.end() ? 0 : found->second.size();
-            bool allNull = true;
-            for (const auto& ic : ri.columns)
-                for (const auto& c : def.columns)
-                    if (c.number == ic.columnNumber && c.type != ColumnType::Boolean &&
-                        c.position < values.size() && !isNull(values[c.position]))
-                        allNull = false;
+            const bool allNull = keyNulls(def, ri, values).all;
             const bool expected = !(allNull && (ri.flags & 0x02));
             if (count != (expected ? 1u : 0u)) {
                 problem(rowName + " has " + std::to_string(count) + " entries in the index");

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "encode.h"
+
 namespace jet {
 
 namespace {
@@ -13,8 +15,6 @@ constexpr std::uint8_t kNullFlag = 0x00;
 // Boolean keys carry the value in the flag: true (-1 in Jet) sorts before false.
 constexpr std::uint8_t kTrueFlag = 0x00;
 constexpr std::uint8_t kFalseFlag = 0xFF;
-// The general sort order; text in other orders is not encoded.
-constexpr std::uint16_t kGeneralSortOrder = 0x0409;
 // After the weights of the characters: the end of the primary weights and of the key.
 constexpr std::array<std::uint8_t, 2> kTextEnd{0x01, 0x00};
 
@@ -147,10 +147,22 @@ bool indexableColumn(const Column& c) {
         case ColumnType::DateTime:
             return true;
         case ColumnType::Text:
-            return c.sortOrder == kGeneralSortOrder && c.sortOrderVersion == 0;
+            return c.sortOrder == encode::kGeneralSortOrder && c.sortOrderVersion == 0;
         default:
             return false;
     }
+}
+
+KeyNulls keyNulls(const TableDef& table, const RealIndex& index, const std::vector<Value>& row) {
+    KeyNulls n;
+    for (const auto& ic : index.columns) {
+        const Column* c = columnByNumber(table, ic.columnNumber);
+        if (!c || c->type == ColumnType::Boolean) continue;  // booleans are never null
+        const bool null = c->position >= row.size() || isNull(row[c->position]);
+        n.any = n.any || null;
+        n.all = n.all && null;
+    }
+    return n;
 }
 
 std::optional<Bytes> encodeIndexKey(const TableDef& table, const RealIndex& index,

@@ -19,6 +19,13 @@ namespace jet {
 // Whether the engine can encode keys of a column of this kind (text: of its sort order).
 bool indexableColumn(const Column& column);
 
+// Whether some or all of the key columns of a row are null.
+struct KeyNulls {
+    bool any = false;
+    bool all = true;
+};
+KeyNulls keyNulls(const TableDef& table, const RealIndex& index, const std::vector<Value>& row);
+
 // The key of one row (values by column position) in `index`, or nullopt when one of its
 // values cannot be encoded; `why` then says which and why.
 std::optional<Bytes> encodeIndexKey(const TableDef& table, const RealIndex& index,

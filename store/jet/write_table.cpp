@@ -189,16 +189,14 @@ std::vector<TableWriter::Keyed> TableWriter::keysOf(const std::vector<Value>& va
     for (std::size_t i = 0; i < indexes_.size(); ++i) {
         const RealIndex& ri = *indexes_[i].def;
         const std::string iw = where() + ", index \"" + indexes_[i].name + "\"";
-        bool allNull = true, anyNull = false, same = unchangedFrom != nullptr;
+        bool same = unchangedFrom != nullptr;
         for (const auto& ic : ri.columns)
-            for (const auto& c : table_.columns) {
-                if (c.number != ic.columnNumber) continue;
-                const Value& v = c.position < values.size() ? values[c.position] : Value{};
-                if (same && v != (*unchangedFrom)[c.position]) same = false;
-                if (c.type == ColumnType::Boolean) continue;
-                allNull = allNull && isNull(v);
-                anyNull = anyNull || isNull(v);
-            }
+            for (const auto& c : table_.columns)
+                if (same && c.number == ic.columnNumber) {
+                    const Value& v = c.position < values.size() ? values[c.position] : Value{};
+                    same = v == (*unchangedFrom)[c.position];
+                }
+        const auto [anyNull, allNull] = keyNulls(table_, ri, values);
         Keyed k{i, std::nullopt, anyNull, same, false};
         if (same) {
             out.push_back(std::move(k));
