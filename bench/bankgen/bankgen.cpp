@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "store/jet/create_bank.h"
+
 namespace bankgen {
 namespace {
 
@@ -100,6 +102,12 @@ std::vector<Row> generate(std::size_t count, std::uint64_t seed) {
         }
     }
     return rows;
+}
+
+void writeBank(const std::filesystem::path& path, std::size_t count) {
+    auto tiku = jet::bank::tikuSpec();
+    tiku.rows = generate(count);
+    jet::createDatabase(path, {tiku, jet::bank::chengjiSpec(), jet::bank::backSpec()});
 }
 
 }  // namespace bankgen

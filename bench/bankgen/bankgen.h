@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <vector>
 
 #include "store/jet/value.h"
@@ -13,5 +14,9 @@ using Row = std::vector<jet::Value>;  // the twelve tiku columns by position
 
 // The same count and seed give the same rows, in the same order, on every run.
 std::vector<Row> generate(std::size_t count, std::uint64_t seed = 20261207);
+
+// A new question bank file at `path` holding `count` generated questions and empty chengji
+// and back tables.
+void writeBank(const std::filesystem::path& path, std::size_t count);
 
 }  // namespace bankgen

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QEvent>
 #include <QScrollBar>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -16,7 +17,6 @@
 #include "DataGrid.h"
 #include "bench/bankgen/bankgen.h"
 #include "dao/dao.h"
-#include "jet/create_bank.h"
 #include "sql_texts.h"
 
 namespace {
@@ -50,20 +50,19 @@ int main(int argc, char** argv) {
     const std::size_t count = argc > 1 ? std::stoul(argv[1]) : 100000;
     const auto path = std::filesystem::temp_directory_path() /
                       ("grid_open_" + std::to_string(::getpid()) + ".mdb");
-    auto tiku = jet::bank::tikuSpec();
-    tiku.rows = bankgen::generate(count);
-    jet::createDatabase(path, {tiku, jet::bank::chengjiSpec(), jet::bank::backSpec()});
-    tiku.rows.clear();
+    bankgen::writeBank(path, count);
 
-    // The scan opens the file for itself, as the grid does.
+    // The scan opens the file for itself, as the grid does; the best of three runs, so that a
+    // busy moment does not make the grid look faster than it is.
     std::size_t scanned = 0;
-    const double t0 = now();
-    {
+    double scan = 1e30;
+    for (int run = 0; run < 3; ++run) {
+        const double t0 = now();
         auto db = dao::Database::open(path);
         auto s = db.engine().scan("tiku");
-        while (s.next()) ++scanned;
+        for (scanned = 0; s.next();) ++scanned;
+        scan = std::min(scan, now() - t0);
     }
-    const double scan = now() - t0;
 
     mozhou::DataGrid grid;
     grid.resize(900, 600);

@@ -12,7 +12,6 @@
 
 #include "bench/bankgen/bankgen.h"
 #include "dao/dao.h"
-#include "jet/create_bank.h"
 #include "study_listing.h"
 #include "study_rows.h"
 
@@ -47,10 +46,7 @@ int main(int argc, char** argv) {
     const std::size_t count = argc > 1 ? std::stoul(argv[1]) : 100000;
     const auto path = std::filesystem::temp_directory_path() /
                       ("study_search_" + std::to_string(::getpid()) + ".mdb");
-    auto tiku = jet::bank::tikuSpec();
-    tiku.rows = bankgen::generate(count);
-    jet::createDatabase(path, {tiku, jet::bank::chengjiSpec(), jet::bank::backSpec()});
-    tiku.rows.clear();
+    bankgen::writeBank(path, count);
 
     // The window keeps its workspace and database open while it is shown.
     dao::Workspace ws("", "admin", "");
