@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
-
 #include "oracle_util.h"
 
 namespace exchange_test {
@@ -27,8 +25,7 @@ std::vector<Row> ourRows(const fs::path& path) {
 }
 
 std::vector<std::vector<std::string>> readerRows(const fs::path& path) {
-    auto r = jet_test::run(std::string("node ") + MOZHOU_ORACLE_DIR + "/export.mjs rows " +
-                           jet_test::shellQuote(path.string()) + " tiku");
+    auto r = jet_test::mdbReader("rows " + jet_test::shellQuote(path.string()) + " tiku");
     EXPECT_EQ(r.status, 0) << "mdb-reader could not read " << path;
     std::vector<std::vector<std::string>> rows;
     for (const auto& line : jet_test::splitLines(r.out))
@@ -43,19 +40,7 @@ std::vector<std::vector<std::string>> readerExpected(const std::vector<Row>& row
 }
 
 std::vector<std::vector<std::string>> mdbtoolsRows(const fs::path& path) {
-    // Unit and record separators occur in no question, so multi-line texts split cleanly.
-    auto r =
-        jet_test::run(std::string("mdb-export -H -Q -b hex -0 '") + jet_test::kMdbNull +
-                      "' -d '\x1f' -R '\x1e' " + jet_test::shellQuote(path.string()) + " tiku");
-    EXPECT_EQ(r.status, 0) << "mdb-export could not read " << path;
-    std::vector<std::vector<std::string>> rows;
-    std::stringstream records(r.out);
-    std::string record;
-    while (std::getline(records, record, '\x1e')) {
-        if (record.empty()) continue;
-        rows.push_back(jet_test::split(record, "\x1f"));
-    }
-    return rows;
+    return jet_test::mdbExportRows(path, "tiku");
 }
 
 std::vector<std::vector<std::string>> mdbtoolsExpected(const std::vector<Row>& rows) {

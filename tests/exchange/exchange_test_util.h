@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,11 @@ inline fs::path scratchDir(const std::string& name) {
     fs::remove_all(dir);
     fs::create_directories(dir);
     return dir;
+}
+
+inline std::string fileBytes(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 // A question bank (tiku, chengji, back) or an export-like file (tiku only) holding `rows`.

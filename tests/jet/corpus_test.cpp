@@ -21,90 +21,7 @@ using namespace jet_test;
 
 namespace {
 
-std::vector<fs::path> corpusFiles() {
-    std::vector<fs::path> files;
-    for (const auto& e : fs::directory_iterator(JET_CORPUS_DIR))
-        if (e.path().extension() == ".mdb") files.push_back(e.path());
-    std::sort(files.begin(), files.end());
-    return files;
-}
-
-bool haveMdbReader() {
-    return haveProgram("node") &&
-           fs::exists(fs::path(JET_ORACLE_DIR) / "node_modules" / "mdb-reader");
-}
-
-std::string oracle(const std::string& args) {
-    return "node " + shellQuote((fs::path(JET_ORACLE_DIR) / "export.mjs").string()) + " " + args;
-}
-
-const char* mdbtoolsKind(jet::ColumnType t) {
-    switch (t) {
-        case jet::ColumnType::Boolean:
-            return "Boolean";
-        case jet::ColumnType::Byte:
-            return "Byte";
-        case jet::ColumnType::Int16:
-            return "Integer";
-        case jet::ColumnType::Int32:
-            return "Long Integer";
-        case jet::ColumnType::Currency:
-            return "Currency";
-        case jet::ColumnType::Single:
-            return "Single";
-        case jet::ColumnType::Double:
-            return "Double";
-        case jet::ColumnType::DateTime:
-            return "DateTime";
-        case jet::ColumnType::Binary:
-            return "Binary";
-        case jet::ColumnType::Text:
-            return "Text";
-        case jet::ColumnType::OLE:
-            return "OLE";
-        case jet::ColumnType::Memo:
-            return "Memo/Hyperlink";
-        case jet::ColumnType::Guid:
-            return "Replication ID";
-        case jet::ColumnType::Numeric:
-            return "Numeric";
-    }
-    return "?";
-}
-
-const char* mdbReaderKind(jet::ColumnType t) {
-    switch (t) {
-        case jet::ColumnType::Boolean:
-            return "boolean";
-        case jet::ColumnType::Byte:
-            return "byte";
-        case jet::ColumnType::Int16:
-            return "integer";
-        case jet::ColumnType::Int32:
-            return "long";
-        case jet::ColumnType::Currency:
-            return "currency";
-        case jet::ColumnType::Single:
-            return "float";
-        case jet::ColumnType::Double:
-            return "double";
-        case jet::ColumnType::DateTime:
-            return "datetime";
-        case jet::ColumnType::Binary:
-            return "binary";
-        case jet::ColumnType::Text:
-            return "text";
-        case jet::ColumnType::OLE:
-            return "ole";
-        case jet::ColumnType::Memo:
-            return "memo";
-        case jet::ColumnType::Guid:
-            return "repid";
-        case jet::ColumnType::Numeric:
-            return "numeric";
-    }
-    return "?";
-}
+std::vector<fs::path> corpusFiles() { return jet_test::corpusFiles(JET_CORPUS_DIR); }
 
 // "Text (50)" etc. as mdb-schema writes a column, from our definition.
 std::string expectedSchemaKind(const jet::Column& c, jet::Format f) {
@@ -198,16 +115,10 @@ TEST(Corpus, AgreesWithMdbtoolsInOrder) {
             }
 
             auto ours = readOurs(*db, name);
-            auto out =
-                run("mdb-export -H -Q -d '<<COL>>' -R '<<ROW>>\\n' -0 '<<NULL>>' -T '%Y-%m-%d "
-                    "%H:%M:%S' -b hex " +
-                    shellQuote(f.string()) + " " + shellQuote(name));
-            ASSERT_EQ(out.status, 0);
-            auto lines = split(out.out, "<<ROW>>\n");
-            if (!lines.empty() && lines.back().empty()) lines.pop_back();
+            const auto lines = mdbExportRows(f, name);
             ASSERT_EQ(lines.size(), ours.rows.size());
             for (std::size_t r = 0; r < lines.size(); ++r) {
-                auto cells = split(lines[r], "<<COL>>");
+                const auto& cells = lines[r];
                 ASSERT_EQ(cells.size(), ours.types.size()) << "row " << r;
                 for (std::size_t c = 0; c < cells.size(); ++c) {
                     const auto& v = ours.rows[r][c];
@@ -237,19 +148,19 @@ TEST(Corpus, AgreesWithMdbReaderAsSets) {
         SCOPED_TRACE(f.filename().string());
         auto db = jet::Database::open(f, jet::PageFile::Mode::ReadOnly);
         auto names = db->tableNames();
-        EXPECT_EQ(splitLines(run(oracle("tables " + shellQuote(f.string()))).out), names);
+        EXPECT_EQ(splitLines(mdbReader("tables " + shellQuote(f.string())).out), names);
         for (const auto& name : names) {
             SCOPED_TRACE(name);
             auto def = db->table(name);
             auto columns = splitLines(
-                run(oracle("columns " + shellQuote(f.string()) + " " + shellQuote(name))).out);
+                mdbReader("columns " + shellQuote(f.string()) + " " + shellQuote(name)).out);
             ASSERT_EQ(columns.size(), def->columns.size());
             for (std::size_t i = 0; i < columns.size(); ++i)
                 EXPECT_EQ(columns[i],
                           def->columns[i].name + "\t" + mdbReaderKind(def->columns[i].type));
 
             auto ours = readOurs(*db, name);
-            auto out = run(oracle("rows " + shellQuote(f.string()) + " " + shellQuote(name)));
+            auto out = mdbReader("rows " + shellQuote(f.string()) + " " + shellQuote(name));
             ASSERT_EQ(out.status, 0);
             std::vector<std::vector<std::string>> theirs, mine;
             for (const auto& line : splitLines(out.out))
@@ -293,7 +204,7 @@ TEST(Corpus, DatesBeforeTheEpochFollowTheFormat) {
     EXPECT_EQ(jet::toJson(rows.rows[0][6], jet::ColumnType::DateTime), "\"1899-12-29 06:00:00\"");
     EXPECT_EQ(jet::toJson(rows.rows[1][6], jet::ColumnType::DateTime), "\"1800-01-01 00:00:00\"");
     if (haveMdbReader()) {
-        auto lines = splitLines(run(oracle("rows " + shellQuote(copy.string()) + " Table1")).out);
+        auto lines = splitLines(mdbReader("rows " + shellQuote(copy.string()) + " Table1").out);
         ASSERT_EQ(lines.size(), 2u);
         EXPECT_NE(lines[0].find("\"1899-12-28 18:00:00\""), std::string::npos)
             << lines[0];  // linear: wrong

@@ -1,7 +1,9 @@
 #include "oracle_util.h"
 
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <stdexcept>
 
@@ -136,6 +138,78 @@ std::string mdbtoolsText(const jet::Value& v, jet::ColumnType type) {
     if (auto* dec = std::get_if<jet::Decimal>(&v)) return jet::decimalText(*dec);
     if (auto* g = std::get_if<jet::Guid>(&v)) return jet::guidText(*g);
     return "?";
+}
+
+std::vector<std::vector<std::string>> mdbExportRows(const std::filesystem::path& file,
+                                                    const std::string& table) {
+    auto out = run("mdb-export -H -Q -d '<<COL>>' -R '<<ROW>>\\n' -0 '" + std::string(kMdbNull) +
+                   "' -T '%Y-%m-%d %H:%M:%S' -b hex " + shellQuote(file.string()) + " " +
+                   shellQuote(table));
+    EXPECT_EQ(out.status, 0) << "mdb-export could not read " << file;
+    auto lines = split(out.out, "<<ROW>>\n");
+    if (!lines.empty() && lines.back().empty()) lines.pop_back();
+    std::vector<std::vector<std::string>> rows;
+    for (const auto& l : lines) rows.push_back(split(l, "<<COL>>"));
+    return rows;
+}
+
+namespace {
+
+struct KindNames {
+    jet::ColumnType type;
+    const char* mdbtools;
+    const char* mdbReader;
+};
+constexpr KindNames kKinds[] = {
+    {jet::ColumnType::Boolean, "Boolean", "boolean"},
+    {jet::ColumnType::Byte, "Byte", "byte"},
+    {jet::ColumnType::Int16, "Integer", "integer"},
+    {jet::ColumnType::Int32, "Long Integer", "long"},
+    {jet::ColumnType::Currency, "Currency", "currency"},
+    {jet::ColumnType::Single, "Single", "float"},
+    {jet::ColumnType::Double, "Double", "double"},
+    {jet::ColumnType::DateTime, "DateTime", "datetime"},
+    {jet::ColumnType::Binary, "Binary", "binary"},
+    {jet::ColumnType::Text, "Text", "text"},
+    {jet::ColumnType::OLE, "OLE", "ole"},
+    {jet::ColumnType::Memo, "Memo/Hyperlink", "memo"},
+    {jet::ColumnType::Guid, "Replication ID", "repid"},
+    {jet::ColumnType::Numeric, "Numeric", "numeric"},
+};
+
+const KindNames* kindOf(jet::ColumnType type) {
+    for (const auto& k : kKinds)
+        if (k.type == type) return &k;
+    return nullptr;
+}
+
+}  // namespace
+
+const char* mdbtoolsKind(jet::ColumnType type) {
+    const auto* k = kindOf(type);
+    return k ? k->mdbtools : "?";
+}
+
+const char* mdbReaderKind(jet::ColumnType type) {
+    const auto* k = kindOf(type);
+    return k ? k->mdbReader : "?";
+}
+
+CommandResult mdbReader(const std::string& args) {
+    return run("node " + shellQuote(std::string(JET_ORACLE_DIR) + "/export.mjs") + " " + args);
+}
+
+bool haveMdbReader() {
+    return haveProgram("node") && std::filesystem::exists(std::filesystem::path(JET_ORACLE_DIR) /
+                                                          "node_modules" / "mdb-reader");
+}
+
+std::vector<std::filesystem::path> corpusFiles(const std::filesystem::path& dir) {
+    std::vector<std::filesystem::path> files;
+    for (const auto& e : std::filesystem::directory_iterator(dir))
+        if (e.path().extension() == ".mdb") files.push_back(e.path());
+    std::sort(files.begin(), files.end());
+    return files;
 }
 
 }  // namespace jet_test

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -35,5 +36,18 @@ std::vector<std::string> canonicalOurRow(const std::vector<jet::Value>& row,
 // "%Y-%m-%d %H:%M:%S"); null as kNull.
 inline const char* kMdbNull = "<<NULL>>";
 std::string mdbtoolsText(const jet::Value& v, jet::ColumnType type);
+// A table as mdb-export prints it with those options, split into rows of cells.
+std::vector<std::vector<std::string>> mdbExportRows(const std::filesystem::path& file,
+                                                    const std::string& table);
+// A column kind as mdb-schema and as mdb-reader name it.
+const char* mdbtoolsKind(jet::ColumnType type);
+const char* mdbReaderKind(jet::ColumnType type);
+
+// tests/oracle/export.mjs with these (already quoted) arguments, and whether it can run.
+CommandResult mdbReader(const std::string& args);
+bool haveMdbReader();
+
+// The corpus of Access-made files: every .mdb of `dir`, by name.
+std::vector<std::filesystem::path> corpusFiles(const std::filesystem::path& dir);
 
 }  // namespace jet_test

@@ -13,22 +13,15 @@
 #include "database.h"
 #include "encode.h"
 #include "error.h"
+#include "oracle_util.h"
 
 namespace fs = std::filesystem;
 using namespace jet;
 
 namespace {
 
-std::string run(const std::string& cmd) {
-    std::string out;
-    FILE* p = ::popen(cmd.c_str(), "r");
-    if (!p) return out;
-    char buf[65536];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    ::pclose(p);
-    return out;
-}
+// The command's standard output.
+std::string run(const std::string& cmd) { return jet_test::run(cmd).out; }
 
 fs::path scratch(const std::string& name) {
     fs::path dir = fs::temp_directory_path() / ("jet_create_" + std::to_string(::getpid()));
@@ -74,37 +67,6 @@ std::string hex(const std::uint8_t* p, std::size_t n) {
     return o;
 }
 
-const char* typeName(ColumnType t) {
-    switch (t) {
-        case ColumnType::Boolean:
-            return "boolean";
-        case ColumnType::Byte:
-            return "byte";
-        case ColumnType::Int16:
-            return "integer";
-        case ColumnType::Int32:
-            return "long";
-        case ColumnType::Currency:
-            return "currency";
-        case ColumnType::Single:
-            return "float";
-        case ColumnType::Double:
-            return "double";
-        case ColumnType::DateTime:
-            return "datetime";
-        case ColumnType::Binary:
-            return "binary";
-        case ColumnType::Text:
-            return "text";
-        case ColumnType::OLE:
-            return "ole";
-        case ColumnType::Memo:
-            return "memo";
-        default:
-            return "?";
-    }
-}
-
 std::string expectedValue(const ColumnSpec& c, const Value& v) {
     if (c.type == ColumnType::Boolean) return std::get<bool>(v) ? "true" : "false";
     if (isNull(v)) return "null";
@@ -138,7 +100,7 @@ std::string expectedDump(const std::vector<TableSpec>& tables) {
                 size = c.size;
             else if (c.type != ColumnType::Boolean)
                 size = encode::fixedLength(c.type);
-            o << "C " << c.name << " " << typeName(c.type) << " " << size << "\n";
+            o << "C " << c.name << " " << jet_test::mdbReaderKind(c.type) << " " << size << "\n";
         }
         for (const auto& r : t.rows) {
             o << "R\n";
@@ -231,23 +193,7 @@ TEST(CreateBank, EveryValueReadBackByMdbtools) {
     const auto file = scratch("values_mdbtools.mdb");
     const auto tables = sampleBank();
     createDatabase(file, tables, fixedTime());
-    // Unit and record separators cannot occur in our texts, so fields split cleanly.
-    const std::string out =
-        run("mdb-export -H -Q -0 NULL -d '\x1f' -R '\x1e' "
-            "-T '%Y-%m-%d %H:%M:%S' '" +
-            file.string() + "' tiku");
-    std::vector<std::vector<std::string>> rows;
-    std::stringstream rs(out);
-    std::string rec;
-    while (std::getline(rs, rec, '\x1e')) {
-        if (rec.empty()) continue;
-        std::vector<std::string> f;
-        std::stringstream fsx(rec);
-        std::string field;
-        while (std::getline(fsx, field, '\x1f')) f.push_back(field);
-        if (!rec.empty() && rec.back() == '\x1f') f.push_back("");
-        rows.push_back(f);
-    }
+    const auto rows = jet_test::mdbExportRows(file, "tiku");
     const auto& tiku = tables[0];
     ASSERT_EQ(rows.size(), tiku.rows.size());
     for (std::size_t r = 0; r < rows.size(); ++r) {
@@ -256,7 +202,7 @@ TEST(CreateBank, EveryValueReadBackByMdbtools) {
             const Value& v = tiku.rows[r][c];
             std::string expect;
             if (isNull(v))
-                expect = "NULL";
+                expect = jet_test::kMdbNull;
             else if (auto* i = std::get_if<std::int64_t>(&v))
                 expect = std::to_string(*i);
             else
@@ -264,7 +210,7 @@ TEST(CreateBank, EveryValueReadBackByMdbtools) {
             // mdbtools converts text as UCS-2, so it cannot show characters outside the
             // basic plane; and it reports a zero-length text as null.
             if (expect.find("𠀀") != std::string::npos) continue;
-            if (expect.empty()) expect = "NULL";
+            if (expect.empty()) expect = jet_test::kMdbNull;
             EXPECT_EQ(rows[r][c], expect) << "row " << r << " column " << c;
         }
     }

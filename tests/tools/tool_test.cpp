@@ -17,14 +17,6 @@ using jet_test::splitLines;
 
 namespace {
 
-std::vector<fs::path> corpusFiles() {
-    std::vector<fs::path> files;
-    for (const auto& e : fs::directory_iterator(JET_CORPUS_DIR))
-        if (e.path().extension() == ".mdb") files.push_back(e.path());
-    std::sort(files.begin(), files.end());
-    return files;
-}
-
 struct Shape {
     std::vector<jet::ColumnType> types;
     std::vector<std::string> names;
@@ -96,7 +88,7 @@ std::vector<std::string> sampleLines() {
 TEST(MozhouDb, ExportAndTablesMatchMdbtoolsOnTheCorpus) {
     if (!haveOracles()) GTEST_SKIP() << "mdbtools or mdb-reader is not installed";
     std::size_t rowsSeen = 0;
-    for (const auto& file : corpusFiles()) {
+    for (const auto& file : jet_test::corpusFiles(JET_CORPUS_DIR)) {
         SCOPED_TRACE(file.filename().string());
         auto tables = mozhouDb({"tables", file.string()});
         ASSERT_EQ(tables.status, 0) << tables.err;
@@ -108,7 +100,7 @@ TEST(MozhouDb, ExportAndTablesMatchMdbtoolsOnTheCorpus) {
             ASSERT_EQ(exported.status, 0) << exported.err;
             EXPECT_TRUE(exported.err.empty());
             const auto ours = asMdbRows(splitLines(exported.out), shapeOf(file, table));
-            auto theirs = mdbExportRows(file, table);
+            auto theirs = jet_test::mdbExportRows(file, table);
             // mdbtools turns dates before 1899-12-31 into wrong calendar dates; its other
             // values must agree cell for cell, row for row.
             ASSERT_EQ(ours.size(), theirs.size());
@@ -199,7 +191,7 @@ TEST(MozhouDb, CreateBankWithSampleReadByBothOracles) {
     const auto sample = normalised(sampleLines(), shape);
     ASSERT_EQ(sample.size(), 60u);
     EXPECT_TRUE(sameLines(canonical(readerRows(file, "tiku"), shape), canonical(sample, shape)));
-    EXPECT_TRUE(sameRows(mdbExportRows(file, "tiku"), asMdbRows(sample, shape)));
+    EXPECT_TRUE(sameRows(jet_test::mdbExportRows(file, "tiku"), asMdbRows(sample, shape)));
     auto exported = mozhouDb({"export", file.string(), "tiku"});
     EXPECT_TRUE(sameLines(splitLines(exported.out), sample));
 
@@ -251,10 +243,8 @@ TEST(MozhouDb, CreateTemplateReadByBothOracles) {
         ASSERT_NE(at, std::string::npos) << column << " in order in\n" << schema;
     }
     EXPECT_NE(schema.find("[zhuangtai]\t\t\tInteger"), std::string::npos) << schema;
-    auto columns = splitLines(
-        jet_test::run("node " + jet_test::shellQuote(std::string(JET_ORACLE_DIR) + "/export.mjs") +
-                      " columns " + jet_test::shellQuote(file) + " tiku")
-            .out);
+    auto columns =
+        splitLines(jet_test::mdbReader("columns " + jet_test::shellQuote(file) + " tiku").out);
     ASSERT_EQ(columns.size(), 12u);
     EXPECT_EQ(columns[10], "zhuangtai\tinteger");
     EXPECT_EQ(columns[3], "yuanti\tmemo");
@@ -297,7 +287,7 @@ TEST(MozhouDb, AppendRoundTripsEveryKindInOneTransaction) {
     const auto expected = normalised(lines, shape);
     EXPECT_TRUE(sameLines(splitLines(mozhouDb({"export", file.string(), "kinds"}).out), expected));
     EXPECT_TRUE(sameLines(canonical(readerRows(file, "kinds"), shape), canonical(expected, shape)));
-    auto theirs = mdbExportRows(file, "kinds");
+    auto theirs = jet_test::mdbExportRows(file, "kinds");
     auto ours = asMdbRows(expected, shape);
     ASSERT_EQ(theirs.size(), ours.size());
     theirs[3][7] = ours[3][7];  // mdbtools misprints dates before 1899-12-31

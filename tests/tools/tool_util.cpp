@@ -48,19 +48,6 @@ Run mozhouDb(const std::vector<std::string>& args, const std::string& input) {
     return r;
 }
 
-std::vector<std::vector<std::string>> mdbExportRows(const fs::path& file,
-                                                    const std::string& table) {
-    auto out = jet_test::run(
-        "mdb-export -H -Q -d '<<COL>>' -R '<<ROW>>\\n' -0 '<<NULL>>' -T '%Y-%m-%d %H:%M:%S' "
-        "-b hex " +
-        jet_test::shellQuote(file.string()) + " " + jet_test::shellQuote(table));
-    std::vector<std::vector<std::string>> rows;
-    auto lines = jet_test::split(out.out, "<<ROW>>\n");
-    if (!lines.empty() && lines.back().empty()) lines.pop_back();
-    for (const auto& l : lines) rows.push_back(jet_test::split(l, "<<COL>>"));
-    return rows;
-}
-
 std::vector<std::string> mdbCells(const std::vector<jet::Value>& row,
                                   const std::vector<jet::ColumnType>& types) {
     std::vector<std::string> cells;
@@ -74,11 +61,9 @@ std::vector<std::string> mdbCells(const std::vector<jet::Value>& row,
 }
 
 std::vector<std::string> readerRows(const fs::path& file, const std::string& table) {
-    return jet_test::splitLines(
-        jet_test::run("node " + jet_test::shellQuote(std::string(JET_ORACLE_DIR) + "/export.mjs") +
-                      " rows " + jet_test::shellQuote(file.string()) + " " +
-                      jet_test::shellQuote(table))
-            .out);
+    return jet_test::splitLines(jet_test::mdbReader("rows " + jet_test::shellQuote(file.string()) +
+                                                    " " + jet_test::shellQuote(table))
+                                    .out);
 }
 
 namespace {
@@ -114,9 +99,6 @@ std::string shortText(const std::string& s) {
     return sameRows(ra, rb);
 }
 
-bool haveOracles() {
-    return jet_test::haveProgram("mdb-export") && jet_test::haveProgram("node") &&
-           fs::exists(fs::path(JET_ORACLE_DIR) / "node_modules" / "mdb-reader");
-}
+bool haveOracles() { return jet_test::haveProgram("mdb-export") && jet_test::haveMdbReader(); }
 
 }  // namespace tool_test

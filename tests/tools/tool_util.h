@@ -25,10 +25,8 @@ std::filesystem::path scratchDir(const std::string& name);
 std::string readBytes(const std::filesystem::path& file);
 void writeBytes(const std::filesystem::path& file, const std::string& bytes);
 
-// Rows as mdb-export prints them (-Q, values as mdbtoolsText), and one row in that form.
+// One row as mdb-export prints it (-Q, values as mdbtoolsText).
 // (mdbtools reads binary values only up to their first zero byte: tests keep zeros out.)
-std::vector<std::vector<std::string>> mdbExportRows(const std::filesystem::path& file,
-                                                    const std::string& table);
 std::vector<std::string> mdbCells(const std::vector<jet::Value>& row,
                                   const std::vector<jet::ColumnType>& types);
 
