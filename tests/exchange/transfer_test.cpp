@@ -5,7 +5,6 @@
 #include <sys/wait.h>
 
 #include <csignal>
-#include <fstream>
 
 #include "exchange_files.h"
 #include "exchange_test_util.h"
@@ -15,11 +14,6 @@ namespace {
 
 using namespace exchange_test;
 using exchange::Outcome;
-
-std::string bytesOf(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
 
 struct Recorded {
     long maximum = -1;
@@ -42,6 +36,16 @@ struct Opened {
     Opened(const fs::path& path, const std::string& sqlText)
         : db(ws.OpenDatabase(path)), rs(db.OpenRecordset(sqlText)) {}
 };
+
+// One import or export from the `selection` of `from` into tiku of `to`, both closed after.
+Outcome transfer(bool import, const fs::path& from, const std::string& selection,
+                 const fs::path& to, const exchange::Progress& progress = {}) {
+    Opened s(from, selection);
+    Opened t(to, bank::sql::allQuestions());
+    return import ? exchange::importQuestions(t.ws, s.rs, t.rs, progress)
+                  : exchange::exportQuestions(t.ws, s.rs, t.rs, progress);
+}
+const bool kImport = true, kExport = false;
 
 // Varied lengths, so that rows of different sizes share and leave pages.
 std::vector<Row> variedRows(std::size_t count, const std::string& prefix, std::uint32_t seed) {
@@ -74,15 +78,11 @@ TEST(Import, ReplacesEqualTextsExactlyAndAppendsEverySourceRowInOrder) {
     };
     makeBank(dir / "shujuku.mdb", target);
     makeBank(dir / "source.mdb", source, true);
-    const std::string sourceBytes = bytesOf(dir / "source.mdb");
+    const std::string sourceBytes = fileBytes(dir / "source.mdb");
 
     Recorded seen;
-    Outcome o;
-    {
-        Opened s(dir / "source.mdb", bank::sql::allQuestions());
-        Opened t(dir / "shujuku.mdb", bank::sql::allQuestions());
-        o = exchange::importQuestions(t.ws, s.rs, t.rs, seen.progress());
-    }
+    const Outcome o = transfer(kImport, dir / "source.mdb", bank::sql::allQuestions(),
+                               dir / "shujuku.mdb", seen.progress());
     EXPECT_EQ(o.status, Outcome::Status::Done) << o.error;
     EXPECT_EQ(o.removed, 2);
     EXPECT_EQ(o.added, 5);
@@ -94,7 +94,7 @@ TEST(Import, ReplacesEqualTextsExactlyAndAppendsEverySourceRowInOrder) {
     expected.insert(expected.end(), source.begin(), source.end());
     EXPECT_EQ(ourRows(dir / "shujuku.mdb"), expected);
     expectOraclesSee(dir / "shujuku.mdb", expected);
-    EXPECT_EQ(bytesOf(dir / "source.mdb"), sourceBytes);
+    EXPECT_EQ(fileBytes(dir / "source.mdb"), sourceBytes);
 }
 
 TEST(Import, ManyRowsOfVariedSizeKeepTheirOrder) {
@@ -114,13 +114,9 @@ TEST(Import, ManyRowsOfVariedSizeKeepTheirOrder) {
         if (!texts.replaces(r[3])) expected.push_back(r);
     expected.insert(expected.end(), source.begin(), source.end());
 
-    Opened s(dir / "source.mdb", bank::sql::allQuestions());
-    Opened t(dir / "bank.mdb", bank::sql::allQuestions());
-    auto o = exchange::importQuestions(t.ws, s.rs, t.rs);
+    auto o = transfer(kImport, dir / "source.mdb", bank::sql::allQuestions(), dir / "bank.mdb");
     ASSERT_EQ(o.status, Outcome::Status::Done) << o.error;
     EXPECT_EQ(o.removed, 134);
-    t.rs.Close();
-    t.db.Close();
     EXPECT_EQ(ourRows(dir / "bank.mdb"), expected);
     EXPECT_EQ(readerRows(dir / "bank.mdb"), readerExpected(expected));
 }
@@ -139,13 +135,10 @@ TEST(Export, AppendsTheSelectionWholeAndInOrder) {
     exchange::copyReplacing(dir / "daochu.mdb", dir / "out.mdb");
 
     Recorded seen;
-    {
-        Opened s(dir / "shujuku.mdb", bank::sql::exportSubject("初一", "语文"));
-        Opened t(dir / "out.mdb", bank::sql::allQuestions());
-        auto o = exchange::exportQuestions(t.ws, s.rs, t.rs, seen.progress());
-        EXPECT_EQ(o.status, Outcome::Status::Done) << o.error;
-        EXPECT_EQ(o.added, 3);
-    }
+    auto o = transfer(kExport, dir / "shujuku.mdb", bank::sql::exportSubject("初一", "语文"),
+                      dir / "out.mdb", seen.progress());
+    EXPECT_EQ(o.status, Outcome::Status::Done) << o.error;
+    EXPECT_EQ(o.added, 3);
     EXPECT_EQ(seen.maximum, 3);
     EXPECT_TRUE(seen.countsUpTo(3));
     const std::vector<Row> expected = {bank[0], bank[2], bank[4]};
@@ -158,12 +151,9 @@ TEST(Export, ManyRowsOfVariedSizeKeepTheirOrder) {
     const auto bank = variedRows(1500, "题", 5);
     makeBank(dir / "shujuku.mdb", bank);
     jet::createTemplate(dir / "out.mdb");
-    {
-        Opened s(dir / "shujuku.mdb", bank::sql::exportGrade("初一"));
-        Opened t(dir / "out.mdb", bank::sql::allQuestions());
-        auto o = exchange::exportQuestions(t.ws, s.rs, t.rs);
-        ASSERT_EQ(o.status, Outcome::Status::Done) << o.error;
-    }
+    auto o =
+        transfer(kExport, dir / "shujuku.mdb", bank::sql::exportGrade("初一"), dir / "out.mdb");
+    ASSERT_EQ(o.status, Outcome::Status::Done) << o.error;
     EXPECT_EQ(ourRows(dir / "out.mdb"), bank);
     EXPECT_EQ(readerRows(dir / "out.mdb"), readerExpected(bank));
 }
@@ -172,7 +162,7 @@ TEST(Transfer, EmptySourceWritesNothing) {
     auto dir = scratchDir("empty");
     makeBank(dir / "bank.mdb", {question("初一", "语文", "第一课", "一")});
     makeBank(dir / "empty.mdb", {}, true);
-    const std::string before = bytesOf(dir / "bank.mdb");
+    const std::string before = fileBytes(dir / "bank.mdb");
     {
         Opened s(dir / "empty.mdb", bank::sql::allQuestions());
         Opened t(dir / "bank.mdb", bank::sql::allQuestions());
@@ -184,7 +174,7 @@ TEST(Transfer, EmptySourceWritesNothing) {
         s.rs.Close();
         EXPECT_EQ(exchange::importQuestions(t.ws, s.rs, t.rs).status, Outcome::Status::Failed);
     }
-    EXPECT_EQ(bytesOf(dir / "bank.mdb"), before);
+    EXPECT_EQ(fileBytes(dir / "bank.mdb"), before);
     EXPECT_TRUE(ourRows(dir / "empty.mdb").empty());
 }
 
@@ -201,14 +191,10 @@ TEST(Import, FailureWhileAppendingLeavesTheTargetAsItWas) {
                  question("初一", "语文", "第一课", "另一题"),
                  question(std::string(300, 'g'), "语文", "第一课", "太长")};
     jet::createDatabase(dir / "source.mdb", {tiku});
-    {
-        Opened s(dir / "source.mdb", bank::sql::allQuestions());
-        Opened t(dir / "bank.mdb", bank::sql::allQuestions());
-        auto o = exchange::importQuestions(t.ws, s.rs, t.rs);
-        EXPECT_EQ(o.status, Outcome::Status::Failed);
-        EXPECT_FALSE(o.error.empty());
-        EXPECT_EQ(o.added, 0);
-    }
+    auto o = transfer(kImport, dir / "source.mdb", bank::sql::allQuestions(), dir / "bank.mdb");
+    EXPECT_EQ(o.status, Outcome::Status::Failed);
+    EXPECT_FALSE(o.error.empty());
+    EXPECT_EQ(o.added, 0);
     EXPECT_EQ(ourRows(dir / "bank.mdb"), target);
     expectOraclesSee(dir / "bank.mdb", target);
 }
@@ -225,32 +211,22 @@ TEST(Import, UnreadableSourceRowIsCountedAndChangesNothing) {
          question("初一", "语文", "第一课", longText), question("初一", "语文", "第一课", "三")},
         true);
     // Damage the page that holds the long question text (U+9F98 in UTF-16: 98 9F).
-    std::string bytes = bytesOf(dir / "source.mdb");
+    std::string bytes = fileBytes(dir / "source.mdb");
     const auto at = bytes.find(std::string("\x98\x9F\x98\x9F\x98\x9F\x98\x9F", 8));
     ASSERT_NE(at, std::string::npos);
     const std::size_t page = at / 4096 * 4096;
     std::fill(bytes.begin() + long(page), bytes.begin() + long(page + 4096), '\xEE');
     std::ofstream(dir / "source.mdb", std::ios::binary) << bytes;
 
-    Recorded seen;
-    {
-        Opened s(dir / "source.mdb", bank::sql::allQuestions());
-        Opened t(dir / "bank.mdb", bank::sql::allQuestions());
-        auto o = exchange::importQuestions(t.ws, s.rs, t.rs, seen.progress());
+    jet::createTemplate(dir / "out.mdb");
+    for (bool import : {kImport, kExport}) {
+        const fs::path to = dir / (import ? "bank.mdb" : "out.mdb");
+        auto o = transfer(import, dir / "source.mdb", bank::sql::allQuestions(), to);
         EXPECT_EQ(o.status, Outcome::Status::Unreadable) << o.error;
         EXPECT_EQ(o.unreadable, 1);
         EXPECT_EQ(o.added, 0);
     }
     EXPECT_EQ(ourRows(dir / "bank.mdb"), target);
-
-    jet::createTemplate(dir / "out.mdb");
-    {
-        Opened s(dir / "source.mdb", bank::sql::allQuestions());
-        Opened t(dir / "out.mdb", bank::sql::allQuestions());
-        auto o = exchange::exportQuestions(t.ws, s.rs, t.rs);
-        EXPECT_EQ(o.status, Outcome::Status::Unreadable);
-        EXPECT_EQ(o.unreadable, 1);
-    }
     EXPECT_TRUE(ourRows(dir / "out.mdb").empty());
 }
 
@@ -266,11 +242,10 @@ TEST(Import, KilledHalfWayLeavesTheTargetAsItWas) {
     ASSERT_NE(child, -1);
     if (child == 0) {
         // Killed in the middle of the copy pass, after the removal pass has deleted rows.
-        Opened s(dir / "source.mdb", bank::sql::allQuestions());
-        Opened t(dir / "bank.mdb", bank::sql::allQuestions());
-        exchange::importQuestions(t.ws, s.rs, t.rs, {{}, [](long v) {
-                                                         if (v == 900) ::kill(::getpid(), SIGKILL);
-                                                     }});
+        transfer(kImport, dir / "source.mdb", bank::sql::allQuestions(), dir / "bank.mdb",
+                 {{}, [](long v) {
+                      if (v == 900) ::kill(::getpid(), SIGKILL);
+                  }});
         ::_exit(0);
     }
     int status = 0;

@@ -1,0 +1,387 @@
+// The export and import windows on their real widgets, headless, over files of the tests' own.
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeWidget>
+#include <fstream>
+
+#include "DataGrid.h"
+#include "ShujudaochuWindow.h"
+#include "ShujudaoruWindow.h"
+#include "bank_path.h"
+#include "dao/dao.h"
+#include "exchange_files.h"
+#include "exchange_test_util.h"
+#include "file_lists.h"
+#include "message_box.h"
+#include "sql_texts.h"
+#include "window_registry.h"
+#include "windows.h"
+
+namespace {
+
+using namespace exchange_test;
+using mozhou::CommonDialog;
+using mozhou::ShujudaochuWindow;
+using mozhou::ShujudaoruWindow;
+
+// The bank in use, and every message box and file dialog answered by the test.
+struct WindowTest : ::testing::Test {
+    std::vector<QString> messages;
+    std::optional<QString> answer;  // what the next file dialog returns
+    std::vector<std::pair<CommonDialog, CommonDialog::Kind>> dialogs;
+
+    void useBank(const fs::path& bank) {
+        mozhou::setBankPath(bank);
+        mozhou::setMessageHandler([this](const QString& m) { messages.push_back(m); });
+        CommonDialog::setHandler([this](const CommonDialog& d, CommonDialog::Kind k) {
+            dialogs.emplace_back(d, k);
+            return answer;
+        });
+    }
+    void TearDown() override {
+        mozhou::setBankPath({});
+        mozhou::setMessageHandler({});
+        CommonDialog::setHandler({});
+    }
+    // Answers the file dialog that `button` opens with `path`.
+    void choose(QPushButton* button, const fs::path& path) {
+        answer = QString::fromStdString(path.string());
+        QTest::mouseClick(button, Qt::LeftButton);
+    }
+};
+
+struct ExportWindowTest : WindowTest {
+    fs::path dir = scratchDir("export_window");
+    fs::path bank = dir / "shujuku.mdb";
+    // Grades, subjects and lessons interleaved, so that a selection in bank order is not a run
+    // of neighbouring rows.
+    std::vector<Row> rows = {
+        question("初一", "语文", "第一课", "春", 0, "1"),
+        question("初二", "数学", "方程", "x+1=2", 1, "2"),
+        question("初一", "数学", "加法", "1+1", 1, "3"),
+        question("初一", "语文", "第二课", "夏", 0, "4"),
+        question("初一", "语文", "第一课", "秋\n冬", 1, "5"),
+        question("初二", "数学", "方程", "2x=4", 0, "6"),
+    };
+
+    void SetUp() override {
+        makeBank(bank, rows);
+        useBank(bank);
+        jet::createTemplate(ShujudaochuWindow::templatePath());
+    }
+
+    static void click(QTreeWidget* tree, QTreeWidgetItem* item) {
+        tree->scrollToItem(item);
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
+                          tree->visualItemRect(item).center());
+    }
+    static QTreeWidgetItem* child(QTreeWidgetItem* parent, const QString& text) {
+        for (int i = 0; i < parent->childCount(); ++i)
+            if (parent->child(i)->text(0) == text) return parent->child(i);
+        return nullptr;
+    }
+    void chooseTarget(ShujudaochuWindow& w, const fs::path& path) { choose(w.command2(), path); }
+    std::vector<Row> pick(std::initializer_list<int> at) {
+        std::vector<Row> out;
+        for (int i : at) out.push_back(rows[std::size_t(i)]);
+        return out;
+    }
+};
+
+TEST_F(ExportWindowTest, GradeSubjectAndLessonExportedWholeAndInOrder) {
+    ShujudaochuWindow w;
+    auto* tree = w.treeView1();
+    ASSERT_EQ(tree->topLevelItemCount(), 2);
+    EXPECT_FALSE(w.command1()->isEnabled());
+    EXPECT_FALSE(w.command2()->isEnabled());
+    EXPECT_EQ(w.label1()->text(), QStringLiteral("准务导出..."));
+    QTreeWidgetItem* grade = tree->topLevelItem(0);
+    ASSERT_EQ(grade->text(0), QStringLiteral("初一"));
+    tree->expandItem(grade);
+    QTreeWidgetItem* subject = child(grade, QStringLiteral("语文"));
+    ASSERT_TRUE(subject);
+    tree->expandItem(subject);
+    QTreeWidgetItem* lesson = child(subject, QStringLiteral("第一课"));
+    ASSERT_TRUE(lesson);
+
+    struct Case {
+        QTreeWidgetItem* node;
+        std::string sqlText;
+        QString text2, text3, text4;
+        std::vector<Row> expected;
+        const char* file;
+    };
+    const std::vector<Case> cases = {
+        {grade, bank::sql::exportGrade("初一"), "", "", "初一", pick({0, 2, 3, 4}), "grade.mdb"},
+        {subject, bank::sql::exportSubject("初一", "语文"), "", "初一", "语文", pick({0, 3, 4}),
+         "subject.mdb"},
+        {lesson, bank::sql::exportLesson("初一", "语文", "第一课"), "初一", "语文", "第一课",
+         pick({0, 4}), "lesson.mdb"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        click(tree, c.node);
+        EXPECT_EQ(w.selection(), c.sqlText);
+        EXPECT_EQ(w.text2()->text(), c.text2);
+        EXPECT_EQ(w.text3()->text(), c.text3);
+        EXPECT_EQ(w.text4()->text(), c.text4);
+        EXPECT_TRUE(w.command2()->isEnabled());
+        EXPECT_EQ(w.dbGrid1()->dataRowCount(), int(c.expected.size()));
+
+        // An existing file is replaced by the template before the export writes into it.
+        makeBank(dir / c.file, rows);
+        chooseTarget(w, dir / c.file);
+        ASSERT_FALSE(dialogs.empty());
+        EXPECT_EQ(dialogs.back().second, CommonDialog::Kind::Save);
+        EXPECT_EQ(dialogs.back().first.DialogTitle, QStringLiteral("请输入数据库名"));
+        EXPECT_EQ(dialogs.back().first.Filter, QStringLiteral("access 数据库（*.mdb）|*.mdb"));
+        EXPECT_EQ(w.text1()->text(), QString::fromStdString((dir / c.file).string()));
+        ASSERT_TRUE(w.command1()->isEnabled());
+        EXPECT_TRUE(ourRows(dir / c.file).empty());
+
+        std::vector<QString> during;
+        auto seen = QObject::connect(w.progressBar1(), &QProgressBar::valueChanged,
+                                     [&](int) { during.push_back(w.label1()->text()); });
+        QTest::mouseClick(w.command1(), Qt::LeftButton);
+        QObject::disconnect(seen);
+        EXPECT_EQ(w.label1()->text(), QStringLiteral("导出完毕"));
+        EXPECT_FALSE(w.command1()->isEnabled());
+        EXPECT_EQ(w.progressBar1()->maximum(), int(c.expected.size()));
+        EXPECT_EQ(w.progressBar1()->value(), int(c.expected.size()));
+        ASSERT_FALSE(during.empty());
+        EXPECT_EQ(during.back(), QStringLiteral("正在导出"));
+        EXPECT_EQ(ourRows(dir / c.file), c.expected);
+        expectOraclesSee(dir / c.file, c.expected);
+
+        // The export closed both sides: a new target alone does not enable another run.
+        chooseTarget(w, dir / "again.mdb");
+        EXPECT_FALSE(w.command1()->isEnabled());
+    }
+    EXPECT_EQ(ourRows(bank), rows);
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(ExportWindowTest, NamesAndSelectionsThatCannotBeExported) {
+    ShujudaochuWindow w;
+    auto* tree = w.treeView1();
+    const std::string bankBytes = fileBytes(bank);
+    click(tree, tree->topLevelItem(1));  // 初二
+
+    // Not ending in exactly ".mdb": the template is copied, nothing is opened.
+    chooseTarget(w, dir / "upper.MDB");
+    EXPECT_EQ(fileBytes(dir / "upper.MDB"), fileBytes(ShujudaochuWindow::templatePath()));
+    EXPECT_FALSE(w.command1()->isEnabled());
+    // Cancelling changes nothing.
+    answer.reset();
+    QTest::mouseClick(w.command2(), Qt::LeftButton);
+    EXPECT_EQ(w.text1()->text(), QString::fromStdString((dir / "upper.MDB").string()));
+    EXPECT_FALSE(w.command1()->isEnabled());
+
+    // The bank itself and the template are refused with a message and left as they were.
+    chooseTarget(w, dir / "good.mdb");
+    EXPECT_TRUE(w.command1()->isEnabled());
+    chooseTarget(w, bank);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0], QStringLiteral("不能导出到题库文件本身，请另选目标文件。"));
+    EXPECT_EQ(fileBytes(bank), bankBytes);
+    const std::string templateBytes = fileBytes(ShujudaochuWindow::templatePath());
+    chooseTarget(w, ShujudaochuWindow::templatePath());
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(fileBytes(ShujudaochuWindow::templatePath()), templateBytes);
+    // The earlier target stays the one written to.
+    EXPECT_TRUE(w.command1()->isEnabled());
+    EXPECT_EQ(w.text1()->text(), QString::fromStdString((dir / "good.mdb").string()));
+
+    // A lesson whose questions were deleted after the tree was built is an empty selection.
+    {
+        auto db = dao::Database::open(bank);
+        auto rs = db.OpenRecordset(bank::sql::exportLesson("初一", "数学", "加法"));
+        rs.Delete();
+    }
+    QTreeWidgetItem* grade = tree->topLevelItem(0);
+    tree->expandItem(grade);
+    QTreeWidgetItem* subject = child(grade, QStringLiteral("数学"));
+    tree->expandItem(subject);
+    click(tree, child(subject, QStringLiteral("加法")));
+    EXPECT_EQ(w.label1()->text(), QStringLiteral("没有可导出的题"));
+    EXPECT_FALSE(w.command1()->isEnabled());
+    chooseTarget(w, dir / "empty.mdb");
+    EXPECT_FALSE(w.command1()->isEnabled());
+    QTest::mouseClick(w.command1(), Qt::LeftButton);
+    EXPECT_TRUE(ourRows(dir / "empty.mdb").empty());
+    // A usable selection again clears the report.
+    click(tree, grade);
+    EXPECT_EQ(w.label1()->text(), QStringLiteral("准务导出..."));
+    EXPECT_TRUE(w.command1()->isEnabled());
+
+    // A missing template is reported; no target is made.
+    fs::remove(ShujudaochuWindow::templatePath());
+    chooseTarget(w, dir / "no_template.mdb");
+    EXPECT_FALSE(fs::exists(dir / "no_template.mdb"));
+    EXPECT_EQ(messages.back(), QStringLiteral("找不到导出模板 daochu.mdb，无法建立目标文件。"));
+}
+
+TEST_F(ExportWindowTest, RegistryMakesEachWindowOnce) {
+    mozhou::registerWindows();
+    auto& registry = mozhou::WindowRegistry::instance();
+    QWidget* out = registry.show("shujudaochu");
+    QWidget* in = registry.show("shujudaoru");
+    EXPECT_TRUE(qobject_cast<ShujudaochuWindow*>(out));
+    EXPECT_TRUE(qobject_cast<mozhou::ShujudaoruWindow*>(in));
+    EXPECT_EQ(registry.show("shujudaochu"), out);
+    EXPECT_EQ(registry.show("shujudaoru"), in);
+    delete out;
+    delete in;
+}
+
+struct ImportWindowTest : WindowTest {
+    fs::path programDir = scratchDir("import_program");
+    fs::path downloads = scratchDir("import_downloads");
+    fs::path bank = programDir / "shujuku.mdb";
+    std::vector<Row> bankRows = {
+        question("初一", "语文", "第一课", "春", 0, "旧0"),
+        question("初一", "语文", "第一课", "夏", 1, "旧1"),
+        question("初二", "数学", "方程", "Case", 0, "旧2"),
+        question("初一", "语文", "第二课", "夏", 0, "旧3"),
+    };
+    std::vector<Row> sourceRows = {
+        question("初一", "语文", "第一课", "夏", 1, "新0"),
+        question("初三", "物理", "力", "新题", 0, "新1"),
+        question("初三", "物理", "力", "新题", 1, "新2"),
+        question("初二", "数学", "方程", "case", 1, "新3"),
+    };
+
+    void SetUp() override {
+        makeBank(bank, bankRows);
+        makeBank(downloads / "source.mdb", sourceRows, true);
+        useBank(bank);
+    }
+    void chooseSource(ShujudaoruWindow& w, const fs::path& path) { choose(w.command2(), path); }
+    // Clicks a file of the target folder list; false when the list does not show it.
+    static bool clickTarget(ShujudaoruWindow& w, const QString& name) {
+        auto* list = w.file2();
+        auto found = list->findItems(name, Qt::MatchExactly);
+        if (found.isEmpty()) return false;
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualItemRect(found[0]).center());
+        return true;
+    }
+};
+
+TEST_F(ImportWindowTest, ReplacesEqualTextsAndAppendsTheSourceInOrder) {
+    std::ofstream(programDir / "OTHER.MDB") << "x";
+    const std::string sourceBytes = fileBytes(downloads / "source.mdb");
+    ShujudaoruWindow w;
+    EXPECT_EQ(w.label1()->text(), QStringLiteral("准备导入..."));
+    EXPECT_EQ(w.dir2()->Path(), QString::fromStdString(programDir.string()));
+    EXPECT_EQ(w.text2()->text(), QString::fromStdString(programDir.string()) + "/");
+    EXPECT_FALSE(w.command1()->isEnabled());
+
+    // A target clicked before any source opens the target only.
+    ASSERT_TRUE(clickTarget(w, "shujuku.mdb"));
+    EXPECT_EQ(w.text2()->text(), QString::fromStdString(bank.string()));
+    EXPECT_EQ(w.dbGrid2()->dataRowCount(), 4);
+    EXPECT_FALSE(w.command1()->isEnabled());
+
+    chooseSource(w, downloads / "source.mdb");
+    ASSERT_FALSE(dialogs.empty());
+    EXPECT_EQ(dialogs.back().second, CommonDialog::Kind::Open);
+    EXPECT_EQ(w.text1()->text(), QString::fromStdString((downloads / "source.mdb").string()));
+    EXPECT_EQ(w.dbGrid1()->dataRowCount(), 4);
+    EXPECT_FALSE(w.command1()->isEnabled());
+    // The list matches "*.mdb" without regard to case, but only ".mdb" opens.
+    ASSERT_TRUE(clickTarget(w, "OTHER.MDB"));
+    EXPECT_FALSE(w.command1()->isEnabled());
+    ASSERT_TRUE(clickTarget(w, "shujuku.mdb"));
+    ASSERT_TRUE(w.command1()->isEnabled());
+
+    std::vector<std::pair<int, QString>> during;
+    QObject::connect(w.progressBar1(), &QProgressBar::valueChanged,
+                     [&](int v) { during.emplace_back(v, w.label1()->text()); });
+    QTest::mouseClick(w.command1(), Qt::LeftButton);
+    EXPECT_EQ(w.label1()->text(), QStringLiteral("导入完毕"));
+    EXPECT_FALSE(w.command1()->isEnabled());
+    EXPECT_EQ(w.progressBar1()->maximum(), 8);
+    EXPECT_EQ(w.progressBar1()->value(), 8);
+    ASSERT_EQ(during.size(), 8u);
+    for (std::size_t i = 0; i < during.size(); ++i) {
+        EXPECT_EQ(during[i].first, int(i + 1));
+        EXPECT_EQ(during[i].second, QStringLiteral("正在导入"));
+    }
+
+    // Both rows with the text "夏" gave way; "Case" differs from "case" and stays.
+    const std::vector<Row> expected = {bankRows[0],   bankRows[2],   sourceRows[0],
+                                       sourceRows[1], sourceRows[2], sourceRows[3]};
+    EXPECT_EQ(ourRows(bank), expected);
+    expectOraclesSee(bank, expected);
+    EXPECT_EQ(fileBytes(downloads / "source.mdb"), sourceBytes);
+    // The bank as it was, kept beside it.
+    EXPECT_EQ(ourRows(exchange::backupPath(bank)), bankRows);
+
+    // Everything was closed: a second click does nothing until both are chosen again.
+    w.command1()->setEnabled(true);
+    QTest::mouseClick(w.command1(), Qt::LeftButton);
+    EXPECT_EQ(ourRows(bank), expected);
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(ImportWindowTest, FilesThatCannotBeImportedAreRefused) {
+    ShujudaoruWindow w;
+    const std::string bankBytes = fileBytes(bank);
+    auto expectMessage = [&](const QString& text) {
+        ASSERT_FALSE(messages.empty());
+        EXPECT_EQ(messages.back(), text);
+        messages.clear();
+    };
+
+    // The bank on both sides: each order is refused.
+    chooseSource(w, bank);
+    EXPECT_TRUE(messages.empty());
+    ASSERT_TRUE(clickTarget(w, "shujuku.mdb"));
+    expectMessage(QStringLiteral("目标文件与源文件是同一个文件，请另选目标文件。"));
+    EXPECT_FALSE(w.command1()->isEnabled());
+    chooseSource(w, downloads / "source.mdb");
+    ASSERT_TRUE(clickTarget(w, "shujuku.mdb"));
+    EXPECT_TRUE(w.command1()->isEnabled());
+    chooseSource(w, bank);
+    expectMessage(QStringLiteral("源文件与目标文件是同一个文件，请另选源文件。"));
+    EXPECT_FALSE(w.command1()->isEnabled());
+
+    // Files that are not question files.
+    std::ofstream(downloads / "text.mdb") << std::string(5000, 't');
+    chooseSource(w, downloads / "text.mdb");
+    expectMessage(QStringLiteral("所选的源文件不是可以读取的数据库文件。"));
+    jet::createDatabase(downloads / "scores.mdb", {jet::bank::chengjiSpec()});
+    chooseSource(w, downloads / "scores.mdb");
+    expectMessage(QStringLiteral("所选的源文件中没有题库表 tiku。"));
+    auto shape = jet::bank::tikuSpec();
+    shape.columns.pop_back();
+    jet::createDatabase(downloads / "eleven.mdb", {shape});
+    chooseSource(w, downloads / "eleven.mdb");
+    expectMessage(QStringLiteral("所选的源文件中的题库表 tiku 与题库的结构不同，不能导入。"));
+    EXPECT_EQ(w.dbGrid1()->dataRowCount(), 0);
+    jet::createDatabase(programDir / "scores.mdb", {jet::bank::chengjiSpec()});
+    w.dir2()->setPath(QString::fromStdString(programDir.string()));
+    w.file2()->Refresh();
+    chooseSource(w, downloads / "source.mdb");
+    ASSERT_TRUE(clickTarget(w, "scores.mdb"));
+    expectMessage(QStringLiteral("所选的目标文件中没有题库表 tiku。"));
+    EXPECT_FALSE(w.command1()->isEnabled());
+
+    // An empty source is reported, and "导入" stays off.
+    makeBank(downloads / "empty.mdb", {}, true);
+    chooseSource(w, downloads / "empty.mdb");
+    EXPECT_EQ(w.label1()->text(), QStringLiteral("源文件没有题目"));
+    ASSERT_TRUE(clickTarget(w, "shujuku.mdb"));
+    EXPECT_FALSE(w.command1()->isEnabled());
+    QTest::mouseClick(w.command1(), Qt::LeftButton);
+    EXPECT_EQ(fileBytes(bank), bankBytes);
+    EXPECT_FALSE(fs::exists(exchange::backupPath(bank)));
+}
+
+}  // namespace
