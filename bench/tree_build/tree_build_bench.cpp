@@ -5,27 +5,10 @@
 #include <string>
 
 #include "bench/bankgen/bankgen.h"
+#include "tests/store/memory_tiku.h"
 #include "tree.h"
 
 namespace {
-
-struct Memory : sql::Source {
-    std::vector<bankgen::Row> rows;
-    std::vector<sql::ColumnInfo> columns(std::string_view) override {
-        const char* names[] = {"nianji",     "kemu",        "kecheng",    "yuanti",
-                               "xuanxianga", "xuanxiangb",  "xuanxiangc", "xuanxiangd",
-                               "daan",       "daanneirong", "zhuangtai",  "tixing"};
-        std::vector<sql::ColumnInfo> c;
-        for (int i = 0; i < 12; ++i)
-            c.push_back({names[i], i == 10 ? jet::ColumnType::Int16 : jet::ColumnType::Text});
-        return c;
-    }
-    void scan(
-        std::string_view, const std::vector<bool>&,
-        const std::function<void(std::uint64_t, const std::vector<jet::Value>&)>& f) override {
-        for (std::size_t i = 0; i < rows.size(); ++i) f(i + 1, rows[i]);
-    }
-};
 
 double seconds(auto&& f) {
     auto t0 = std::chrono::steady_clock::now();
@@ -37,7 +20,7 @@ double seconds(auto&& f) {
 
 int main(int argc, char** argv) {
     std::size_t count = argc > 1 ? std::stoul(argv[1]) : 100000;
-    Memory bank;
+    store_test::MemoryTiku bank;
     bank.rows = bankgen::generate(count);
 
     std::size_t seen = 0;

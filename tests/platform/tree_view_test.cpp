@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "../store/memory_tiku.h"
+
 using bank::TreeLevel;
 using bank::TreeWindow;
 using mozhou::TreeClick;
@@ -15,28 +17,7 @@ using mozhou::TreeView;
 
 namespace {
 
-// tiku in memory: the level columns, the question text and the mark.
-struct Tiku : sql::Source {
-    std::vector<std::vector<jet::Value>> rows;
-    std::vector<sql::ColumnInfo> columns(std::string_view) override {
-        const char* names[] = {"nianji",     "kemu",        "kecheng",    "yuanti",
-                               "xuanxianga", "xuanxiangb",  "xuanxiangc", "xuanxiangd",
-                               "daan",       "daanneirong", "zhuangtai",  "tixing"};
-        std::vector<sql::ColumnInfo> c;
-        for (int i = 0; i < 12; ++i)
-            c.push_back({names[i], i == 10 ? jet::ColumnType::Int16 : jet::ColumnType::Text});
-        return c;
-    }
-    void scan(
-        std::string_view, const std::vector<bool>&,
-        const std::function<void(std::uint64_t, const std::vector<jet::Value>&)>& f) override {
-        for (std::size_t i = 0; i < rows.size(); ++i) f(i + 1, rows[i]);
-    }
-    void add(const char* g, const char* s, const char* c) {
-        std::vector<jet::Value> r(12, std::string());
-        r[0] = std::string(g), r[1] = std::string(s), r[2] = std::string(c), r[10] = 0;
-        rows.push_back(r);
-    }
+struct Tiku : store_test::MemoryTiku {
     bank::TreeQuery query() {
         return [this](const std::string& text) { return sql::execute(*this, text); };
     }
@@ -64,7 +45,6 @@ QPoint centre(TreeView& tree, QTreeWidgetItem* item) { return tree.visualItemRec
 TEST(TreeView, BuildsCollapsedNodesWithTheWindowsLook) {
     Tiku db = sampleBank();
     TreeView tree;
-    EXPECT_EQ(tree.objectName(), "TreeView1");
     mozhou::ImageList images;
     tree.build(TreeWindow::Study, images, db.query());
 
@@ -81,9 +61,7 @@ TEST(TreeView, BuildsCollapsedNodesWithTheWindowsLook) {
     EXPECT_EQ(tree.item("科目 2"), tree.topLevelItem(1)->child(0));
     EXPECT_EQ(TreeView::keyOf(tree.item("科程 3")), "科程 3");
 
-    // Lines from the root; 10 and 20 twips are below the control's floor.
-    EXPECT_TRUE(tree.rootIsDecorated());
-    EXPECT_EQ(tree.indentation(), TreeView::kMinimumIndentPx);
+    EXPECT_TRUE(tree.rootIsDecorated());  // lines from the root
     EXPECT_EQ(images.count(), 3);
 
     // Rebuilding replaces the nodes.

@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "memory_tiku.h"
 #include "sql/sql.h"
 #include "sql_texts.h"
 
@@ -9,12 +10,8 @@ using namespace bank::sql;
 
 namespace {
 
-const char* kNames[] = {"nianji",     "kemu",        "kecheng",    "yuanti",
-                        "xuanxianga", "xuanxiangb",  "xuanxiangc", "xuanxiangd",
-                        "daan",       "daanneirong", "zhuangtai",  "tixing"};
-
-struct Bank : ::sql::Source {
-    std::vector<std::vector<jet::Value>> tiku;
+// The memory tiku, and the other two tables of the bank as empty ones; names in any case.
+struct Bank : store_test::MemoryTiku {
     static std::string lower(std::string_view s) {
         std::string r(s);
         for (auto& c : r) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -29,22 +26,17 @@ struct Bank : ::sql::Source {
                     {"zhengque", jet::ColumnType::Text}, {"cuowu", jet::ColumnType::Text},
                     {"defen", jet::ColumnType::Double}};
         if (t != "tiku") throw jet::Error("no table " + std::string(name));
-        std::vector<::sql::ColumnInfo> c;
-        for (int i = 0; i < 12; ++i)
-            c.push_back({kNames[i], i == 10 ? jet::ColumnType::Int16 : jet::ColumnType::Text});
-        return c;
+        return MemoryTiku::columns(name);
     }
     void scan(
-        std::string_view table, const std::vector<bool>&,
+        std::string_view table, const std::vector<bool>& wanted,
         const std::function<void(std::uint64_t, const std::vector<jet::Value>&)>& f) override {
-        if (lower(table) != "tiku") return;
-        for (std::size_t i = 0; i < tiku.size(); ++i) f(i + 1, tiku[i]);
+        if (lower(table) == "tiku") MemoryTiku::scan(table, wanted, f);
     }
     void add(std::string g, std::string s, std::string c, std::string text, std::int64_t mark,
              std::string type) {
-        std::vector<jet::Value> r(12, std::string());
-        r[0] = g, r[1] = s, r[2] = c, r[3] = text, r[10] = mark, r[11] = type;
-        tiku.push_back(r);
+        MemoryTiku::add(g, s, c, mark);
+        rows.back()[3] = text, rows.back()[11] = type;
     }
 };
 

@@ -6,6 +6,9 @@
 #include <map>
 #include <set>
 #include <stdexcept>
+#include <tuple>
+
+#include "memory_tiku.h"
 
 using bank::TreeLevel;
 using bank::TreeNode;
@@ -13,30 +16,9 @@ using bank::TreeWindow;
 
 namespace {
 
-const char* kNames[] = {"nianji",     "kemu",        "kecheng",    "yuanti",
-                        "xuanxianga", "xuanxiangb",  "xuanxiangc", "xuanxiangd",
-                        "daan",       "daanneirong", "zhuangtai",  "tixing"};
-
-struct Tiku : sql::Source {
-    std::vector<std::vector<jet::Value>> rows;
-    std::vector<std::string> sent;  // every SQL text the builder ran, in order
-
-    std::vector<sql::ColumnInfo> columns(std::string_view) override {
-        std::vector<sql::ColumnInfo> c;
-        for (int i = 0; i < 12; ++i)
-            c.push_back({kNames[i], i == 10 ? jet::ColumnType::Int16 : jet::ColumnType::Text});
-        return c;
-    }
-    void scan(
-        std::string_view, const std::vector<bool>&,
-        const std::function<void(std::uint64_t, const std::vector<jet::Value>&)>& f) override {
-        for (std::size_t i = 0; i < rows.size(); ++i) f(i + 1, rows[i]);
-    }
-    void add(jet::Value g, jet::Value s, jet::Value c, std::int64_t mark = 0) {
-        std::vector<jet::Value> r(12, std::string());
-        r[0] = g, r[1] = s, r[2] = c, r[3] = std::string("题"), r[10] = mark;
-        rows.push_back(r);
-    }
+// The memory tiku, recording every SQL text the builder runs, in order.
+struct Tiku : store_test::MemoryTiku {
+    std::vector<std::string> sent;
     bank::TreeQuery query() {
         return [this](const std::string& text) {
             sent.push_back(text);
@@ -235,25 +217,29 @@ TEST(Tree, FailingInnerQueries) {
 }
 
 TEST(Tree, ClickQueriesByWindowAndLevel) {
-    using bank::treeClickQuery;
     namespace q = bank::sql;
-    EXPECT_EQ(treeClickQuery(TreeWindow::Export, TreeLevel::Grade, "G", "", ""),
-              q::exportGrade("G"));
-    EXPECT_EQ(treeClickQuery(TreeWindow::Export, TreeLevel::Subject, "G", "S", ""),
-              q::exportSubject("G", "S"));
-    EXPECT_EQ(treeClickQuery(TreeWindow::Export, TreeLevel::Lesson, "G", "S", "C"),
-              q::exportLesson("G", "S", "C"));
-    EXPECT_EQ(treeClickQuery(TreeWindow::Study, TreeLevel::Lesson, "G", "S", "C"),
-              q::lessonQuestions("G", "S", "C"));
-    EXPECT_EQ(treeClickQuery(TreeWindow::Test, TreeLevel::Lesson, "G", "S", "C"),
-              q::testLesson("G", "S", "C"));
-    EXPECT_EQ(treeClickQuery(TreeWindow::Drill, TreeLevel::Lesson, "G", "S", "C"),
-              q::drillLesson("G", "S", "C"));
-    for (auto w : {TreeWindow::Study, TreeWindow::Test, TreeWindow::Drill}) {
-        EXPECT_EQ(treeClickQuery(w, TreeLevel::Grade, "G", "", ""), "");
-        EXPECT_EQ(treeClickQuery(w, TreeLevel::Subject, "G", "S", ""), "");
+    const std::tuple<TreeWindow, TreeLevel, std::string, std::string> cases[] = {
+        {TreeWindow::Export, TreeLevel::Grade, "G", q::exportGrade("G")},
+        {TreeWindow::Export, TreeLevel::Subject, "G", q::exportSubject("G", "S")},
+        // An empty grade text still gives a subject's query, not a grade's.
+        {TreeWindow::Export, TreeLevel::Subject, "", q::exportSubject("", "S")},
+        {TreeWindow::Export, TreeLevel::Lesson, "G", q::exportLesson("G", "S", "C")},
+        {TreeWindow::Study, TreeLevel::Lesson, "G", q::lessonQuestions("G", "S", "C")},
+        {TreeWindow::Test, TreeLevel::Lesson, "G", q::testLesson("G", "S", "C")},
+        {TreeWindow::Drill, TreeLevel::Lesson, "G", q::drillLesson("G", "S", "C")},
+        // The other windows act on lessons only.
+        {TreeWindow::Study, TreeLevel::Grade, "G", ""},
+        {TreeWindow::Study, TreeLevel::Subject, "G", ""},
+        {TreeWindow::Test, TreeLevel::Grade, "G", ""},
+        {TreeWindow::Test, TreeLevel::Subject, "G", ""},
+        {TreeWindow::Drill, TreeLevel::Grade, "G", ""},
+        {TreeWindow::Drill, TreeLevel::Subject, "G", ""},
+    };
+    for (const auto& [window, level, grade, expected] : cases) {
+        const bool lesson = level == TreeLevel::Lesson;
+        EXPECT_EQ(bank::treeClickQuery(window, level, grade, level == TreeLevel::Grade ? "" : "S",
+                                       lesson ? "C" : ""),
+                  expected)
+            << static_cast<int>(window) << " " << static_cast<int>(level);
     }
-    // An empty grade text still gives a subject's query, not a grade's.
-    EXPECT_EQ(treeClickQuery(TreeWindow::Export, TreeLevel::Subject, "", "S", ""),
-              q::exportSubject("", "S"));
 }
