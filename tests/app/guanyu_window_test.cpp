@@ -11,14 +11,12 @@
 
 #include "HelpWindow.h"
 #include "MainWindow.h"
-#include "looks.h"
 #include "shell.h"
 #include "window_registry.h"
 #include "windows.h"
 
 using mozhou::GuanyuWindow;
 using mozhou::WindowRegistry;
-namespace looks = mozhou::looks;
 
 namespace {
 
@@ -45,46 +43,22 @@ struct GuanyuWindowTest : ::testing::Test {
     }
 };
 
-TEST_F(GuanyuWindowTest, ControlsInTheirPlaces) {
+TEST_F(GuanyuWindowTest, TextsAndTabOrder) {
     GuanyuWindow* window = show();
     ASSERT_NE(window, nullptr);
-    EXPECT_EQ(window->objectName(), "guanyu");
     EXPECT_EQ(window->windowTitle(), QStringLiteral("关于"));
-    EXPECT_EQ(window->size(), QSize(348, 260));
     EXPECT_FALSE(window->windowFlags() &
                  (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
     EXPECT_EQ(window->windowType(), Qt::Tool);  // kept out of the task bar
-
-    struct Expected {
-        const char* name;
-        QRect place;
-        double pointSize;
-    };
-    const Expected labels[] = {{"Label1", looks::pxRect(840, 360, 3600, 435), 21.75},
-                               {"Label2", looks::pxRect(1200, 960, 2700, 285), 14.25},
-                               {"Label3", looks::pxRect(1320, 1320, 1260, 210), 10.5},
-                               {"Label4", looks::pxRect(1320, 1680, 2520, 210), 10.5}};
-    for (const Expected& e : labels) {
-        auto* label = window->findChild<QLabel*>(e.name);
-        ASSERT_NE(label, nullptr) << e.name;
-        EXPECT_EQ(label->geometry(), e.place) << e.name;
-        EXPECT_EQ(label->font().pointSizeF(), e.pointSize) << e.name;
-    }
-    EXPECT_EQ(window->findChild<QLabel*>("Label1")->text(), QStringLiteral("墨舟题苑"));
-    EXPECT_EQ(window->findChild<QLabel*>("Label2")->text(), QStringLiteral("墨舟题苑开发组"));
-    EXPECT_TRUE(window->findChild<QLabel*>("Label3")->text().startsWith(QStringLiteral("编程：")));
-    EXPECT_TRUE(window->findChild<QLabel*>("Label4")->text().startsWith(QStringLiteral("数据：")));
+    auto label = [&](const char* name) { return window->findChild<QLabel*>(name)->text(); };
+    EXPECT_EQ(label("Label1"), QStringLiteral("墨舟题苑"));
+    EXPECT_EQ(label("Label2"), QStringLiteral("墨舟题苑开发组"));
+    EXPECT_TRUE(label("Label3").startsWith(QStringLiteral("编程：")));
+    EXPECT_TRUE(label("Label4").startsWith(QStringLiteral("数据：")));
     auto* text1 = window->findChild<QLineEdit*>("Text1");
     ASSERT_NE(text1, nullptr);
     EXPECT_TRUE(text1->text().startsWith(QStringLiteral("E-mail：")));
-    EXPECT_EQ(text1->geometry(), looks::pxRect(1200, 2040, 2775, 270));
-    EXPECT_EQ(window->text2()->geometry(), looks::pxRect(1200, 2520, 2775, 270));
-    EXPECT_EQ(window->text2()->cursor().hotSpot(), QPoint(12, 1));
     EXPECT_EQ(window->command1()->text(), QStringLiteral("确定"));
-    EXPECT_EQ(window->command1()->geometry(), looks::pxRect(1920, 3000, 1215, 495));
-    ASSERT_NE(window->findChild<QWidget*>("Shape1"), nullptr);
-    EXPECT_EQ(window->findChild<QWidget*>("Shape1")->geometry(),
-              looks::pxRect(120, 120, 4695, 3615));
 
     // Tab indexes 4, 5, 6: the button, then the e-mail box, then the address.
     window->activateWindow();
