@@ -97,7 +97,7 @@ TEST(Import, ReplacesEqualTextsExactlyAndAppendsEverySourceRowInOrder) {
     EXPECT_EQ(fileBytes(dir / "source.mdb"), sourceBytes);
 }
 
-TEST(Import, ManyRowsOfVariedSizeKeepTheirOrder) {
+TEST(Transfer, ManyRowsOfVariedSizeKeepTheirOrder) {
     auto dir = scratchDir("import_order");
     auto target = variedRows(1500, "旧", 7);
     auto source = variedRows(400, "新", 11);
@@ -119,6 +119,13 @@ TEST(Import, ManyRowsOfVariedSizeKeepTheirOrder) {
     EXPECT_EQ(o.removed, 134);
     EXPECT_EQ(ourRows(dir / "bank.mdb"), expected);
     EXPECT_EQ(readerRows(dir / "bank.mdb"), readerExpected(expected));
+
+    // And exported whole, in that order, into a fresh template.
+    jet::createTemplate(dir / "out.mdb");
+    o = transfer(kExport, dir / "bank.mdb", bank::sql::exportGrade("初一"), dir / "out.mdb");
+    ASSERT_EQ(o.status, Outcome::Status::Done) << o.error;
+    EXPECT_EQ(ourRows(dir / "out.mdb"), expected);
+    EXPECT_EQ(readerRows(dir / "out.mdb"), readerExpected(expected));
 }
 
 TEST(Export, AppendsTheSelectionWholeAndInOrder) {
@@ -144,18 +151,6 @@ TEST(Export, AppendsTheSelectionWholeAndInOrder) {
     const std::vector<Row> expected = {bank[0], bank[2], bank[4]};
     EXPECT_EQ(ourRows(dir / "out.mdb"), expected);
     expectOraclesSee(dir / "out.mdb", expected);
-}
-
-TEST(Export, ManyRowsOfVariedSizeKeepTheirOrder) {
-    auto dir = scratchDir("export_order");
-    const auto bank = variedRows(1500, "题", 5);
-    makeBank(dir / "shujuku.mdb", bank);
-    jet::createTemplate(dir / "out.mdb");
-    auto o =
-        transfer(kExport, dir / "shujuku.mdb", bank::sql::exportGrade("初一"), dir / "out.mdb");
-    ASSERT_EQ(o.status, Outcome::Status::Done) << o.error;
-    EXPECT_EQ(ourRows(dir / "out.mdb"), bank);
-    EXPECT_EQ(readerRows(dir / "out.mdb"), readerExpected(bank));
 }
 
 TEST(Transfer, EmptySourceWritesNothing) {

@@ -48,16 +48,12 @@ void answerInputBox(const QString& typed, bool accept, QString* title, QString* 
 
 }  // namespace
 
-TEST(InputBox, EmptyPromptUnderTheTitle) {
+TEST(InputBox, EmptyPromptUnderTheTitleAndCancelGivesEmptyText) {
     QString title, prompt = "unset";
     answerInputBox("583904", true, &title, &prompt);
     EXPECT_EQ(mozhou::askText(nullptr), "583904");
     EXPECT_EQ(title, QStringLiteral("墨舟题苑"));
     EXPECT_TRUE(prompt.isEmpty());
-}
-
-TEST(InputBox, CancelGivesEmptyText) {
-    QString title, prompt;
     answerInputBox("583904", false, &title, &prompt);
     EXPECT_TRUE(mozhou::askText(nullptr).isEmpty());
 }

@@ -23,32 +23,22 @@ struct RegistryTest : ::testing::Test {
     }
 };
 
-TEST_F(RegistryTest, SecondShowReachesTheSameWindow) {
+TEST_F(RegistryTest, OneWindowShownAgainUntilClosedThenMadeAnew) {
     QWidget* first = WindowRegistry::instance().show("probe");
     ASSERT_NE(first, nullptr);
     EXPECT_TRUE(first->isVisible());
     EXPECT_EQ(first->objectName(), "probe");
-    QWidget* second = WindowRegistry::instance().show("probe");
-    EXPECT_EQ(first, second);
+    EXPECT_EQ(WindowRegistry::instance().show("probe"), first);
+    first->hide();
+    EXPECT_EQ(WindowRegistry::instance().show("probe"), first);
+    EXPECT_TRUE(first->isVisible());
     EXPECT_EQ(made, 1);
-}
 
-TEST_F(RegistryTest, ClosedWindowIsForgottenAndMadeAgain) {
-    QWidget* first = WindowRegistry::instance().show("probe");
-    ASSERT_NE(first, nullptr);
     first->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(WindowRegistry::instance().find("probe"), nullptr);
-    QWidget* again = WindowRegistry::instance().show("probe");
-    ASSERT_NE(again, nullptr);
+    ASSERT_NE(WindowRegistry::instance().show("probe"), nullptr);
     EXPECT_EQ(made, 2);
-}
-
-TEST_F(RegistryTest, HiddenWindowIsShownAgain) {
-    QWidget* window = WindowRegistry::instance().show("probe");
-    window->hide();
-    EXPECT_EQ(WindowRegistry::instance().show("probe"), window);
-    EXPECT_TRUE(window->isVisible());
 }
 
 TEST(Registry, NameWithoutFactoryDoesNothing) {
