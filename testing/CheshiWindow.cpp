@@ -216,10 +216,8 @@ void CheshiWindow::Command1_Click() {
     Text1_->clear();
 }
 
-void CheshiWindow::Text1_KeyPress() {
-    qwe();
-    Text1_->clear();
-}
+// Enter in the answer box does what "确定" does.
+void CheshiWindow::Text1_KeyPress() { Command1_Click(); }
 
 void CheshiWindow::qwe() {
     if (auto a = session_.answerFillIn(Text1_->text().toStdString())) carryOut(*a);
