@@ -5,6 +5,7 @@
 #include "bytes.h"
 #include "error.h"
 #include "write_table.h"
+#include "write_usage_map.h"
 
 namespace jet {
 
@@ -199,6 +200,7 @@ void Database::write(std::string_view table, const std::function<void(TableWrite
             writers_ = std::make_unique<Writers>();
             writers_->generation = before;
         }
+        repairFreePageMap(*pages_);
         auto& w = writers_->byTable[def->tdefPage];
         if (!w) w = std::make_unique<TableWriter>(*pages_, *def);
         step(*w);

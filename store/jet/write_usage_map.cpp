@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "bytes.h"
+#include "data_page.h"
 #include "encode.h"
 #include "error.h"
 #include "format.h"
@@ -139,35 +140,62 @@ void setInUsageMap(PageFile& file, std::uint32_t pageRow, std::uint32_t page, bo
     file.write(mapPage, holder);
 }
 
-std::uint32_t allocatePage(PageFile& file, std::span<const std::uint8_t> content) {
-    const std::uint32_t n = file.append(content);
-    if (file.pageCount() < 2) return n;
+namespace {
+
+constexpr std::uint32_t kNoPage = 0xFFFFFFFF;
+
+// Takes page `added` (kNoPage: none) out of the file's map of free pages. The header and this
+// map are never free: a map that says they are was written by an earlier version of our
+// creator, which marked every page free, and then every page the file holds comes out.
+void takeOutOfFreeMap(PageFile& file, std::uint32_t added) {
+    if (file.pageCount() < 2) return;
     auto global = file.page(1);
-    if (global[0] != page_type::kData) return n;
+    if (global[0] != page_type::kData) return;
     Bytes copy(global.begin(), global.end());
     DataPageEdit edit(copy);
-    if (edit.rowCount() == 0 || edit.deleted(0)) return n;
+    if (edit.rowCount() == 0 || edit.deleted(0)) return;
     auto r = edit.row(0);
-    if (r.size() <= usage_map::kInlineBitmapOffset || r[0] != usage_map::kInline) return n;
+    if (r.size() <= usage_map::kInlineBitmapOffset || r[0] != usage_map::kInline) return;
     Bytes row(r.begin(), r.end());
     const std::uint32_t start = le32(row.data() + 1);
     const auto window =
         static_cast<std::uint32_t>((row.size() - usage_map::kInlineBitmapOffset) * 8);
     auto bitmap = std::span<std::uint8_t>(row).subspan(usage_map::kInlineBitmapOffset);
+    auto inMap = [&](std::uint32_t p) { return p >= start && p - start < window; };
     auto marked = [&](std::uint32_t p) {
-        return p >= start && p - start < window &&
-               (bitmap[(p - start) / 8] >> ((p - start) % 8) & 1);
+        return inMap(p) && (bitmap[(p - start) / 8] >> ((p - start) % 8) & 1);
     };
-    // The header and this map are never free: a map that says so was written by an earlier
-    // version of our creator, which marked every page free; whatever the file holds is in use.
-    const std::uint32_t from = marked(0) || marked(1) ? 0 : n;
-    for (std::uint32_t p = std::max(start, from); p <= n && p - start < window; ++p)
-        setBit(bitmap, p - start, false);
+    if (marked(0) || marked(1))
+        for (std::uint32_t p = start; p < file.pageCount() && inMap(p); ++p)
+            setBit(bitmap, p - start, false);
+    if (added != kNoPage && inMap(added)) setBit(bitmap, added - start, false);
     if (row != Bytes(r.begin(), r.end())) {
         edit.replace(0, row, edit.rawOffset(0) & row_offset::kFlags);
         file.write(1, copy);
     }
+}
+
+}  // namespace
+
+std::uint32_t allocatePage(PageFile& file, std::span<const std::uint8_t> content) {
+    const std::uint32_t n = file.append(content);
+    takeOutOfFreeMap(file, n);
     return n;
+}
+
+void repairFreePageMap(PageFile& file) {
+    // Read in place first: a sound map, the usual case, costs no copy of the page.
+    if (file.pageCount() < 2) return;
+    auto global = file.page(1);
+    if (global[0] != page_type::kData) return;
+    const std::string& name = file.path().native();
+    if (dataRowCount(global, kJet4Layout, name, 1) == 0) return;
+    const RowSlot s = dataRowSlot(global, kJet4Layout, 0, name, 1);
+    if (s.deleted || s.moved || s.size() <= usage_map::kInlineBitmapOffset ||
+        global[s.start] != usage_map::kInline || le32(global.data() + s.start + 1) != 0 ||
+        (global[s.start + usage_map::kInlineBitmapOffset] & 0x03) == 0)
+        return;
+    takeOutOfFreeMap(file, kNoPage);
 }
 
 }  // namespace jet

@@ -17,4 +17,9 @@ void setInUsageMap(PageFile& file, std::uint32_t pageRow, std::uint32_t page, bo
 // page 1, where Jet marks the pages it may hand out).
 std::uint32_t allocatePage(PageFile& file, std::span<const std::uint8_t> content);
 
+// Puts right a map of free pages that marks pages in use (as an earlier version of our creator
+// wrote it); leaves a sound one alone. Every change calls it, so that a file that only ever
+// changes rows in place is mended too.
+void repairFreePageMap(PageFile& file);
+
 }  // namespace jet
