@@ -115,26 +115,18 @@ struct EntryWindowTest : ::testing::Test, mozhou_test::AnswerBoxes {
     }
 };
 
-TEST_F(EntryWindowTest, OpensWithItsControlsInPlace) {
+TEST_F(EntryWindowTest, OpensEmptyWithAddingOffAndTheGridReadOnly) {
     EXPECT_EQ(window->windowTitle(), QStringLiteral("数据录入"));
-    EXPECT_EQ(window->size(), QSize(722, 597));
     for (int n = 1; n <= 3; ++n) {
         EXPECT_EQ(combo(n)->currentText(), kPlease);
-        EXPECT_EQ(combo(n)->geometry().topLeft(), QPoint(0, 32 * (n - 1)));
-        EXPECT_EQ(combo(n)->width(), 97);
         EXPECT_EQ(combo(n)->count(), 0);
     }
     EXPECT_EQ(get<QPushButton>("Command1")->text(), QStringLiteral("录入"));
     EXPECT_FALSE(get<QPushButton>("Command1")->isEnabled());
-    EXPECT_EQ(get<QPushButton>("Command2")->geometry(), QRect(0, 136, 89, 33));
     EXPECT_EQ(get<QPushButton>("Command3")->text(), QStringLiteral("离开"));
     EXPECT_FALSE(get<QCheckBox>("Check1")->isChecked());
     EXPECT_TRUE(get<QRadioButton>("Option1")->isChecked());
-    EXPECT_EQ(get<QRadioButton>("Option2")->geometry(), QRect(104, 64, 57, 17));
     EXPECT_EQ(get<QLabel>("Label6")->text(), QStringLiteral("正确答案："));
-    EXPECT_EQ(text1()->geometry(), QRect(176, 8, 537, 65));
-    EXPECT_EQ(text(7)->geometry(), QRect(272, 208, 441, 25));
-    EXPECT_EQ(grid()->geometry(), QRect(0, 248, 713, 329));
     EXPECT_EQ(grid()->model()->rowCount(), 0);
     EXPECT_FALSE(grid()->AllowAddNew() || grid()->AllowDelete() || grid()->AllowUpdate() ||
                  grid()->AllowArrows());
