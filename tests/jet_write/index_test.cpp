@@ -382,6 +382,18 @@ TEST(JetIndex, AutonumberUniqueKeysAndRefusals) {
             db.insertRow("Table1", {Value{}, "b"});
         },
         "its columns must have a value");
+    expectRefused(
+        pk,
+        [](jet::Database& db) {
+            auto rows = db.scan("Table1");
+            while (rows.next())
+                if (rows.values()[0] == Value{std::string("a")}) {
+                    auto r = rows.values();
+                    r[0] = std::string("abcdefg");  // the other row's key
+                    db.updateRow("Table1", rows.rowId(), r);
+                }
+        },
+        "another row already has this value");
     {
         auto db = jet::Database::open(pk, RW);
         db->insertRow("Table1",
