@@ -34,4 +34,20 @@ void deleteAllRows(dao::Workspace& ws, dao::Recordset& rs) {
     }
 }
 
+std::vector<std::vector<std::optional<std::string>>> textRows(dao::Recordset& rs) {
+    std::vector<std::vector<std::optional<std::string>>> rows;
+    if (rs.RecordCount() == 0) return rows;
+    rows.reserve(static_cast<std::size_t>(rs.RecordCount()));
+    const dao::Recordset& read = rs;
+    for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext()) {
+        auto& row = rows.emplace_back();
+        row.reserve(read.fieldCount());
+        for (std::size_t i = 0; i < read.fieldCount(); ++i) {
+            const jet::Value& v = read.Fields(i);
+            row.push_back(jet::isNull(v) ? std::optional<std::string>{} : dao::toText(v));
+        }
+    }
+    return rows;
+}
+
 }  // namespace bank

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "dao/dao.h"
 
@@ -15,5 +17,9 @@ void closeHandles(std::optional<dao::Recordset>& rs, dao::Database& db,
 // Deletes every row of `rs` in one transaction of `ws` (which opened its database): all rows
 // go, or on a failure, which is thrown on, none does.
 void deleteAllRows(dao::Workspace& ws, dao::Recordset& rs);
+
+// Every row of `rs` from the first, each column as the windows show it (dao::toText), null kept
+// apart from empty text.
+std::vector<std::vector<std::optional<std::string>>> textRows(dao::Recordset& rs);
 
 }  // namespace bank

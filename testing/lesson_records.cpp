@@ -3,21 +3,9 @@
 #include <cstdint>
 
 #include "sql_texts.h"
+#include "window_data.h"
 
 namespace cheshi {
-
-std::vector<QuestionRow> readRows(dao::Recordset& rs) {
-    std::vector<QuestionRow> rows;
-    if (rs.RecordCount() == 0) return rows;
-    rows.reserve(static_cast<std::size_t>(rs.RecordCount()));
-    for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext()) {
-        QuestionRow row;
-        for (const auto& v : rs.row())
-            row.push_back(jet::isNull(v) ? Cell{} : Cell{dao::toText(v)});
-        rows.push_back(std::move(row));
-    }
-    return rows;
-}
 
 void writeZhuangtai(dao::Recordset& rs, std::size_t position, int value) {
     rs.setAbsolutePosition(static_cast<long>(position));
@@ -35,7 +23,7 @@ std::vector<QuestionRow> LessonRecords::open(const std::filesystem::path& bank,
         ws_ = dao::Workspace("", "admin", "");
         db_ = ws_.OpenDatabase(bank);
         rs_ = db_.OpenRecordset(query);
-        return readRows(rs_);
+        return bank::textRows(rs_);
     } catch (...) {
         close();
         throw;

@@ -16,9 +16,6 @@
 
 namespace cheshi {
 
-// Every row of the record set from the first, each column as its text, null kept as null.
-std::vector<QuestionRow> readRows(dao::Recordset& rs);
-
 // `zhuangtai` of the row at `position` of the result: move there, Edit, set field 10, Update.
 // The row is on disk when this returns; a failure throws.
 void writeZhuangtai(dao::Recordset& rs, std::size_t position, int value);
