@@ -206,25 +206,47 @@ std::u32string decode(std::string_view s) {
     return out;
 }
 
+// A Like pattern as the matcher reads it: its characters folded, and the characters that
+// have a meaning in Like (typed as themselves, in ASCII) moved out of Unicode's range, so that
+// a full-width "？" or "＊" that folds to "?" or "*" still stands for itself, as Jet reads it.
+constexpr char32_t kSyntax = 0x110000;
+constexpr char32_t kStar = kSyntax + U'*', kAny = kSyntax + U'?', kDigit = kSyntax + U'#',
+                   kOpen = kSyntax + U'[', kClose = kSyntax + U']', kNot = kSyntax + U'!',
+                   kDash = kSyntax + U'-';
+
+std::u32string compilePattern(std::string_view utf8) {
+    std::u32string out;
+    for (std::size_t i = 0; i < utf8.size();) {
+        const char32_t c = nextCodePoint(utf8, i);
+        const bool syntax =
+            c == U'*' || c == U'?' || c == U'#' || c == U'[' || c == U']' || c == U'!' || c == U'-';
+        out.push_back(syntax ? kSyntax + c : foldChar(c));
+    }
+    return out;
+}
+
+// A class's bound or member: the character a syntax mark stands for, where it is not one.
+char32_t literal(char32_t c) { return c >= kSyntax ? c - kSyntax : c; }
+
 // Whether the pattern token at p[j] (anything but '*') takes the folded character c; `next` is
 // where the following token starts. An unclosed '[' takes the rest of the pattern as its set.
 bool tokenMatches(const std::u32string& p, std::size_t j, char32_t c, std::size_t& next) {
     const char32_t t = p[j];
     next = j + 1;
-    if (t == U'?') return true;
-    if (t == U'#') return c >= U'0' && c <= U'9';
-    if (t != U'[') return t == c;
+    if (t == kAny) return true;
+    if (t == kDigit) return c >= U'0' && c <= U'9';
+    if (t != kOpen) return literal(t) == c;
     std::size_t k = j + 1;
-    const bool neg = k < p.size() && p[k] == U'!';
+    const bool neg = k < p.size() && p[k] == kNot;
     if (neg) ++k;
     bool hit = false;
     const std::size_t start = k;
-    while (k < p.size() && (p[k] != U']' || k == start)) {
-        if (k + 2 < p.size() && p[k + 1] == U'-' && p[k + 2] != U']') {
-            if (c >= p[k] && c <= p[k + 2]) hit = true;
+    while (k < p.size() && (p[k] != kClose || k == start)) {
+        if (k + 2 < p.size() && p[k + 1] == kDash && p[k + 2] != kClose) {
+            if (c >= literal(p[k]) && c <= literal(p[k + 2])) hit = true;
             k += 3;
         } else {
-            if (c == p[k]) hit = true;
+            if (c == literal(p[k])) hit = true;
             ++k;
         }
     }
@@ -241,7 +263,7 @@ bool likeText(std::string_view v, const std::u32string& p) {
     std::size_t i = 0, j = 0;
     std::size_t starJ = kNone, starI = 0;
     for (;;) {
-        if (j < p.size() && p[j] == U'*') {
+        if (j < p.size() && p[j] == kStar) {
             starJ = ++j;
             starI = i;
             continue;
@@ -267,7 +289,7 @@ bool likeText(std::string_view v, const std::u32string& p) {
 // character (case and width fold only into the printable ASCII range), the text matches
 // exactly when its UTF-8 bytes occur in the value: returns those bytes, else nothing.
 std::optional<std::string> plainContains(const std::u32string& p) {
-    if (p.size() < 3 || p.front() != U'*' || p.back() != U'*') return std::nullopt;
+    if (p.size() < 3 || p.front() != kStar || p.back() != kStar) return std::nullopt;
     std::string bytes;
     for (std::size_t k = 1; k + 1 < p.size(); ++k) {
         const char32_t c = p[k];
@@ -293,7 +315,8 @@ void bindColumns(Expr& e, const Bound& b, std::vector<bool>& w) {
     if (e.kind == Expr::Compare || e.kind == Expr::Like) {
         e.index = b.find(e.column);
         w[e.index] = true;
-        if (auto t = std::get_if<std::string>(&e.literal)) e.folded = fold(*t);
+        if (auto t = std::get_if<std::string>(&e.literal))
+            e.folded = e.kind == Expr::Like ? compilePattern(*t) : fold(*t);
         if (e.kind == Expr::Like) e.contains = plainContains(e.folded).value_or("");
     }
     if (e.left) bindColumns(*e.left, b, w);
@@ -415,7 +438,7 @@ std::u32string fold(std::string_view utf8) {
 }
 
 bool like(std::string_view value, std::string_view pattern) {
-    return likeText(value, fold(pattern));
+    return likeText(value, compilePattern(pattern));
 }
 
 Query parse(std::string_view text) {

@@ -31,8 +31,8 @@ struct Expr {
     jet::Value literal;
     std::unique_ptr<Expr> left, right;
     // Filled when the query is bound to its table: the column's position and, for text
-    // literals and patterns, their folded form, so that rows are compared without decoding
-    // the literal again.
+    // literals, their folded form (for Like patterns folded with Like's own characters marked),
+    // so that rows are compared without decoding the literal again.
     std::size_t index = 0;
     std::u32string folded;
     // A Like pattern "*text*" that a plain byte search decides: the text in UTF-8; else empty.

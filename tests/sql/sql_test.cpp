@@ -249,6 +249,14 @@ TEST_F(Tiku, KeywordSearchFoldsOnlyWhereTheEngineDoes) {
     EXPECT_EQ(search("ＡＢ\r\n第二"), std::vector<std::uint64_t>{7});
     EXPECT_EQ(search("中　国"), std::vector<std::uint64_t>{8});  // ideographic space folds
     EXPECT_EQ(search("中*国"), (std::vector<std::uint64_t>{1, 3, 6, 7, 8}));
+    // Full-width "？" and "＊", as a Chinese keyboard types them, are characters, not wildcards.
+    db.add("初一", "英语", "第2课", "为什么？", 0, "填空题");  // 9
+    db.add("初一", "英语", "第2课", "why? 2*3", 0, "填空题");  // 10
+    EXPECT_EQ(search("？"), (std::vector<std::uint64_t>{9, 10}));
+    EXPECT_EQ(search("＊"), std::vector<std::uint64_t>{10});
+    EXPECT_EQ(search("?").size(), 10u);  // the wildcard: every text of one character or more
+    EXPECT_TRUE(sql::like("2*3", "2[*]3"));
+    EXPECT_FALSE(sql::like("2x3", "2＊3"));
 }
 
 TEST(Parse, ErrorsGivePosition) {
