@@ -63,7 +63,17 @@ void keepBackup(const fs::path& bank) {
     std::error_code ec;
     if (fs::exists(jet::PageFile::journalPath(bank), ec))
         throw BackupError("题库有一次没有做完的修改，可能另一个程序正在修改它");
-    copyReplacing(bank, backupPath(bank));
+    // Emptying the questions and then the scores would otherwise leave no copy of the
+    // questions: the copy before this one is kept as "<bank>.bak.1".
+    const fs::path backup = backupPath(bank);
+    if (fs::is_regular_file(backup, ec)) {
+        fs::path older = backup;
+        older += ".1";
+        fs::remove(jet::PageFile::journalPath(older), ec);
+        fs::rename(backup, older, ec);
+        if (ec) throw BackupError(ec.message());
+    }
+    copyReplacing(bank, backup);
 }
 
 }  // namespace bank

@@ -24,7 +24,8 @@ void copyReplacing(const std::filesystem::path& from, const std::filesystem::pat
 // "<bank>.bak" beside the bank.
 std::filesystem::path backupPath(const std::filesystem::path& bank);
 
-// Makes backupPath(bank) a copy of the bank as it is on disk now (copyReplacing). Refuses
+// Makes backupPath(bank) a copy of the bank as it is on disk now (copyReplacing); an earlier
+// copy there becomes "<bank>.bak.1", replacing the one before it. Refuses
 // (BackupError with the reason) a bank with an unfinished change in its rollback journal, since its
 // pages would be copied half changed. Call it while no transaction is running on the bank.
 void keepBackup(const std::filesystem::path& bank);

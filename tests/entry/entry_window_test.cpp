@@ -253,7 +253,8 @@ TEST_F(EntryWindowTest, EmptyingTakesTheCodeKeepsACopyAndDeletesEverything) {
     EXPECT_EQ(exchange_test::ourRows(bank), rows);
     EXPECT_FALSE(fs::exists(dir / "shujuku.mdb.bak"));
 
-    // The right code: an older copy is replaced by the bank as it was, then every row goes.
+    // The right code: the bank as it was becomes the copy, the older copy moves to .bak.1,
+    // then every row goes.
     exchange_test::makeBank(dir / "shujuku.mdb.bak", {});
     pickLesson(QStringLiteral("初一"), QStringLiteral("数学"), QStringLiteral("方程"));
     messages.clear();
@@ -265,9 +266,11 @@ TEST_F(EntryWindowTest, EmptyingTakesTheCodeKeepsACopyAndDeletesEverything) {
     EXPECT_TRUE(exchange_test::ourRows(bank).empty());
     exchange_test::expectOraclesSee(bank, {});
     EXPECT_EQ(exchange_test::ourRows(dir / "shujuku.mdb.bak"), rows);
+    EXPECT_TRUE(exchange_test::ourRows(dir / "shujuku.mdb.bak.1").empty());
     for (const auto& f : fs::directory_iterator(dir))  // no temporary copy left behind
         EXPECT_TRUE(f.path().filename() == "shujuku.mdb" ||
-                    f.path().filename() == "shujuku.mdb.bak")
+                    f.path().filename() == "shujuku.mdb.bak" ||
+                    f.path().filename() == "shujuku.mdb.bak.1")
             << f.path();
     for (int n = 1; n <= 3; ++n) {
         enter(combo(n));

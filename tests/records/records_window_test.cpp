@@ -177,7 +177,7 @@ TEST_F(RecordsWindowTest, ListsTheSavedTestsInPlaceAndRefusesChanges) {
 }
 
 TEST_F(RecordsWindowTest, OnlyTheExactCodeEmptiesChengjiAndACopyKeepsTheRows) {
-    exchange_test::makeBank(backup, {});  // an older copy, to be replaced
+    exchange_test::makeBank(backup, {});  // an older copy, to be kept as .bak.1
     open();
     // Anything else deletes nothing, but refreshes: a test saved meanwhile shows.
     records.push_back({S("初一"), S("数学"), S("方程"), day(2026, 3, 8), S("3"), S("0"), 100.0});
@@ -208,8 +208,11 @@ TEST_F(RecordsWindowTest, OnlyTheExactCodeEmptiesChengjiAndACopyKeepsTheRows) {
     EXPECT_EQ(chengji(backup), records);
     EXPECT_EQ(oracleCounts(backup), std::make_pair(std::size_t(4), std::size_t(4)));
     EXPECT_EQ(exchange_test::ourRows(backup), questions);
+    EXPECT_TRUE(exchange_test::ourRows(backup.string() + ".1").empty());
     for (const auto& f : fs::directory_iterator(dir))  // no temporary copy left
-        EXPECT_TRUE(f.path() == bank || f.path() == backup) << f.path();
+        EXPECT_TRUE(f.path() == bank || f.path() == backup ||
+                    f.path().string() == backup.string() + ".1")
+            << f.path();
 
     // Clearing the empty table says nothing and keeps the copy of the rows.
     clear(QString("583904"));
