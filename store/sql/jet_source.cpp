@@ -99,6 +99,11 @@ const Columns* JetSource::columnar(std::string_view table, const std::vector<boo
     for (std::size_t i = 0; i < missing.size(); ++i)
         if (i < wanted.size() && wanted[i] && !t.byColumn[i]) missing[i] = any = true;
     if (any) {
+        // One pass over the table brings in every short column not held yet: the queries of
+        // one window (a tree, a lesson) ask for the same few columns one after the other, and
+        // a second walk over the pages costs more than decoding the rest of a row now.
+        for (std::size_t i = 0; i < missing.size(); ++i)
+            if (!t.byColumn[i] && !longColumn(def->columns[i].type)) missing[i] = true;
         std::vector<std::unique_ptr<std::vector<jet::Value>>> fresh(missing.size());
         for (std::size_t i = 0; i < missing.size(); ++i)
             if (missing[i]) fresh[i] = std::make_unique<std::vector<jet::Value>>();
