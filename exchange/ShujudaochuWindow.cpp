@@ -34,15 +34,6 @@ const TransferTexts kTexts{
     QStringLiteral("导出失败，目标文件中没有写入任何题目。\n"),
 };
 
-fs::path toPath(const QString& s) { return fs::path(s.toStdString()); }
-
-template <typename W>
-W* named(W* w, const char* name) {
-    w->setObjectName(name);
-    w->setFont(looks::songFont(9));
-    return w;
-}
-
 }  // namespace
 
 fs::path ShujudaochuWindow::templatePath() {

@@ -31,15 +31,6 @@ const TransferTexts kTexts{
     QStringLiteral("导入失败，目标文件未作任何改动。\n"),
 };
 
-fs::path toPath(const QString& s) { return fs::path(s.toStdString()); }
-
-template <typename W>
-W* named(W* w, const char* name) {
-    w->setObjectName(name);
-    w->setFont(looks::songFont(9));
-    return w;
-}
-
 // A folder and a name in it; the root folder already ends in the separator.
 QString joined(const QString& folder, const QString& name) {
     return folder.endsWith('/') ? folder + name : folder + '/' + name;

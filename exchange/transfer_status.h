@@ -1,10 +1,13 @@
-// The status label and progress bar that the export and import windows drive alike: the
-// waiting text, the window's own reports, the bar while rows are copied, and the outcome.
+// What the export and import windows share: their controls' naming and font, and the status
+// label and progress bar they drive alike (the waiting text, the window's own reports, the bar
+// while rows are copied, and the outcome).
 #pragma once
 
 #include <QString>
+#include <filesystem>
 #include <functional>
 
+#include "looks.h"
 #include "transfer.h"
 
 class QLabel;
@@ -12,6 +15,18 @@ class QProgressBar;
 class QWidget;
 
 namespace mozhou {
+
+// Both windows name each control for its code and give it their 9 pt 宋体.
+template <typename W>
+W* named(W* w, const char* name) {
+    w->setObjectName(name);
+    w->setFont(looks::songFont(9));
+    return w;
+}
+
+inline std::filesystem::path toPath(const QString& s) {
+    return std::filesystem::path(s.toStdString());
+}
 
 // What one window says about its run.
 struct TransferTexts {
