@@ -72,74 +72,57 @@ class Tiku : public ::testing::Test {
     Memory db;
 };
 
-TEST_F(Tiku, GroupByOneColumnSortedAndDistinct) {
-    auto r = sql::execute(db, "Select tiku.nianji From tiku Group By tiku.nianji");
-    ASSERT_EQ(r.rows.size(), 2u);
-    EXPECT_EQ(text(r.rows[0][0]), "初一");  // U+521D U+4E00 < U+521D U+4E8C
-    EXPECT_EQ(text(r.rows[1][0]), "初二");
-    EXPECT_TRUE(r.rowIds.empty());
+// Grouped queries: their rows in the order of the Group By columns, one per group, no ids.
+TEST_F(Tiku, GroupedRowsSortedAndDistinct) {
+    struct Case {
+        const char* query;
+        std::size_t column;
+        std::vector<std::string> texts;
+    };
+    for (const Case& c : std::vector<Case>{
+             // U+521D U+4E00 < U+521D U+4E8C
+             {"Select tiku.nianji From tiku Group By tiku.nianji", 0, {"初一", "初二"}},
+             // The Group By order, not the Select order, sorts.
+             {"Select tiku.nianji,tiku.kemu,tiku.kecheng From tiku Where (tiku.nianji = '初一' ) "
+              "And (tiku.kemu = '数学' )  Group By tiku.kecheng,tiku.nianji,tiku.kemu",
+              2,
+              {"第1课", "第2课", "第3课"}},
+             {"Select tiku.kecheng From tiku Where (tiku.nianji = '初一' And tiku.kemu = '数学' "
+              "And tiku.zhuangtai =1)  Group By tiku.kecheng",
+              0,
+              {"第1课", "第2课"}}}) {
+        auto r = sql::execute(db, c.query);
+        std::vector<std::string> got;
+        for (const auto& row : r.rows) got.push_back(text(row[c.column]));
+        EXPECT_EQ(got, c.texts) << c.query;
+        EXPECT_TRUE(r.rowIds.empty()) << c.query;
+    }
 }
 
-TEST_F(Tiku, GroupByOrderFollowsGroupByNotSelect) {
-    auto r = sql::execute(db,
-                          "Select tiku.nianji,tiku.kemu,tiku.kecheng From tiku Where (tiku.nianji "
-                          "= '初一' ) And (tiku.kemu = '数学' )  Group By "
-                          "tiku.kecheng,tiku.nianji,tiku.kemu");
-    ASSERT_EQ(r.rows.size(), 3u);
-    EXPECT_EQ(text(r.rows[0][2]), "第1课");
-    EXPECT_EQ(text(r.rows[1][2]), "第2课");
-    EXPECT_EQ(text(r.rows[2][2]), "第3课");
-    EXPECT_EQ(r.columns[0].name, "nianji");
-    EXPECT_EQ(text(r.rows[0][0]), "初一");
-}
-
-TEST_F(Tiku, AndOfFourConditions) {
-    EXPECT_EQ(ids("Select tiku.* From tiku Where (tiku.nianji = '初一' ) And (tiku.kemu = '数学' ) "
-                  "And (tiku.kecheng = '第1课' )  And (tiku.tixing = '选择题' )"),
-              std::vector<std::uint64_t>{3});
-}
-
-TEST_F(Tiku, LikeContains) {
-    EXPECT_EQ(ids("Select tiku.* From tiku Where (tiku.yuanti Like '*中国*')"),
-              (std::vector<std::uint64_t>{1, 3, 6}));
-}
-
-TEST_F(Tiku, IntegerCompareAndGroup) {
-    auto r = sql::execute(db,
-                          "Select tiku.kecheng From tiku Where (tiku.nianji = '初一' And tiku.kemu "
-                          "= '数学' And tiku.zhuangtai =1)  Group By tiku.kecheng");
-    ASSERT_EQ(r.rows.size(), 2u);
-    EXPECT_EQ(text(r.rows[0][0]), "第1课");
-    EXPECT_EQ(text(r.rows[1][0]), "第2课");
-    EXPECT_EQ(ids("Select * From tiku Where tiku.zhuangtai<>1"),
-              (std::vector<std::uint64_t>{4, 6}));
-}
-
-TEST_F(Tiku, AllRowsAndNoSpaces) {
-    auto r = sql::execute(db, "Select tiku.* From tiku ");
-    EXPECT_EQ(r.rows.size(), 6u);
-    EXPECT_EQ(r.columns.size(), 12u);
+// Conditions pick the rows in scan order.
+TEST_F(Tiku, ConditionsPickRows) {
+    using Ids = std::vector<std::uint64_t>;
+    const std::pair<const char*, Ids> cases[] = {
+        {"Select tiku.* From tiku Where (tiku.nianji = '初一' ) And (tiku.kemu = '数学' ) And "
+         "(tiku.kecheng = '第1课' )  And (tiku.tixing = '选择题' )",
+         {3}},
+        {"Select tiku.* From tiku Where (tiku.yuanti Like '*中国*')", {1, 3, 6}},
+        {"Select * From tiku Where tiku.zhuangtai<>1", {4, 6}},
+        {"Select * From tiku Where tiku.yuanti = 'It''s ok'", {5}},
+        {"Select * From tiku Where tiku.yuanti = 'Its ok'", {}},
+        {"SELECT * FROM TIKU WHERE YUANTI = 'ＩＴ''Ｓ　ＯＫ'", {5}},  // case and full width fold
+        {"Select tiku.* From tiku ", {1, 2, 3, 4, 5, 6}},
+    };
+    for (const auto& [query, expected] : cases) EXPECT_EQ(ids(query), expected) << query;
+    EXPECT_EQ(sql::execute(db, "Select tiku.* From tiku ").columns.size(), 12u);
     auto c = sql::execute(db, "select*from chengji");
     ASSERT_EQ(c.rows.size(), 1u);
     EXPECT_EQ(c.rowIds[0], 7u);
-}
-
-TEST_F(Tiku, QuotedQuoteMatchesExactly) {
-    EXPECT_EQ(ids("Select * From tiku Where tiku.yuanti = 'It''s ok'"),
-              std::vector<std::uint64_t>{5});
-    EXPECT_TRUE(ids("Select * From tiku Where tiku.yuanti = 'Its ok'").empty());
-}
-
-TEST_F(Tiku, CaseAndFullWidthFold) {
-    EXPECT_EQ(ids("SELECT * FROM TIKU WHERE YUANTI = 'ＩＴ''Ｓ　ＯＫ'"),
-              std::vector<std::uint64_t>{5});
-}
-
-TEST_F(Tiku, OrNotAndNull) {
+    // A null text is neither equal nor unequal: Not leaves row 1 out.
     db.rows[0][3] = std::monostate{};
     EXPECT_EQ(
         ids("Select * From tiku Where Not (yuanti = '一加一') And kemu = '数学' Or kemu='语文'"),
-        (std::vector<std::uint64_t>{3, 4, 5, 6}));
+        (Ids{3, 4, 5, 6}));
 }
 
 TEST_F(Tiku, DecodesOnlyNeededColumns) {
@@ -173,17 +156,13 @@ TEST_F(Tiku, GroupFoldsCaseKeepsFirstRowAndSortsSecondColumn) {
 }
 
 TEST(Like, Wildcards) {
-    EXPECT_TRUE(sql::like("abc", "a?c"));
-    EXPECT_FALSE(sql::like("abbc", "a?c"));
-    EXPECT_TRUE(sql::like("a1c", "a#c"));
-    EXPECT_FALSE(sql::like("abc", "a#c"));
-    EXPECT_TRUE(sql::like("abc", "a[a-c]c"));
-    EXPECT_FALSE(sql::like("adc", "a[a-c]c"));
-    EXPECT_TRUE(sql::like("adc", "a[!a-c]c"));
-    EXPECT_TRUE(sql::like("中国", "?国"));  // one code point, not one byte
-    EXPECT_FALSE(sql::like("xabc", "abc"));
-    EXPECT_TRUE(sql::like("ABC", "a*"));
-    EXPECT_TRUE(sql::like("", "*"));
+    const std::tuple<const char*, const char*, bool> cases[] = {
+        {"abc", "a?c", true},      {"abbc", "a?c", false},   {"a1c", "a#c", true},
+        {"abc", "a#c", false},     {"abc", "a[a-c]c", true}, {"adc", "a[a-c]c", false},
+        {"adc", "a[!a-c]c", true}, {"中国", "?国", true},  // one code point, not one byte
+        {"xabc", "abc", false},    {"ABC", "a*", true},      {"", "*", true}};
+    for (const auto& [value, pattern, match] : cases)
+        EXPECT_EQ(sql::like(value, pattern), match) << value << " Like " << pattern;
 }
 
 // The plain definition of Like, backtracking at every '*': the reference for short texts.
