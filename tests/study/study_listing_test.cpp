@@ -44,35 +44,29 @@ TEST(StudyListing, LessonOfThreeChoicesAndOneFillIn) {
               "4.2×3=(D)\r\n  A.5\r\n  B.7\r\n  C.8\r\n  D.6\r\n");
 }
 
-TEST(StudyListing, LayoutFollowsTheAnswerLetterNotTheType) {
-    // Marked as multiple choice, but without a letter: the answer text goes into the brackets.
-    QuestionRow row = choice("水的化学式", "", "H2O", "CO2", "O2", "N2", "H2O");
-    EXPECT_FALSE(study::isChoiceLayout(row));
-    EXPECT_EQ(study::listingEntry(row, 9), "10.水的化学式(H2O)\r\n");
-    // A fill-in question that carries a letter is laid out with its options.
-    QuestionRow lettered = fillIn("填空", "C", "答");
-    EXPECT_EQ(study::listingEntry(lettered, 0), "1.填空(C)\r\n  A.\r\n  B.\r\n  C.\r\n  D.\r\n");
+// Entries by layout: the answer letter, not the type, decides on options; nulls and missing
+// columns read as empty text; line breaks in a question stay as they are.
+TEST(StudyListing, EntriesLaidOutByTheirLetter) {
+    const QuestionRow letterless = choice("水的化学式", "", "H2O", "CO2", "O2", "N2", "H2O");
+    EXPECT_FALSE(study::isChoiceLayout(letterless));
+    const std::tuple<QuestionRow, std::size_t, std::string> cases[] = {
+        {letterless, 9, "10.水的化学式(H2O)\r\n"},
+        {fillIn("填空", "C", "答"), 0, "1.填空(C)\r\n  A.\r\n  B.\r\n  C.\r\n  D.\r\n"},
+        {QuestionRow(12), 0, "1.()\r\n"},
+        {{"g", "s", "c", std::nullopt, std::nullopt, "b", std::nullopt, std::nullopt, "B",
+          std::nullopt, std::nullopt, std::nullopt},
+         1,
+         "2.(B)\r\n  A.\r\n  B.b\r\n  C.\r\n  D.\r\n"},
+        {{"g", "s", "c", "题"}, 2, "3.题()\r\n"},  // never read past a short row's end
+        {fillIn("第一行\r\n第二行", std::nullopt, "答"), 0, "1.第一行\r\n第二行(答)\r\n"},
+    };
+    for (const auto& [row, index, expected] : cases)
+        EXPECT_EQ(study::listingEntry(row, index), expected);
 }
 
-TEST(StudyListing, NullValuesShowAsEmptyText) {
-    QuestionRow nulls(12);  // every column without a value
-    EXPECT_EQ(study::listingEntry(nulls, 0), "1.()\r\n");
-    QuestionRow optionsNull = {"g",          "s",          "c",          std::nullopt,
-                               std::nullopt, "b",          std::nullopt, std::nullopt,
-                               "B",          std::nullopt, std::nullopt, std::nullopt};
-    EXPECT_EQ(study::listingEntry(optionsNull, 1), "2.(B)\r\n  A.\r\n  B.b\r\n  C.\r\n  D.\r\n");
-    // A row cut short reads its missing columns as null, never past its end.
-    EXPECT_EQ(study::listingEntry(QuestionRow{"g", "s", "c", "题"}, 2), "3.题()\r\n");
-}
-
-TEST(StudyListing, MultiLineQuestionTextStaysAsItIs) {
-    QuestionRow row = fillIn("第一行\r\n第二行", std::nullopt, "答");
-    EXPECT_EQ(study::listingEntry(row, 0), "1.第一行\r\n第二行(答)\r\n");
-}
-
-TEST(StudySearch, KeywordChoicesAndMessages) {
+// The window test sees the no-keyword and nothing-found texts; here the SQL they run.
+TEST(StudySearch, QueriesAndCaptions) {
     EXPECT_EQ(study::keywordQuery(""), std::nullopt);
-    EXPECT_EQ(study::kNoKeyword, "您没有输入关键字！");
     // Taken as typed: blanks kept, wildcards kept, quotes doubled.
     EXPECT_EQ(study::keywordQuery(" 数 "),
               "Select tiku.* From tiku Where (tiku.yuanti Like '* 数 *')");
@@ -80,30 +74,20 @@ TEST(StudySearch, KeywordChoicesAndMessages) {
               "Select tiku.* From tiku Where (tiku.yuanti Like '*a*b*')");
     EXPECT_EQ(study::keywordQuery("it's"),
               "Select tiku.* From tiku Where (tiku.yuanti Like '*it''s*')");
-
-    const study::Display none = study::searchDisplay({});
-    EXPECT_EQ(none.text, "在题库中找不到与关键字相匹配的题目");
-    EXPECT_EQ(none.count, std::nullopt);  // the count caption stays as it was
-
-    const std::vector<QuestionRow> found = {fillIn("数一数", std::nullopt, "三")};
+    EXPECT_EQ(study::searchDisplay({}).count, std::nullopt);  // the count caption stays
+    const std::vector<QuestionRow> found{fillIn("数一数", std::nullopt, "三")};
     const study::Display one = study::searchDisplay(found);
     EXPECT_EQ(one.text, "1.数一数(三)\r\n");
     EXPECT_EQ(one.count, "共1题");
-}
 
-TEST(StudyTree, OnlyALessonNodeNamesAQuery) {
-    const std::vector<std::string> grade = {"初一"};
-    const std::vector<std::string> subject = {"初一", "数学"};
-    const std::vector<std::string> lesson = {"初一", "数学", "第 1 课"};
-    EXPECT_EQ(study::lessonQuery(grade), std::nullopt);
-    EXPECT_EQ(study::lessonQuery(subject), std::nullopt);
-    EXPECT_EQ(study::lessonQuery(lesson),
+    // Only a lesson node names a query.
+    using Path = std::vector<std::string>;
+    EXPECT_EQ(study::lessonQuery(Path{"初一"}), std::nullopt);
+    EXPECT_EQ(study::lessonQuery(Path{"初一", "数学"}), std::nullopt);
+    EXPECT_EQ(study::lessonQuery(Path{"初一", "数学", "第 1 课"}),
               "Select tiku.* From tiku Where (tiku.nianji = '初一' ) And (tiku.kemu = '数学' ) "
               "And (tiku.kecheng = '第 1 课' )");
-}
 
-TEST(StudyCaptions, CountAndDate) {
-    EXPECT_EQ(study::countCaption(0), "共0题");
     EXPECT_EQ(study::countCaption(120), "共120题");
     EXPECT_EQ(study::dateCaption("2026/12/7"), "***2026/12/7***");
     // An empty lesson shows an empty listing and its count rather than the previous lesson's.
