@@ -334,24 +334,42 @@ TEST(JetIndex, AutonumberUniqueKeysAndRefusals) {
         ASSERT_TRUE(s.next());
         first = s.rowId();
     }
-    expectRefused(
-        file,
+    const auto pk = copyOfCorpus("testV2000.mdb");  // Table1: unique text key "A"
+    struct Refusal {
+        fs::path file;
+        const char* table;
+        std::optional<jet::RowId> updated;  // else a new row
+        std::vector<Value> values;
+        const char* message;
+    };
+    const Refusal refusals[] = {
+        {file, "Table", {}, {std::int64_t{600}, "x"}, "another row already has this value"},
+        {file, "Table", first, {std::int64_t{5}, "x"}, "its value cannot be changed"},
+        {file, "Table", {}, {Value{}, std::string("汉字")}, "cannot yet place in an index"},
+        {pk, "Table1", {}, {std::string("a"), "b"}, "another row already has this value"},
+        {pk, "Table1", {}, {Value{}, "b"}, "its columns must have a value"},
+    };
+    for (const auto& r : refusals)
+        expectRefused(
+            r.file,
+            [&](jet::Database& db) {
+                if (r.updated)
+                    db.updateRow(r.table, *r.updated, r.values);
+                else
+                    db.insertRow(r.table, r.values);
+            },
+            r.message);
+    expectRefused(  // the other row's key
+        pk,
         [](jet::Database& db) {
-            db.insertRow("Table", {std::int64_t{600}, "x"});
+            for (auto rows = db.scan("Table1"); rows.next();)
+                if (rows.values()[0] == Value{std::string("a")}) {
+                    auto r = rows.values();
+                    r[0] = std::string("abcdefg");
+                    db.updateRow("Table1", rows.rowId(), r);
+                }
         },
         "another row already has this value");
-    expectRefused(
-        file,
-        [&](jet::Database& db) {
-            db.updateRow("Table", first, {std::int64_t{5}, "x"});
-        },
-        "its value cannot be changed");
-    expectRefused(
-        file,
-        [](jet::Database& db) {
-            db.insertRow("Table", {Value{}, std::string("汉字")});
-        },
-        "cannot yet place in an index");
     // Rows whose text key the engine cannot encode can still go, and keep their key on edits.
     {
         auto db = jet::Database::open(file, RW);
@@ -368,32 +386,6 @@ TEST(JetIndex, AutonumberUniqueKeysAndRefusals) {
                      jet::Error);
     }
     for (const auto& p : jet::checkDatabase(file)) ADD_FAILURE() << p;
-
-    const auto pk = copyOfCorpus("testV2000.mdb");  // Table1: unique text key "A"
-    expectRefused(
-        pk,
-        [](jet::Database& db) {
-            db.insertRow("Table1", {std::string("a"), "b"});
-        },
-        "another row already has this value");
-    expectRefused(
-        pk,
-        [](jet::Database& db) {
-            db.insertRow("Table1", {Value{}, "b"});
-        },
-        "its columns must have a value");
-    expectRefused(
-        pk,
-        [](jet::Database& db) {
-            auto rows = db.scan("Table1");
-            while (rows.next())
-                if (rows.values()[0] == Value{std::string("a")}) {
-                    auto r = rows.values();
-                    r[0] = std::string("abcdefg");  // the other row's key
-                    db.updateRow("Table1", rows.rowId(), r);
-                }
-        },
-        "another row already has this value");
     {
         auto db = jet::Database::open(pk, RW);
         db->insertRow("Table1",
