@@ -18,12 +18,6 @@ namespace {
 
 constexpr auto RW = jet::PageFile::Mode::ReadWrite;
 
-fs::path copyOfCorpus(const std::string& name) {
-    const auto to = scratch(name);
-    fs::copy_file(fs::path(JET_CORPUS_DIR) / name, to);
-    return to;
-}
-
 // Every page of every index of every user table, from the root down.
 void indexPages(const jet::PageFile& file, std::uint32_t page, std::set<std::uint32_t>& out) {
     if (!out.insert(page).second) return;
@@ -168,8 +162,7 @@ TEST(JetIndex, AccessFilesPassTheCheckAndDamageIsFound) {
           Damage{"indexTestV2000.mdb", 26, 0x1E0 + 8, 0x07, "which holds no row of the table"},
           Damage{"compIndexTestV2000.mdb", 33, 0x0C, 0x00, "as its previous, not 32"},
           Damage{"testV2000.mdb", 28, 0x1E0 + 1, 0x4C, "another key than its values give"}}) {
-        const auto file = scratch(std::string("damaged-") + d.file);
-        fs::copy_file(fs::path(JET_CORPUS_DIR) / d.file, file);
+        const auto file = copyOfCorpus(d.file, std::string("damaged-") + d.file);
         std::fstream f(file, std::ios::in | std::ios::out | std::ios::binary);
         f.seekp(static_cast<std::streamoff>(d.page * 4096 + d.offset));
         f.put(static_cast<char>(d.value));
@@ -186,10 +179,9 @@ TEST(JetIndex, DamagedIndexPagesGiveErrorsNotCrashes) {
     // Random bytes of the index pages changed: the check reports, a write fails or succeeds,
     // nothing reads outside a page.
     std::mt19937 rng(3);
-    const auto file = scratch("fuzzed.mdb");
+    const auto file = scratch("fuzzed.mdb");  // copied afresh each round
     for (int i = 0; i < 150; ++i) {
-        fs::remove(file);
-        fs::copy_file(fs::path(JET_CORPUS_DIR) / "compIndexTestV2000.mdb", file);
+        copyOfCorpus("compIndexTestV2000.mdb", "fuzzed.mdb");
         {
             std::fstream f(file, std::ios::in | std::ios::out | std::ios::binary);
             for (int k = 0; k < 1 + i % 4; ++k) {

@@ -21,28 +21,14 @@ std::vector<Value> question(int i) {
     r[0] = std::string("七年级");
     r[1] = i % 3 == 0 ? std::string("数学 𠀀𝄞") : std::string("English");
     r[2] = std::string("第") + std::to_string(i % 4) + "课";
-    switch (i % 7) {
-        case 0:
-            r[3] = std::string();
-            break;
-        case 1:
-            break;  // null
-        case 2:
-            r[3] = "短题 " + std::to_string(i) + "\r\n第二行";
-            break;
-        case 3:
-            r[3] = chinese(900);
-            break;
-        case 4:
-            r[3] = chinese(3000);
-            break;
-        case 5:
-            r[3] = std::string(9000, 'q') + std::to_string(i);
-            break;
-        default:
-            r[3] = std::string("plain ascii ") + std::to_string(i);
-            break;
-    }
+    const Value texts[] = {std::string(),
+                           Value{},  // null
+                           "短题 " + std::to_string(i) + "\r\n第二行",
+                           chinese(900),
+                           chinese(3000),
+                           std::string(9000, 'q') + std::to_string(i),
+                           "plain ascii " + std::to_string(i)};
+    r[3] = texts[i % 7];
     r[4] = std::string("A 选项");
     r[5] = std::string();
     r[8] = std::string(i % 2 ? "A" : "");
@@ -54,10 +40,16 @@ std::vector<Value> question(int i) {
 }
 
 // Pages that row 0 of page 1, the file's map of free pages, marks (read from the raw bytes).
+std::size_t freeMapStart(const std::string& b) {
+    return (static_cast<std::uint8_t>(b[4096 + 14]) | static_cast<std::uint8_t>(b[4096 + 15])
+                                                          << 8) &
+           0x1FFF;
+}
+
 std::vector<std::uint32_t> markedFree(const fs::path& file) {
     const std::string b = bytesOf(file);
     const auto* page = reinterpret_cast<const std::uint8_t*>(b.data()) + 4096;
-    const std::size_t start = (page[14] | page[15] << 8) & 0x1FFF;
+    const std::size_t start = freeMapStart(b);
     const std::uint32_t first = jet::le32(page + start + 1);
     std::vector<std::uint32_t> pages;
     for (std::size_t i = start + 5; i < 4096; ++i)
@@ -102,11 +94,7 @@ TEST(JetWrite, FreePageMapNamesNoPageInUse) {
     // first change puts the whole map right, even one that adds no page.
     {
         std::fstream f(bank, std::ios::in | std::ios::out | std::ios::binary);
-        const std::string b = bytesOf(bank);
-        const std::size_t row = (static_cast<std::uint8_t>(b[4096 + 14]) |
-                                 static_cast<std::uint8_t>(b[4096 + 15]) << 8) &
-                                0x1FFF;
-        f.seekp(static_cast<std::streamoff>(4096 + row + 5));
+        f.seekp(static_cast<std::streamoff>(4096 + freeMapStart(bytesOf(bank)) + 5));
         f.write(std::string(64, '\xFF').data(), 64);
     }
     const auto problems = jet::checkDatabase(bank);
@@ -288,8 +276,7 @@ TEST(JetWrite, RollbackRestoresTheExactBytes) {
 
 TEST(JetWrite, TablesAccessMade) {
     // A table without indexes: new, changed and old rows.
-    const auto del = scratch("delTest.mdb");
-    fs::copy_file(fs::path(JET_CORPUS_DIR) / "delTestV2000.mdb", del);
+    const auto del = copyOfCorpus("delTestV2000.mdb");
     std::vector<std::vector<Value>> expected;
     {
         auto db = jet::Database::open(del, RW);
@@ -312,8 +299,7 @@ TEST(JetWrite, TablesAccessMade) {
     }
     expectReadersAgree(del, "Table", &expected);
 
-    const auto job = scratch("promotion.mdb");
-    fs::copy_file(fs::path(JET_CORPUS_DIR) / "testPromotionV2000.mdb", job);
+    const auto job = copyOfCorpus("testPromotionV2000.mdb");
     expected.clear();
     {
         auto db = jet::Database::open(job, RW);
@@ -335,8 +321,7 @@ TEST(JetWrite, TablesAccessMade) {
     expectReadersAgree(job, "jobDB1", &expected);
 
     // Refused: Jet 3, read-only (indexed tables: see the index tests).
-    const auto jet3 = scratch("jet3.mdb");
-    fs::copy_file(fs::path(JET_CORPUS_DIR) / "delTestV1997.mdb", jet3);
+    const auto jet3 = copyOfCorpus("delTestV1997.mdb");
     EXPECT_THROW(jet::Database::open(jet3, RW)->insertRow("Table", {}), jet::Error);
     auto ro = jet::Database::open(fs::path(JET_CORPUS_DIR) / "delTestV2000.mdb",
                                   jet::PageFile::Mode::ReadOnly);

@@ -28,6 +28,13 @@ inline fs::path scratch(const std::string& name) {
     return dir / name;
 }
 
+// A scratch copy of an Access-made file, under `as` or its own name.
+inline fs::path copyOfCorpus(const std::string& name, const std::string& as = {}) {
+    const auto to = scratch(as.empty() ? name : as);
+    fs::copy_file(fs::path(JET_CORPUS_DIR) / name, to);
+    return to;
+}
+
 inline std::string bytesOf(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};
