@@ -53,8 +53,7 @@ std::vector<Row> chengji(const fs::path& path) {
 // How many rows of chengji mdb-reader and mdbtools see.
 std::pair<std::size_t, std::size_t> oracleCounts(const fs::path& path) {
     const S file = jet_test::shellQuote(path.string());
-    auto reader =
-        jet_test::run(S("node ") + MOZHOU_ORACLE_DIR + "/export.mjs rows " + file + " chengji");
+    auto reader = jet_test::mdbReader("rows " + file + " chengji");
     auto tools = jet_test::run("mdb-export -H " + file + " chengji");
     EXPECT_TRUE(reader.status == 0 && tools.status == 0) << path;
     return {jet_test::splitLines(reader.out).size(), jet_test::splitLines(tools.out).size()};

@@ -86,28 +86,25 @@ struct CheshiWindowTest : ::testing::Test {
         ASSERT_TRUE(image.save(QString::fromStdString((program / name).string()), "JPG"));
     }
 
-    // zhuangtai of a question, as mdbtools reads the file on disk.
+    // A table as mdb-export reads the file on disk, a line a row, cells split by '|'.
+    std::vector<std::string> mdbExport(const char* table) {
+        return jet_test::splitLines(
+            jet_test::run("mdb-export -H -Q -d '|' -T '%Y-%m-%d %H:%M:%S' " +
+                          jet_test::shellQuote(bank.string()) + " " + table)
+                .out);
+    }
+    // zhuangtai of a question.
     std::string mark(const std::string& text) {
-        auto r = jet_test::run("mdb-export -H -Q -d '|' " + jet_test::shellQuote(bank.string()) +
-                               " tiku");
-        for (const auto& line : jet_test::splitLines(r.out)) {
+        for (const auto& line : mdbExport("tiku")) {
             const auto cells = jet_test::split(line, "|");
             if (cells.size() == 12 && cells[3] == text) return cells[10];
         }
         return "no such question";
     }
-
-    std::vector<std::string> chengjiByMdbtools() {
-        return jet_test::splitLines(
-            jet_test::run("mdb-export -H -Q -d '|' -T '%Y-%m-%d %H:%M:%S' " +
-                          jet_test::shellQuote(bank.string()) + " chengji")
-                .out);
-    }
+    std::vector<std::string> chengjiByMdbtools() { return mdbExport("chengji"); }
     std::vector<std::string> chengjiByMdbReader() {
-        return jet_test::splitLines(jet_test::run(std::string("node ") + MOZHOU_ORACLE_DIR +
-                                                  "/export.mjs rows " +
-                                                  jet_test::shellQuote(bank.string()) + " chengji")
-                                        .out);
+        return jet_test::splitLines(
+            jet_test::mdbReader("rows " + jet_test::shellQuote(bank.string()) + " chengji").out);
     }
 };
 
