@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <QLabel>
 #include <QLineEdit>
@@ -9,44 +8,25 @@
 
 #include "XuexiWindow.h"
 #include "bank_path.h"
-#include "dao/dao.h"
-#include "jet/create_bank.h"
+#include "exchange_test_util.h"
 
 namespace {
 
-namespace fs = std::filesystem;
+using exchange_test::question;
 
 struct XuexiTest : ::testing::Test {
-    fs::path dir = fs::temp_directory_path() / ("xuexi_test_" + std::to_string(::getpid()));
-    fs::path bank = dir / "shujuku.mdb";
+    std::filesystem::path bank = exchange_test::scratchDir("xuexi") / "shujuku.mdb";
 
     void SetUp() override {
-        fs::create_directories(dir);
-        jet::createBank(bank);
+        // Mark 0: a choice with the letter B; mark 1: a fill-in without a letter.
+        exchange_test::makeBank(bank, {question("初一", "数学", "第一课", "一加一"),
+                                       question("初一", "数学", "第一课", "王's 题", 1, "二"),
+                                       question("初二", "语文", "第二课", "一字", 1, "字")});
         mozhou::setBankPath(bank);
-        dao::Workspace ws("", "admin", "");
-        auto db = ws.OpenDatabase(bank);
-        auto rs = db.OpenRecordset("select * from tiku");
-        auto add = [&](const char* g, const char* s, const char* c, const char* q, const char* a,
-                       const char* content) {
-            rs.AddNew();
-            rs.Fields(0) = jet::Value(std::string(g));
-            rs.Fields(1) = jet::Value(std::string(s));
-            rs.Fields(2) = jet::Value(std::string(c));
-            rs.Fields(3) = jet::Value(std::string(q));
-            for (int i = 4; i < 8; ++i)
-                rs.Fields(i) = jet::Value(std::string("选") + char('A' + i - 4));
-            rs.Fields(8) = jet::Value(std::string(a));
-            rs.Fields(9) = jet::Value(std::string(content));
-            rs.Update();
-        };
-        add("初一", "数学", "第一课", "一加一", "B", "选B");
-        add("初一", "数学", "第一课", "王's 题", "", "二");
-        add("初二", "语文", "第二课", "一字", "", "字");
     }
     void TearDown() override {
         mozhou::setBankPath({});
-        fs::remove_all(dir);
+        std::filesystem::remove_all(bank.parent_path());
     }
 };
 
@@ -74,7 +54,7 @@ TEST_F(XuexiTest, LessonSubjectAndSearch) {
     clickNode(tree, find(tree, "第一课"));
     EXPECT_EQ(count->text(), "共2题");
     EXPECT_EQ(display->toPlainText(),
-              "1.一加一(B)\n  A.选A\n  B.选B\n  C.选C\n  D.选D\n2.王's 题(二)\n");
+              "1.一加一(B)\n  A.甲\n  B.乙\n  C.丙\n  D.丁\n2.王's 题(答案二)\n");
 
     const QString before = display->toPlainText();
     clickNode(tree, find(tree, "数学"));
@@ -89,7 +69,7 @@ TEST_F(XuexiTest, LessonSubjectAndSearch) {
     keyword->setText(QStringLiteral("一"));
     QTest::mouseClick(search, Qt::LeftButton);
     EXPECT_EQ(count->text(), "共2题");
-    EXPECT_TRUE(display->toPlainText().contains("一字(字)"));
+    EXPECT_TRUE(display->toPlainText().contains("一字(答案字)"));
 
     keyword->clear();
     QTest::keyClicks(keyword, QStringLiteral("'s"));
