@@ -130,10 +130,6 @@ TEST(DaoText, ShowsValuesAsTheWindowsDo) {
     EXPECT_EQ(dao::toText(Value{jet::DateTime{45000.5}}), "2023-03-15 12:00:00");
 }
 
-}  // namespace
-
-namespace {
-
 TEST(Recordset, WritesAreSeenByEveryRecordSetAndQuery) {
     Bank bank(sample());
     dao::Workspace ws;
