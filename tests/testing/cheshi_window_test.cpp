@@ -18,9 +18,9 @@
 #include <map>
 
 #include "CheshiWindow.h"
+#include "answer_boxes.h"
 #include "bank_path.h"
 #include "exchange_test_util.h"
-#include "message_box.h"
 #include "oracle_util.h"
 #include "window_registry.h"
 
@@ -58,22 +58,19 @@ std::vector<Row> bankRows() {
     };
 }
 
-struct CheshiWindowTest : ::testing::Test {
+struct CheshiWindowTest : ::testing::Test, mozhou_test::AnswerBoxes {
     fs::path dir = scratchDir("cheshi_window");
     fs::path bank = dir / "shujuku.mdb";
     fs::path program = fs::path(QCoreApplication::applicationDirPath().toStdString());
-    std::vector<QString> messages;
 
     void SetUp() override {
         makeBank(bank, bankRows());
         mozhou::setBankPath(bank);
-        mozhou::setMessageHandler([this](const QString& m) { messages.push_back(m); });
         // A red right picture and no wrong picture, unless a test draws one.
         picture("dui.jpg", Qt::red);
         fs::remove(program / "cuo.jpg");
     }
     void TearDown() override {
-        mozhou::setMessageHandler({});
         mozhou::setBankPath({});
         fs::remove(program / "dui.jpg");
         fs::remove(program / "cuo.jpg");
@@ -343,7 +340,7 @@ TEST_F(CheshiWindowTest, QuotedLessonAndSaveFailures) {
     const fs::path away = dir / "elsewhere.mdb";
     fs::rename(bank, away);
     QTest::mouseClick(c.save, Qt::LeftButton);
-    ASSERT_EQ(messages.size(), 1u);
+    ASSERT_EQ(messages.size(), 1);
     EXPECT_TRUE(messages[0].startsWith("测试成绩没有保存"));
     EXPECT_TRUE(c.save->isEnabled());
     fs::rename(away, bank);
@@ -356,13 +353,13 @@ TEST_F(CheshiWindowTest, QuotedLessonAndSaveFailures) {
     ASSERT_EQ(::fcntl(other, F_OFD_SETLK, &lock), 0);
     QTest::mouseClick(c.save, Qt::LeftButton);
     ::close(other);
-    ASSERT_EQ(messages.size(), 2u);
+    ASSERT_EQ(messages.size(), 2);
     EXPECT_TRUE(messages[1].startsWith("测试成绩没有保存"));
     EXPECT_TRUE(c.save->isEnabled());
     EXPECT_TRUE(chengjiByMdbtools().empty());
 
     QTest::mouseClick(c.save, Qt::LeftButton);
-    EXPECT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages.size(), 2);
     EXPECT_FALSE(c.save->isEnabled());
     EXPECT_EQ(chengjiByMdbtools(),
               (std::vector<std::string>{"初一|数学|王's 课|" + today() + " 00:00:00|1|0|100"}));
