@@ -118,16 +118,12 @@ TEST(TestSession, FillInRunsToASavedScoreRow) {
     EXPECT_EQ(last->statistics.score, "50");
     EXPECT_FALSE(s.answerFillIn("人民"));
 
-    using namespace std::chrono;
-    const year_month_day today{year{2026}, month{12}, day{7}};
+    // The saved row's cells are held to both readers by the window test.
+    const std::chrono::year_month_day today{std::chrono::year{2026}, std::chrono::month{12},
+                                            std::chrono::day{7}};
     const auto saved = s.scoreRow(today);
     ASSERT_TRUE(saved);
-    EXPECT_EQ(saved->nianji, "七年级");
-    EXPECT_EQ(saved->kemu, "语文");
     EXPECT_EQ(saved->kecheng, "古诗");
-    EXPECT_EQ(saved->riqi, today);
-    EXPECT_EQ(saved->zhengque, "2");
-    EXPECT_EQ(saved->cuowu, "2");
     EXPECT_EQ(saved->defen, 50.0);
     s.saved();
     EXPECT_FALSE(s.scoreRow(today));
