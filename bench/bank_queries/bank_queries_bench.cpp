@@ -9,27 +9,15 @@
 
 #include "bench/bankgen/bankgen.h"
 #include "dao/dao.h"
-#include "jet/create_bank.h"
 #include "sql_texts.h"
 
-namespace {
-
-double seconds(auto&& f) {
-    auto t0 = std::chrono::steady_clock::now();
-    f();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-}
-
-}  // namespace
+using bankgen::seconds;
 
 int main(int argc, char** argv) {
     std::size_t count = argc > 1 ? std::stoul(argv[1]) : 100000;
     auto path = std::filesystem::temp_directory_path() /
                 ("bank_queries_" + std::to_string(::getpid()) + ".mdb");
-    auto tiku = jet::bank::tikuSpec();
-    tiku.rows = bankgen::generate(count);
-    jet::createDatabase(path, {tiku, jet::bank::chengjiSpec(), jet::bank::backSpec()});
-    tiku.rows.clear();
+    bankgen::writeBank(path, count);
 
     dao::Workspace ws;
     auto db = ws.OpenDatabase(path);

@@ -2,6 +2,7 @@
 // characters, multi-line question texts, lessons of 50 to 500 questions, both question types.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <vector>
@@ -18,5 +19,12 @@ std::vector<Row> generate(std::size_t count, std::uint64_t seed = 20261207);
 // A new question bank file at `path` holding `count` generated questions and empty chengji
 // and back tables.
 void writeBank(const std::filesystem::path& path, std::size_t count);
+
+// How long `f` takes, in seconds.
+double seconds(auto&& f) {
+    const auto t0 = std::chrono::steady_clock::now();
+    f();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+}
 
 }  // namespace bankgen

@@ -19,11 +19,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-double seconds(auto&& f) {
-    auto t0 = std::chrono::steady_clock::now();
-    f();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-}
+using bankgen::seconds;
 
 double fullScan(const fs::path& path) {
     dao::Workspace ws;

@@ -8,15 +8,7 @@
 #include "tests/store/memory_tiku.h"
 #include "tree.h"
 
-namespace {
-
-double seconds(auto&& f) {
-    auto t0 = std::chrono::steady_clock::now();
-    f();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-}
-
-}  // namespace
+using bankgen::seconds;
 
 int main(int argc, char** argv) {
     std::size_t count = argc > 1 ? std::stoul(argv[1]) : 100000;
