@@ -3,7 +3,8 @@
 // an order-preserving form: integers big-endian with the sign bit flipped, floating-point
 // numbers and dates with the sign bit flipped when positive and every bit flipped when
 // negative, booleans in the flag byte alone. Text under the "General" sort order becomes its
-// sort weights; only the characters whose weights the Access-made files confirm are encoded.
+// sort weights; the characters U+0001 to U+00FF are encoded, others (whose weights no
+// Access-made file here shows) are refused.
 // Byte columns are not encoded: whether Access flips their top bit is not known.
 #pragma once
 
