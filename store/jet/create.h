@@ -39,8 +39,8 @@ struct CreateOptions {
 
 // Writes the file atomically: a temporary file beside `path`, flushed, then renamed over it,
 // so that `path` is either the complete new file or what it was before. Throws jet::Error
-// (naming the file, the table and the column) on a bad table description, a value that does not fit its
-// column, or a failure of the file system.
+// (naming the file, the table and the column) on a bad table description, a value that does not fit
+// its column, or a failure of the file system.
 void createDatabase(const std::filesystem::path& path, const std::vector<TableSpec>& tables,
                     const CreateOptions& options = {});
 

@@ -295,10 +295,13 @@ Cell encodeCell(const ColumnLayout& column, const Value& value, std::string_view
 }
 
 Bytes encodeRow(const RowLayout& layout, std::span<const Cell> cells) {
-    const std::size_t n = layout.columns.size();
+    const std::size_t n = layout.rowColumns ? layout.rowColumns : layout.columns.size();
     if (cells.size() != n)
         throw Error("row has " + std::to_string(cells.size()) + " values for " + std::to_string(n) +
                     " columns");
+    for (const auto& c : layout.columns)
+        if (c.number >= n || (!c.fixed && c.varIndex >= layout.varCount))
+            throw Error("column " + std::to_string(c.number) + " lies outside the row layout");
     Bytes row(2 + layout.fixedSize, 0);
     set16(row, 0, static_cast<std::uint16_t>(n));
     Bytes nullMask((n + 7) / 8, 0);
@@ -319,6 +322,7 @@ Bytes encodeRow(const RowLayout& layout, std::span<const Cell> cells) {
             if (!c.fixed) byVar[c.varIndex] = &c;
         for (std::uint16_t v = 0; v < layout.varCount; ++v) {
             varOffsets[v] = static_cast<std::uint16_t>(row.size());
+            if (!byVar[v]) continue;  // a deleted column's slot stays empty
             const Cell& cell = cells[byVar[v]->number];
             if (cell) row.insert(row.end(), cell->begin(), cell->end());
             if (row.size() > kMaxRowSize) break;

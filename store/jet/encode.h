@@ -50,7 +50,7 @@ Bytes encodeText(std::string_view utf8, bool allowCompression);
 // How a table's columns sit in its rows.
 struct ColumnLayout {
     ColumnType type = ColumnType::Text;
-    std::uint16_t number = 0;       // position in the table, 0-based
+    std::uint16_t number = 0;       // null mask bit and cell; deleted columns leave gaps
     bool fixed = false;             // lives in the fixed area (booleans: in the null mask)
     std::uint16_t fixedOffset = 0;  // within the fixed area
     std::uint16_t varIndex = 0;     // slot in the variable offset table
@@ -59,9 +59,12 @@ struct ColumnLayout {
 };
 
 struct RowLayout {
-    std::vector<ColumnLayout> columns;  // by number
+    std::vector<ColumnLayout> columns;  // in column order
     std::uint16_t fixedSize = 0;
-    std::uint16_t varCount = 0;
+    std::uint16_t varCount = 0;  // slots of the variable offset table, deleted columns' too
+    // Columns a row counts (null mask bits): deleted columns keep their numbers, so this may
+    // exceed columns.size(); 0 means columns.size().
+    std::uint16_t rowColumns = 0;
 };
 
 // Fixed size in bytes of a column kind, 0 for the variable ones (text, binary, memo, OLE).

@@ -50,8 +50,6 @@ TableWriter::TableWriter(PageFile& file, TableDef table)
                         "table can only be read");
         if (c.type == ColumnType::Numeric)
             throw Error(cw + " is a decimal column; writing to the table is not supported yet");
-        if (c.number != i)
-            throw Error(where() + " has deleted columns; writing to it is not supported yet");
         encode::ColumnLayout l;
         l.type = c.type;
         l.number = c.number;
@@ -79,7 +77,19 @@ TableWriter::TableWriter(PageFile& file, TableDef table)
         }
         layout_.columns.push_back(l);
     }
-    layout_.varCount = static_cast<std::uint16_t>(varSlots.size());
+    // Columns deleted in Access keep their number and variable slot: rows count them all and
+    // leave theirs null and empty.
+    std::uint16_t fixedColumns = 0;
+    for (const auto& c : layout_.columns) {
+        layout_.rowColumns = std::max<std::uint16_t>(layout_.rowColumns, c.number + 1);
+        fixedColumns += c.fixed;
+    }
+    layout_.rowColumns = std::max(layout_.rowColumns, table_.maxColumns);
+    layout_.varCount = varSlots.empty() ? 0 : static_cast<std::uint16_t>(*varSlots.rbegin() + 1);
+    if (layout_.varCount > 0) layout_.varCount = std::max(layout_.varCount, table_.varColumnCount);
+    if (layout_.rowColumns < layout_.varCount + fixedColumns)
+        throw Error(where() + " counts fewer columns (" + std::to_string(table_.maxColumns) +
+                    ") than it has; writing to it is not supported");
     text_ = std::make_unique<TextDecoder>(Format::Jet4, 0);
     for (const auto& ix : table_.indexes)
         if (ix.type == 2 || ix.relatedIndex != -1)
@@ -118,9 +128,6 @@ TableWriter::TableWriter(PageFile& file, TableDef table)
         }
         indexes_.push_back({name, &ri, std::move(tree)});
     }
-    if (!varSlots.empty() && *varSlots.rbegin() + 1u != varSlots.size())
-        throw Error(where() +
-                    " has gaps among its variable columns; writing to it is not supported");
 }
 
 Bytes TableWriter::encode(const std::vector<Value>& values) {
@@ -129,11 +136,12 @@ Bytes TableWriter::encode(const std::vector<Value>& values) {
         throw Error(where() + ": " + std::to_string(values.size()) + " values for " +
                     std::to_string(n) + " columns");
     static const Value kNull;
-    std::vector<encode::Cell> cells(n);
+    std::vector<encode::Cell> cells(layout_.rowColumns);  // by column number
     std::vector<std::pair<std::uint16_t, Bytes>> longs;
-    for (const auto& c : layout_.columns) {
-        const Value& v = c.number < values.size() ? values[c.number] : kNull;
-        const std::string cw = where() + ", column \"" + table_.columns[c.number].name + "\"";
+    for (std::size_t i = 0; i < n; ++i) {
+        const encode::ColumnLayout& c = layout_.columns[i];
+        const Value& v = i < values.size() ? values[i] : kNull;
+        const std::string cw = where() + ", column \"" + table_.columns[i].name + "\"";
         if (!encode::isLongValue(c.type)) {
             cells[c.number] = encode::encodeCell(c, v, cw);
             continue;

@@ -320,6 +320,25 @@ TEST(JetWrite, TablesAccessMade) {
     }
     expectReadersAgree(job, "jobDB1", &expected);
 
+    // A deleted column (data2) between kept ones: its old value in Access's rows, nothing in
+    // ours.
+    const auto gap = copyOfCorpus("overflowTestV2000.mdb");
+    {
+        auto db = jet::Database::open(gap, RW);
+        expected = scanAll(*db, "Table1");
+        auto s = db->scan("Table1");
+        ASSERT_TRUE(s.next());
+        expected[0][1] = std::string("改 ") + chinese(45);
+        db->updateRow("Table1", s.rowId(), expected[0]);
+        for (int i = 0; i < 40; ++i) {
+            std::vector<Value> r(9);
+            for (int c = i % 3; c < 9; c += 2) r[c] = std::to_string(i) + "·" + std::to_string(c);
+            db->insertRow("Table1", r);
+            expected.push_back(r);
+        }
+    }
+    expectReadersAgree(gap, "Table1", &expected);
+
     // Refused: Jet 3, read-only (indexed tables: see the index tests).
     const auto jet3 = copyOfCorpus("delTestV1997.mdb");
     EXPECT_THROW(jet::Database::open(jet3, RW)->insertRow("Table", {}), jet::Error);
