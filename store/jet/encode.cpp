@@ -279,6 +279,12 @@ Cell encodeCell(const ColumnLayout& column, const Value& value, std::string_view
                 throw Error(std::string(what) + ": text of " + std::to_string(units.size()) +
                             " characters is longer than the column's " +
                             std::to_string(column.length / 2));
+            if (column.fixed) {
+                // Fixed-size text fills its column, blank-padded and never compressed.
+                std::u16string padded = units;
+                padded.resize(column.length / 2, u' ');
+                return encodeUnits(padded, false);
+            }
             return encodeUnits(units, column.compressedText);
         }
         case ColumnType::Binary: {

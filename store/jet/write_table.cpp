@@ -59,9 +59,12 @@ TableWriter::TableWriter(PageFile& file, TableDef table)
         l.length = c.length;
         l.compressedText = c.compressedText();
         if (l.fixed) {
-            const std::size_t need =
-                c.type == ColumnType::Boolean ? 0 : encode::fixedLength(c.type);
-            if (c.type != ColumnType::Boolean && (need == 0 || c.length != need))
+            const bool text = c.type == ColumnType::Text;
+            const std::size_t need = c.type == ColumnType::Boolean ? 0
+                                     : text                        ? c.length
+                                                                   : encode::fixedLength(c.type);
+            if (c.type != ColumnType::Boolean &&
+                (need == 0 || c.length != need || (text && c.length % 2 != 0)))
                 throw Error(cw + " has a fixed size this engine cannot write");
             if (c.type == ColumnType::Boolean) l.length = 1;
             layout_.fixedSize = std::max<std::uint16_t>(
@@ -283,8 +286,20 @@ std::vector<Value> TableWriter::currentValues(RowId id) const {
     return readTableRow(file_, kJet4Layout, *text_, table_, id, {});
 }
 
+// Fixed-size text is stored blank-padded; its keys and checks must see the same text.
+void TableWriter::padFixedText(std::vector<Value>& values) const {
+    for (std::size_t i = 0; i < values.size() && i < table_.columns.size(); ++i) {
+        const Column& c = table_.columns[i];
+        auto* s = std::get_if<std::string>(&values[i]);
+        if (!s || !c.fixed() || c.type != ColumnType::Text) continue;
+        const std::size_t units = encode::toUtf16(*s).size();
+        if (units < c.length / 2u) s->append(c.length / 2u - units, ' ');
+    }
+}
+
 RowId TableWriter::insert(const std::vector<Value>& given) {
     std::vector<Value> values = given;
+    padFixedText(values);
     numberAutomatically(values, nullptr);
     const auto keys = keysOf(values, nullptr, false);
     checkUnique(keys, std::nullopt);
@@ -380,6 +395,7 @@ void TableWriter::releaseLongValues(const std::vector<std::pair<std::uint16_t, B
 void TableWriter::update(RowId id, const std::vector<Value>& given) {
     const Located loc = locate(id);
     std::vector<Value> values = given;
+    padFixedText(values);
     std::vector<Keyed> oldKeys, newKeys;
     if (!indexes_.empty() || hasAutonumber()) {
         const auto old = currentValues(id);

@@ -60,6 +60,7 @@ class TableWriter {
     // Fails when a key would repeat in a unique index (`self` is the row being changed).
     void checkUnique(const std::vector<Keyed>& keys, std::optional<RowId> self) const;
     void numberAutomatically(std::vector<Value>& values, const std::vector<Value>* old);
+    void padFixedText(std::vector<Value>& values) const;
     std::vector<Value> currentValues(RowId id) const;
     bool hasAutonumber() const;
     void setAutonumber(std::uint32_t value);

@@ -121,7 +121,8 @@ TEST(JetIndex, AccessFilesPassTheCheckAndDamageIsFound) {
     // hyphens and control characters among them.
     std::size_t compared = 0, multiColumn = 0, texts = 0, notEncoded = 0;
     for (const char* name : {"testUnicodeCompV2003.mdb", "indexTestV2000.mdb", "adox_jet4.mdb",
-                             "fixedTextTestV2000.mdb", "testV2000.mdb"}) {
+                             "fixedTextTestV2000.mdb", "testV2000.mdb", "compIndexTestV2000.mdb",
+                             "delColTestV2000.mdb"}) {
         auto db =
             jet::Database::open(fs::path(JET_CORPUS_DIR) / name, jet::PageFile::Mode::ReadOnly);
         for (const auto& entry : db->catalog()) {
@@ -159,7 +160,7 @@ TEST(JetIndex, AccessFilesPassTheCheckAndDamageIsFound) {
             }
         }
     }
-    EXPECT_GE(compared, 100u);
+    EXPECT_GE(compared, 1400u);  // 32-bit integers ascending and descending, texts, dates
     EXPECT_GE(multiColumn, 10u);
     EXPECT_GE(texts, 150u);
     // Only the Greek, Cyrillic and Chinese rows of testUnicodeCompV2003's text index.
@@ -537,6 +538,48 @@ TEST(JetIndex, LatinTextsKeyAndSortAsInAccess) {
         "another row already has this value");
     expectRefused(
         file, [&](jet::Database& db) { db.insertRow("Table1", row("O'BRIEN", "c", 901)); },
+        "another row already has this value");
+
+    // fixedTextTestV2000's users: six indexes (texts, a date, a fixed-size text, the primary
+    // key); the fixed-size text is stored blank-padded.
+    const auto users = copyOfCorpus("fixedTextTestV2000.mdb", "users.mdb");
+    {
+        auto db = jet::Database::open(users, RW);
+        expected = scanAll(*db, "users");
+        db->beginTransaction();
+        for (std::int64_t id = 3; id < 400; ++id) {
+            const std::string login = (id % 2 ? "Jürgen-Ølsen " : "o'Hara É") + std::to_string(id);
+            std::vector<Value> r{id,
+                                 login,
+                                 " ",
+                                 "-1",
+                                 "User " + std::to_string(id % 50),
+                                 std::int64_t{1},
+                                 std::int64_t{16408},
+                                 -id,
+                                 id % 3 ? "Y" : "",
+                                 jet::DateTime{40000.5 + id % 70}};
+            db->insertRow("users", r);
+            if (id % 3 == 0) r[8] = std::string(" ");
+            expected.push_back(r);
+        }
+        db->commitTransaction();
+        EXPECT_GT(indexPageCount(*db, "users", 1), 1u);
+    }
+    for (const auto& p : jet::checkDatabase(users)) ADD_FAILURE() << p;
+    expectReadersAgree(users, "users", &expected);
+    EXPECT_EQ(mdbSqlLookup(users,
+                           "select i_user_id from users where c_user_login = "
+                           "'Jürgen-Ølsen 101'"),
+              std::vector<std::string>{"101"});
+    EXPECT_EQ(mdbSqlLookup(users, "select i_user_id from users where i_user_id = 399"),
+              std::vector<std::string>{"399"});
+    expectRefused(
+        users,
+        [](jet::Database& db) {
+            db.insertRow("users", {std::int64_t{7}, "x", " ", "-1", "x", std::int64_t{1},
+                                   std::int64_t{1}, std::int64_t{1}, "N", jet::DateTime{1.0}});
+        },
         "another row already has this value");
 
     auto db = jet::Database::open(file, jet::PageFile::Mode::ReadOnly);
