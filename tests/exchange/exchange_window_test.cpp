@@ -19,6 +19,7 @@
 #include "file_lists.h"
 #include "message_box.h"
 #include "sql_texts.h"
+#include "tree_click.h"
 #include "window_registry.h"
 #include "windows.h"
 
@@ -75,11 +76,6 @@ struct ExportWindowTest : WindowTest {
         jet::createTemplate(ShujudaochuWindow::templatePath());
     }
 
-    static void click(QTreeWidget* tree, QTreeWidgetItem* item) {
-        tree->scrollToItem(item);
-        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
-                          tree->visualItemRect(item).center());
-    }
     static QTreeWidgetItem* child(QTreeWidgetItem* parent, const QString& text) {
         for (int i = 0; i < parent->childCount(); ++i)
             if (parent->child(i)->text(0) == text) return parent->child(i);
@@ -125,7 +121,7 @@ TEST_F(ExportWindowTest, GradeSubjectAndLessonExportedWholeAndInOrder) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
-        click(tree, c.node);
+        mozhou_test::clickTreeItem(tree, c.node);
         EXPECT_EQ(w.selection(), c.sqlText);
         EXPECT_EQ(w.text2()->text(), c.text2);
         EXPECT_EQ(w.text3()->text(), c.text3);
@@ -170,7 +166,7 @@ TEST_F(ExportWindowTest, NamesAndSelectionsThatCannotBeExported) {
     ShujudaochuWindow w;
     auto* tree = w.treeView1();
     const std::string bankBytes = fileBytes(bank);
-    click(tree, tree->topLevelItem(1));  // 初二
+    mozhou_test::clickTreeItem(tree, tree->topLevelItem(1));  // 初二
 
     // Not ending in exactly ".mdb": the template is copied, nothing is opened.
     chooseTarget(w, dir / "upper.MDB");
@@ -207,7 +203,7 @@ TEST_F(ExportWindowTest, NamesAndSelectionsThatCannotBeExported) {
     tree->expandItem(grade);
     QTreeWidgetItem* subject = child(grade, QStringLiteral("数学"));
     tree->expandItem(subject);
-    click(tree, child(subject, QStringLiteral("加法")));
+    mozhou_test::clickTreeItem(tree, child(subject, QStringLiteral("加法")));
     EXPECT_EQ(w.label1()->text(), QStringLiteral("没有可导出的题"));
     EXPECT_FALSE(w.command1()->isEnabled());
     chooseTarget(w, dir / "empty.mdb");
@@ -215,7 +211,7 @@ TEST_F(ExportWindowTest, NamesAndSelectionsThatCannotBeExported) {
     QTest::mouseClick(w.command1(), Qt::LeftButton);
     EXPECT_TRUE(ourRows(dir / "empty.mdb").empty());
     // A usable selection again clears the report.
-    click(tree, grade);
+    mozhou_test::clickTreeItem(tree, grade);
     EXPECT_EQ(w.label1()->text(), QStringLiteral("准务导出..."));
     EXPECT_TRUE(w.command1()->isEnabled());
 

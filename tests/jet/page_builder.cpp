@@ -45,6 +45,17 @@ Bytes nullMask(std::size_t columnCount, const std::vector<bool>& present) {
     return m;
 }
 
+// Appends the variable cells; gives where each begins and, last, the end of the data.
+std::vector<std::size_t> appendCells(Bytes& r, const std::vector<std::optional<Bytes>>& var) {
+    std::vector<std::size_t> offsets;
+    for (const auto& v : var) {
+        offsets.push_back(r.size());
+        if (v) r.insert(r.end(), v->begin(), v->end());
+    }
+    offsets.push_back(r.size());
+    return offsets;
+}
+
 }  // namespace
 
 Bytes jet4Row(std::uint16_t columnCount, const Bytes& fixedArea,
@@ -53,12 +64,7 @@ Bytes jet4Row(std::uint16_t columnCount, const Bytes& fixedArea,
     Bytes r(2 + fixedArea.size());
     put16(r, 0, columnCount);
     std::copy(fixedArea.begin(), fixedArea.end(), r.begin() + 2);
-    std::vector<std::uint16_t> offsets;
-    for (const auto& v : var) {
-        offsets.push_back(static_cast<std::uint16_t>(r.size()));
-        if (v) r.insert(r.end(), v->begin(), v->end());
-    }
-    offsets.push_back(static_cast<std::uint16_t>(r.size()));  // end of data
+    const auto offsets = appendCells(r, var);
     for (std::size_t i = offsets.size(); i-- > 0;) {
         r.push_back(static_cast<std::uint8_t>(offsets[i]));
         r.push_back(static_cast<std::uint8_t>(offsets[i] >> 8));
@@ -75,12 +81,7 @@ Bytes jet3Row(std::uint8_t columnCount, const Bytes& fixedArea,
     Bytes r(1 + fixedArea.size());
     r[0] = columnCount;
     std::copy(fixedArea.begin(), fixedArea.end(), r.begin() + 1);
-    std::vector<std::size_t> offsets;
-    for (const auto& v : var) {
-        offsets.push_back(r.size());
-        if (v) r.insert(r.end(), v->begin(), v->end());
-    }
-    offsets.push_back(r.size());
+    const auto offsets = appendCells(r, var);
     const std::size_t dataEnd = r.size();
     const std::size_t maskSize = (columnCount + 7) / 8;
     // The number of jump entries follows from the row's whole length, which includes them.

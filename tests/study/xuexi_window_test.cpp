@@ -9,6 +9,7 @@
 #include "XuexiWindow.h"
 #include "bank_path.h"
 #include "exchange_test_util.h"
+#include "tree_click.h"
 
 namespace {
 
@@ -35,12 +36,6 @@ QTreeWidgetItem* find(QTreeWidget* tree, const QString& text) {
     return items.isEmpty() ? nullptr : items.front();
 }
 
-void clickNode(QTreeWidget* tree, QTreeWidgetItem* item) {
-    for (auto* p = item->parent(); p; p = p->parent()) p->setExpanded(true);
-    tree->scrollToItem(item);
-    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(item).center());
-}
-
 TEST_F(XuexiTest, LessonSubjectAndSearch) {
     mozhou::XuexiWindow w;
     w.show();
@@ -51,13 +46,13 @@ TEST_F(XuexiTest, LessonSubjectAndSearch) {
     EXPECT_EQ(display->toPlainText(), "您还没有选择学习内容！");
     EXPECT_EQ(count->text(), "*******");
 
-    clickNode(tree, find(tree, "第一课"));
+    mozhou_test::clickTreeItem(tree, find(tree, "第一课"));
     EXPECT_EQ(count->text(), "共2题");
     EXPECT_EQ(display->toPlainText(),
               "1.一加一(B)\n  A.甲\n  B.乙\n  C.丙\n  D.丁\n2.王's 题(答案二)\n");
 
     const QString before = display->toPlainText();
-    clickNode(tree, find(tree, "数学"));
+    mozhou_test::clickTreeItem(tree, find(tree, "数学"));
     EXPECT_EQ(display->toPlainText(), before);
     EXPECT_EQ(count->text(), "共2题");
 

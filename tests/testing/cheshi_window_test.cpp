@@ -22,6 +22,7 @@
 #include "bank_path.h"
 #include "exchange_test_util.h"
 #include "oracle_util.h"
+#include "tree_click.h"
 #include "window_registry.h"
 
 // Readable failures.
@@ -141,10 +142,7 @@ struct Controls {
     void click(const QString& text) {
         auto items = tree->findItems(text, Qt::MatchExactly | Qt::MatchRecursive);
         ASSERT_FALSE(items.isEmpty()) << text.toStdString();
-        for (auto* p = items.front()->parent(); p; p = p->parent()) p->setExpanded(true);
-        tree->scrollToItem(items.front());
-        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
-                          tree->visualItemRect(items.front()).center());
+        mozhou_test::clickTreeItem(tree, items.front());
     }
     std::vector<QString> nodes() const {
         std::vector<QString> out;
