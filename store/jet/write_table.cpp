@@ -41,8 +41,8 @@ TableWriter::TableWriter(PageFile& file, TableDef table)
     if (table_.usedPages == 0 || table_.freePages == 0)
         throw Error(where() + " has no usage maps; writing to it is not supported");
     std::set<std::uint16_t> varSlots;
-    for (std::size_t i = 0; i < table_.columns.size(); ++i) {
-        const Column& c = table_.columns[i];
+    std::uint16_t fixedColumns = 0;
+    for (const Column& c : table_.columns) {
         const std::string cw = where() + ", column \"" + c.name + "\"";
         if (c.autoGuid() || (c.autoNumber() && c.type != ColumnType::Int32))
             throw Error(cw +
@@ -58,17 +58,23 @@ TableWriter::TableWriter(PageFile& file, TableDef table)
         l.varIndex = c.varIndex;
         l.length = c.length;
         l.compressedText = c.compressedText();
+        // Columns deleted in Access keep their number and variable slot: rows count them all
+        // and leave theirs null and empty.
+        layout_.rowColumns = std::max<std::uint16_t>(layout_.rowColumns, c.number + 1);
         if (l.fixed) {
+            ++fixedColumns;
+            // Bytes in the fixed area; booleans live in the null mask alone.
             const bool text = c.type == ColumnType::Text;
             const std::size_t need = c.type == ColumnType::Boolean ? 0
                                      : text                        ? c.length
                                                                    : encode::fixedLength(c.type);
-            if (c.type != ColumnType::Boolean &&
-                (need == 0 || c.length != need || (text && c.length % 2 != 0)))
+            const bool sized =
+                text ? c.length > 0 && c.length % 2 == 0 : need != 0 && c.length == need;
+            if (c.type != ColumnType::Boolean && !sized)
                 throw Error(cw + " has a fixed size this engine cannot write");
             if (c.type == ColumnType::Boolean) l.length = 1;
             layout_.fixedSize = std::max<std::uint16_t>(
-                layout_.fixedSize, static_cast<std::uint16_t>(c.fixedOffset + (need ? need : 0)));
+                layout_.fixedSize, static_cast<std::uint16_t>(c.fixedOffset + need));
         } else {
             if (!varSlots.insert(c.varIndex).second)
                 throw Error(cw +
@@ -79,13 +85,6 @@ TableWriter::TableWriter(PageFile& file, TableDef table)
                                                                       c.longValueFreePages));
         }
         layout_.columns.push_back(l);
-    }
-    // Columns deleted in Access keep their number and variable slot: rows count them all and
-    // leave theirs null and empty.
-    std::uint16_t fixedColumns = 0;
-    for (const auto& c : layout_.columns) {
-        layout_.rowColumns = std::max<std::uint16_t>(layout_.rowColumns, c.number + 1);
-        fixedColumns += c.fixed;
     }
     layout_.rowColumns = std::max(layout_.rowColumns, table_.maxColumns);
     layout_.varCount = varSlots.empty() ? 0 : static_cast<std::uint16_t>(*varSlots.rbegin() + 1);

@@ -139,15 +139,15 @@ TEST(JetIndex, AccessFilesPassTheCheckAndDamageIsFound) {
                 for (const auto& e : tree.entries()) byRow[{e.page, e.row}] = e.key;
                 auto rows = db->scan(def);
                 while (rows.next()) {
-                    auto key = jet::encodeIndexKey(*def, ri, rows.values());
                     auto it = byRow.find({rows.rowId().page, std::uint8_t(rows.rowId().row)});
+                    if (it == byRow.end()) continue;
+                    auto key = jet::encodeIndexKey(*def, ri, rows.values());
                     bool text = false;
                     for (const auto& ic : ri.columns)
                         for (const auto& c : def->columns)
                             text = text || (c.number == ic.columnNumber &&
                                             c.type == jet::ColumnType::Text &&
                                             !isNull(rows.values().at(c.position)));
-                    if (it == byRow.end()) continue;
                     if (!key) {
                         notEncoded += text && entry.name == "Table";
                         continue;
