@@ -1,5 +1,7 @@
 // Every failure inside the engine is one of these, with a message that names the file,
-// the place and what is wrong.
+// the place and what is wrong. The message is English, for the command-line tool and for
+// logs; the kind tells the windows what happened, so they can say it in the user's words
+// without reading the message.
 #pragma once
 
 #include <stdexcept>
@@ -7,9 +9,28 @@
 
 namespace jet {
 
+enum class ErrorKind {
+    General,           // anything not listed below
+    Missing,           // the file (or its folder) does not exist
+    NotDatabase,       // the file is not a Jet database at all
+    Damaged,           // a Jet database whose structure is broken
+    Busy,              // another program is changing the file, or holds it open in Access
+    ReadOnly,          // the file or its folder cannot be written
+    DiskFull,          // the disk has no room for the change
+    ValueDoesNotFit,   // a value is too long or out of range for its column
+    Unencodable,       // a character the file's text encoding cannot hold
+    IndexUnsupported,  // an index of the table cannot be kept for this change
+    Replaced,          // the file was moved, deleted or replaced while it was open
+};
+
 class Error : public std::runtime_error {
   public:
-    using std::runtime_error::runtime_error;
+    explicit Error(const std::string& what, ErrorKind kind = ErrorKind::General)
+        : std::runtime_error(what), kind_(kind) {}
+    ErrorKind kind() const { return kind_; }
+
+  private:
+    ErrorKind kind_;
 };
 
 }  // namespace jet
