@@ -152,9 +152,10 @@ TEST(JetIndex, AccessFilesPassTheCheckAndDamageIsFound) {
         }
     }
     EXPECT_GE(pages, 20u);
-    EXPECT_GE(compared, 1400u);  // 32-bit integers ascending and descending, texts, dates
-    EXPECT_GE(multiColumn, 10u);
-    EXPECT_GE(texts, 150u);
+    // Every row of these files has its entries: a row lost in a scan shows as keys not compared.
+    EXPECT_GE(compared, 1700u);  // 32-bit integers ascending and descending, texts, dates
+    EXPECT_GE(multiColumn, 220u);
+    EXPECT_GE(texts, 240u);
     // Only the Greek, Cyrillic and Chinese rows of testUnicodeCompV2003's text index.
     EXPECT_EQ(notEncoded, 3u);
 
