@@ -37,7 +37,7 @@ bool sameName(std::string_view a, std::string_view b) {
 std::shared_ptr<Database> Database::open(const std::filesystem::path& path, PageFile::Mode mode) {
     std::error_code ec;
     auto canonical = std::filesystem::canonical(path, ec);
-    if (ec) throw Error(path.string() + ": cannot open: " + ec.message());
+    if (ec) throw Error(path.string() + ": cannot open: " + ec.message(), errnoKind(ec.value()));
     const std::string key = canonical.string();
     std::lock_guard lock(registryMutex());
     auto found = registry().find(key);
@@ -108,7 +108,9 @@ std::shared_ptr<const TableDef> Database::table(std::string_view name) const {
     auto s = current();
     std::size_t i = 0;
     const CatalogEntry* e = findEntry(*s, name, i);
-    if (!e) throw Error(path().string() + ": there is no table \"" + std::string(name) + "\"");
+    if (!e)
+        throw Error(path().string() + ": there is no table \"" + std::string(name) + "\"",
+                    ErrorKind::NotDatabase);
     std::lock_guard lock(mutex_);
     if (!s->tables[i])
         s->tables[i] = std::make_shared<const TableDef>(
