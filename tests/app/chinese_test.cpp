@@ -2,6 +2,7 @@
 // own buttons and dialogs, the date caption, and every failure a user meets, told as a Chinese
 // sentence that names the file once and says what to do.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -17,6 +18,7 @@
 #include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
+#include <cstdlib>
 #include <fstream>
 
 #include "ChengjiWindow.h"
@@ -196,18 +198,34 @@ TEST_F(Chinese, BankLockedByAccessRefusesAChange) {
     expectChineseSentence(boxes.messages[0], bank);
 }
 
-// A value too long for its column names the question and the column.
-TEST_F(Chinese, ValueThatDoesNotFitNamesItsColumn) {
-    mozhou::ShujuluruWindow entry;
-    entry.findChild<QComboBox*>("Combo1")->setEditText(QString(300, QChar(u'长')));
-    auto* add = entry.findChild<QPushButton*>("Command1");
-    add->setEnabled(true);
-    boxes.messages.clear();
-    add->click();
-    ASSERT_EQ(boxes.messages.size(), 1);
-    EXPECT_TRUE(boxes.messages[0].startsWith(QStringLiteral("这道题没有录入。这道题的“年级”太长")))
-        << qPrintable(boxes.messages[0]);
-    expectChineseSentence(boxes.messages[0], bank);
+// A change the bank refuses says why: a value too long for its column names the question and
+// the column; a bank that cannot be written is called read-only.
+TEST_F(Chinese, RefusedChangesSayWhy) {
+    auto add = [&](const QString& grade) {
+        mozhou::ShujuluruWindow entry;
+        entry.findChild<QComboBox*>("Combo1")->setEditText(grade);
+        auto* command = entry.findChild<QPushButton*>("Command1");
+        command->setEnabled(true);
+        boxes.messages.clear();
+        command->click();
+        EXPECT_EQ(boxes.messages.size(), 1);
+        return boxes.messages.value(0);
+    };
+    const QString tooLong = add(QString(300, QChar(u'长')));
+    EXPECT_TRUE(tooLong.startsWith(QStringLiteral("这道题没有录入。这道题的“年级”太长")))
+        << qPrintable(tooLong);
+    expectChineseSentence(tooLong, bank);
+
+    // Root writes to any file that is not immutable.
+    const bool root = ::geteuid() == 0;
+    const std::string quoted = "'" + bank.string() + "'";
+    if (!(root ? std::system(("chattr +i " + quoted + " 2>/dev/null").c_str()) == 0
+               : ::chmod(bank.c_str(), 0444) == 0))
+        GTEST_SKIP() << "cannot make the bank read-only here";
+    const QString readOnly = add(QStringLiteral("初一"));
+    if (root) std::system(("chattr -i " + quoted).c_str());
+    EXPECT_TRUE(readOnly.contains(QStringLiteral("是只读的"))) << qPrintable(readOnly);
+    expectChineseSentence(readOnly, bank);
 }
 
 // Every kind has its own sentence, Chinese but for the path, which it names once.
