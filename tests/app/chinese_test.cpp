@@ -2,8 +2,8 @@
 // own buttons and dialogs, the date caption, and every failure a user meets, told as a Chinese
 // sentence that names the file once and says what to do.
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QApplication>
