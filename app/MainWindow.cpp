@@ -8,6 +8,7 @@
 #include <QPainter>
 
 #include "bank_path.h"
+#include "failure_text.h"
 #include "looks.h"
 #include "message_box.h"
 #include "shell.h"
@@ -339,9 +340,7 @@ void MainWindow::changeBackground() {
         ws_.emplace("", "admin", "");
         db_ = ws_->OpenDatabase(bankPath());
     } catch (const std::exception& e) {
-        showMessage(this, QStringLiteral("无法打开题库 %1：%2")
-                              .arg(QString::fromStdString(bankPath().string()),
-                                   QString::fromUtf8(e.what())));
+        showFailure(this, e, {QStringLiteral("背景图片没有保存")});
         return;
     }
     try {
@@ -355,7 +354,8 @@ void MainWindow::changeBackground() {
         if (!rs.Eof()) stored = QString::fromStdString(rs.Fields(0).text());
         rs.Close();
     } catch (const std::exception& e) {
-        showMessage(this, QStringLiteral("背景图片没有保存：%1").arg(QString::fromUtf8(e.what())));
+        showFailure(this, e,
+                    {QStringLiteral("背景图片没有保存"), {}, QStringLiteral("这次选的图片")});
         return;
     }
     showPicture(stored);

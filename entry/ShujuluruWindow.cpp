@@ -14,6 +14,7 @@
 #include "DataGrid.h"
 #include "bank_backup.h"
 #include "bank_path.h"
+#include "failure_text.h"
 #include "jet/create_bank.h"
 #include "looks.h"
 #include "message_box.h"
@@ -29,6 +30,7 @@ namespace {
 
 const QString kChoice = QStringLiteral("选择题");
 const QString kFillIn = QStringLiteral("填空题");
+const QString kNotEntered = QStringLiteral("这道题没有录入");
 
 std::string utf8(const QString& s) { return s.toStdString(); }
 QString qtext(const std::string& s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
@@ -178,7 +180,7 @@ void ShujuluruWindow::refillList(QComboBox* box, const std::string& query) {
     box->clear();
     box->setEditText(QString());
     currentQuery_ = query;
-    if (openBank(query)) {
+    if (openBank(query, QStringLiteral("列表没有读出来"))) {
         // Whatever fails while the rows are walked, the list keeps what it got.
         try {
             for (rs_->MoveFirst(); !rs_->Eof(); rs_->MoveNext())
@@ -246,7 +248,7 @@ void ShujuluruWindow::Command1_Click() {
         bank::sql::lessonQuestionsOfType(utf8(Combo1_->currentText()), utf8(Combo2_->currentText()),
                                          utf8(Combo3_->currentText()), utf8(type));
     closeHandles();
-    if (!openBank(currentQuery_)) return;
+    if (!openBank(currentQuery_, kNotEntered)) return;
     // A multi-line question keeps the line breaks of the program's text boxes (CR LF).
     QString question = Text1_->toPlainText();
     question.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
@@ -273,7 +275,7 @@ void ShujuluruWindow::Command1_Click() {
         } catch (...) {
         }
         // The boxes keep what was typed, so nothing is lost.
-        showMessage(this, QStringLiteral("这道题没有录入：%1").arg(QString::fromUtf8(e.what())));
+        showFailure(this, e, {kNotEntered, {}, QStringLiteral("这道题")});
         return;
     }
     emptyTextBoxes();
@@ -298,15 +300,18 @@ void ShujuluruWindow::emptyBank() {
     const fs::path bankFile = bankPath();
     std::error_code ec;
     if (!fs::exists(bankFile, ec)) {
-        showMessage(this, QStringLiteral("找不到题库文件 %1，没有清空。").arg(pathText(bankFile)));
+        showMessage(this,
+                    QStringLiteral("找不到题库文件 %1，没有清空。请确认它没有被删除或移到别处。")
+                        .arg(pathText(bankFile)));
         return;
     }
     // Taken while no change is under way; without a copy the bank is left alone.
     try {
         bank::keepBackup(bankFile);
     } catch (const bank::BackupError& e) {
-        showMessage(this, QStringLiteral("无法备份题库到 %1（%2），题库没有清空。")
-                              .arg(pathText(bank::backupPath(bankFile)), qtext(e.what())));
+        showFailure(this, e,
+                    {QStringLiteral("题库没有清空：清空前要先备份，备份没能做成"),
+                     bank::backupPath(bankFile)});
         return;
     }
     // One transaction: the bank is emptied whole or not at all.
@@ -317,9 +322,7 @@ void ShujuluruWindow::emptyBank() {
         bank::deleteAllRows(*ws_, *rs_);
     } catch (const std::exception& e) {
         closeHandles();
-        showMessage(
-            this,
-            QStringLiteral("题库没有清空，其中的题目都还在：%1").arg(QString::fromUtf8(e.what())));
+        showFailure(this, e, {QStringLiteral("题库没有清空，其中的题目都还在")});
         return;
     }
     closeHandles();
@@ -349,25 +352,17 @@ void ShujuluruWindow::Command3_Click() {
 
 // ---------------------------------------------------------------------------------------------
 
-bool ShujuluruWindow::openBank(const std::string& query) {
-    const fs::path bank = bankPath();
+bool ShujuluruWindow::openBank(const std::string& query, const QString& action) {
     try {
         std::error_code ec;
-        if (!fs::exists(bank, ec)) throw dao::Error("the file does not exist");
+        if (!fs::exists(bankPath(), ec))
+            throw dao::Error("the file does not exist", jet::ErrorKind::Missing);
         ws_.emplace();
-        db_ = ws_->OpenDatabase(bank);
-    } catch (const std::exception& e) {
-        closeHandles();
-        showMessage(
-            this,
-            QStringLiteral("打不开题库 %1：%2").arg(pathText(bank), QString::fromUtf8(e.what())));
-        return false;
-    }
-    try {
+        db_ = ws_->OpenDatabase(bankPath());
         rs_.emplace(db_.OpenRecordset(query));
     } catch (const std::exception& e) {
         closeHandles();
-        showMessage(this, QStringLiteral("题库查询出错：%1").arg(QString::fromUtf8(e.what())));
+        showFailure(this, e, {action});
         return false;
     }
     return true;

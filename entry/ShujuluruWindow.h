@@ -53,9 +53,9 @@ class ShujuluruWindow : public QWidget {
     void refillList(QComboBox* box, const std::string& query);
     void emptyTextBoxes();
     void setChoiceControlsEnabled(bool on);
-    // Opens the bank and a record set on `query` into the window's handles; says what went
-    // wrong and returns false when it cannot.
-    bool openBank(const std::string& query);
+    // Opens the bank and a record set on `query` into the window's handles; when it cannot,
+    // tells it as `action` having failed and returns false.
+    bool openBank(const std::string& query, const QString& action);
     void closeHandles();
     void emptyBank();
 

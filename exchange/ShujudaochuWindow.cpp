@@ -10,6 +10,7 @@
 #include "DataGrid.h"
 #include "TreeView.h"
 #include "bank_path.h"
+#include "failure_text.h"
 #include "looks.h"
 #include "message_box.h"
 #include "sql/jet_source.h"
@@ -31,7 +32,7 @@ const TransferTexts kTexts{
     QStringLiteral("没有可导出的题"),
     QStringLiteral("导出失败"),
     QStringLiteral("所选内容中有 %1 道题无法读取，导出没有进行，目标文件中没有写入任何题目。"),
-    QStringLiteral("导出失败，目标文件中没有写入任何题目。\n"),
+    QStringLiteral("导出失败，目标文件中没有写入任何题目"),
 };
 
 }  // namespace
@@ -121,8 +122,9 @@ void ShujudaochuWindow::Form_Load() {
         sql::JetSource source(db.engine().shared_from_this());
         TreeView1_->build(bank::TreeWindow::Export, ImageList1_,
                           [&](const std::string& text) { return sql::execute(source, text); });
-    } catch (const std::exception&) {
-        // A bank that cannot be read gives an empty tree; the help lines explain an empty grid.
+    } catch (const std::exception& e) {
+        // The tree stays empty; the user is told why, unlike for an empty bank.
+        treeUnreadable(this, e);
     }
 }
 
@@ -190,8 +192,8 @@ void ShujudaochuWindow::Command2_Click() {
     }
     try {
         exchange::copyReplacing(templatePath(), path);
-    } catch (const std::exception&) {
-        showMessage(this, QStringLiteral("无法写入目标文件：") + chosen);
+    } catch (const std::exception& e) {
+        showFailure(this, e, {QStringLiteral("导出没有进行：目标文件没能写成"), path});
         enableExport();
         return;
     }
@@ -209,7 +211,7 @@ void ShujudaochuWindow::Command1_Click() {
     enableExport();
     if (!Command1_->isEnabled()) return;
 
-    status_->run(this, kTexts, [this](const exchange::Progress& progress) {
+    status_->run(this, kTexts, target_.database.path(), [this](const exchange::Progress& progress) {
         return exchange::exportQuestions(target_.workspace, *source_.records, *target_.records,
                                          progress);
     });

@@ -8,6 +8,7 @@
 
 #include "DataGrid.h"
 #include "bank_path.h"
+#include "failure_text.h"
 #include "file_lists.h"
 #include "looks.h"
 #include "message_box.h"
@@ -28,7 +29,7 @@ const TransferTexts kTexts{
     QStringLiteral("源文件没有题目"),
     QStringLiteral("导入失败"),
     QStringLiteral("源文件中有 %1 道题无法读取，导入没有进行，目标文件未作任何改动。"),
-    QStringLiteral("导入失败，目标文件未作任何改动。\n"),
+    QStringLiteral("导入失败，目标文件未作任何改动"),
 };
 
 // A folder and a name in it; the root folder already ends in the separator.
@@ -44,9 +45,11 @@ QString problemText(exchange::FileProblem p, const QString& side) {
         case P::NotDatabase:
             return QStringLiteral("所选的%1不是可以读取的数据库文件。").arg(side);
         case P::NoTiku:
-            return QStringLiteral("所选的%1中没有题库表 tiku。").arg(side);
+            return QStringLiteral(
+                       "所选的%1中没有题库表，请选择本程序导出的或与题库同样结构的文件。")
+                .arg(side);
         case P::OtherShape:
-            return QStringLiteral("所选的%1中的题库表 tiku 与题库的结构不同，不能导入。").arg(side);
+            return QStringLiteral("所选的%1中的题库表与题库的结构不同，不能导入。").arg(side);
         case P::NotWritable:
             return QStringLiteral("所选的%1不能写入（只读文件或旧版数据库）。").arg(side);
     }
@@ -227,14 +230,14 @@ void ShujudaoruWindow::Command1_Click() {
         try {
             bank::keepBackup(bankPath());
         } catch (const std::exception& e) {
-            showMessage(this,
-                        QStringLiteral("无法保存题库的备份 shujuku.mdb.bak（%1），导入没有进行。")
-                            .arg(QString::fromUtf8(e.what())));
+            showFailure(this, e,
+                        {QStringLiteral("导入没有进行：导入前要先备份题库，备份没能做成"),
+                         bank::backupPath(bankPath())});
             return;
         }
     }
 
-    status_->run(this, kTexts, [this](const exchange::Progress& progress) {
+    status_->run(this, kTexts, targetPath, [this](const exchange::Progress& progress) {
         return exchange::importQuestions(target_.workspace, *source_.records, *target_.records,
                                          progress);
     });

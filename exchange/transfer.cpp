@@ -71,6 +71,7 @@ Outcome transaction(dao::Workspace& ws, Outcome outcome,
     } catch (const std::exception& e) {
         outcome.status = Outcome::Status::Failed;
         outcome.error = what(e);
+        outcome.failure = std::current_exception();
         return outcome;
     }
     try {
@@ -87,6 +88,7 @@ Outcome transaction(dao::Workspace& ws, Outcome outcome,
         }
         outcome.status = Outcome::Status::Failed;
         outcome.error = what(e);
+        outcome.failure = std::current_exception();
     }
     if (outcome.status != Outcome::Status::Done) {
         outcome.removed = 0;
@@ -101,6 +103,7 @@ Outcome prepared(dao::Recordset& source, dao::Recordset& target) {
     if (!source.isOpen() || !target.isOpen() || !fits(source) || !fits(target)) {
         outcome.status = Outcome::Status::Failed;
         outcome.error = "source or target is not an open question table";
+        outcome.failure = std::make_exception_ptr(dao::Error(outcome.error));
         return outcome;
     }
     // Other windows may have changed either file since it was chosen: work on the rows as
@@ -111,6 +114,7 @@ Outcome prepared(dao::Recordset& source, dao::Recordset& target) {
     } catch (const std::exception& e) {
         outcome.status = Outcome::Status::Failed;
         outcome.error = what(e);
+        outcome.failure = std::current_exception();
         return outcome;
     }
     outcome.sourceRows = source.RecordCount();

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <exception>
 #include <functional>
 #include <string>
 #include <unordered_set>
@@ -42,10 +43,11 @@ struct Outcome {
     };
     Status status = Status::Done;
     long sourceRows = 0;
-    long removed = 0;     // target rows that gave way (import only)
-    long added = 0;       // rows appended to the target
-    long unreadable = 0;  // source rows that could not be read
-    std::string error;    // the first failure, for Failed
+    long removed = 0;            // target rows that gave way (import only)
+    long added = 0;              // rows appended to the target
+    long unreadable = 0;         // source rows that could not be read
+    std::string error;           // the first failure, for Failed
+    std::exception_ptr failure;  // the same failure itself, for the window to tell
 };
 
 // Appends every row of `source` to `target`, all twelve columns by position, in order. The

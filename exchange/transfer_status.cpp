@@ -4,6 +4,7 @@
 #include <QProgressBar>
 #include <algorithm>
 
+#include "failure_text.h"
 #include "message_box.h"
 
 namespace mozhou {
@@ -28,6 +29,7 @@ void TransferStatus::selectionUsable() {
 }
 
 Outcome TransferStatus::run(QWidget* owner, const TransferTexts& texts,
+                            const std::filesystem::path& target,
                             const std::function<Outcome(const Progress&)>& transfer) {
     label_->setText(texts.running);
     reportShown_ = false;
@@ -62,7 +64,11 @@ Outcome TransferStatus::run(QWidget* owner, const TransferTexts& texts,
             break;
         case Status::Failed:
             report(texts.failed);
-            showMessage(owner, texts.failMessage + QString::fromStdString(outcome.error));
+            try {
+                std::rethrow_exception(outcome.failure);
+            } catch (const std::exception& e) {
+                showFailure(owner, e, {texts.failMessage, target, QStringLiteral("其中一道题")});
+            }
             break;
     }
     return outcome;

@@ -35,7 +35,7 @@ struct TransferTexts {
     QString empty;        // the label when there is nothing to copy
     QString failed;       // the label after a failed write
     QString unreadable;   // message box; %1 is the number of rows that could not be read
-    QString failMessage;  // message box before the engine's own words
+    QString failMessage;  // message box, before the sentence that tells the failure
 };
 
 class TransferStatus {
@@ -49,10 +49,11 @@ class TransferStatus {
     void selectionUsable();
     void showEmpty(const TransferTexts& texts) { report(texts.empty); }
 
-    // Runs `transfer` inside the click, redrawing the label and the bar as it goes, and shows
-    // its outcome in the label and, for a failure, in a message box over `owner`.
+    // Runs `transfer` into the file `target` inside the click, redrawing the label and the bar
+    // as it goes, and shows its outcome in the label and, for a failure, in a message box over
+    // `owner`.
     exchange::Outcome run(
-        QWidget* owner, const TransferTexts& texts,
+        QWidget* owner, const TransferTexts& texts, const std::filesystem::path& target,
         const std::function<exchange::Outcome(const exchange::Progress&)>& transfer);
 
   private:

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <unordered_map>
 
+#include "failure_text.h"
 #include "looks.h"
 #include "message_box.h"
 
@@ -127,7 +128,8 @@ class DataGridModel : public QAbstractTableModel {
         if (!index.isValid()) return Qt::NoItemFlags;
         Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
         const bool appending = index.row() == shownRows_;
-        if ((appending ? appendRow_ : updates_) &&
+        // Groups are not rows: a grouped result is only looked at.
+        if ((appending ? appendRow_ : updates_) && !rs_->grouped() &&
             editableKind(rs_->columns()[std::size_t(index.column())].type))
             f |= Qt::ItemIsEditable;
         return f;
@@ -144,7 +146,7 @@ class DataGridModel : public QAbstractTableModel {
         if (appending ? text.isEmpty() : text == rowTexts(row).value(index.column())) return false;
         const auto& info = rs_->columns()[column];
         QString problem;
-        auto v = DataGrid::valueFromText(text, info.type, fromUtf8(info.name), &problem);
+        auto v = DataGrid::valueFromText(text, info.type, columnLabel(info.name), &problem);
         if (!v) {
             report(problem);
             return false;
@@ -163,7 +165,9 @@ class DataGridModel : public QAbstractTableModel {
                 rs_->CancelUpdate();
             } catch (...) {
             }
-            report(QStringLiteral("没有写入数据库：%1").arg(QString::fromUtf8(e.what())));
+            report(failureText(e, {QStringLiteral("这一格没有存入数据库"), grid_->databaseName(),
+                                   QStringLiteral("第 %1 行").arg(row + 1)}),
+                   QString::fromUtf8(e.what()));
             return false;
         }
         cache_.clear();
@@ -199,7 +203,7 @@ class DataGridModel : public QAbstractTableModel {
                 throw;
             }
         } catch (const std::exception& e) {
-            *problem = QStringLiteral("没有删除任何一行：%1").arg(QString::fromUtf8(e.what()));
+            *problem = failureText(e, {QStringLiteral("没有删除任何一行"), grid_->databaseName()});
             ok = false;
             // The record set marked rows that the rollback brought back; read it anew.
             try {
@@ -254,9 +258,10 @@ class DataGridModel : public QAbstractTableModel {
 
     // Said after the edit has ended: a box opened while the editor commits would take its
     // focus and make it commit a second time.
-    void report(const QString& text) {
+    void report(const QString& text, const QString& details = {}) {
         QMetaObject::invokeMethod(
-            grid_, [grid = grid_, text] { showMessage(grid, text); }, Qt::QueuedConnection);
+            grid_, [grid = grid_, text, details] { showMessage(grid, text, details); },
+            Qt::QueuedConnection);
     }
 
     DataGrid* grid_;
@@ -299,19 +304,13 @@ bool DataGrid::refresh() {
     try {
         std::error_code ec;
         if (!std::filesystem::exists(databaseName_, ec))
-            throw dao::Error("the file does not exist");
+            throw dao::Error("the file does not exist", jet::ErrorKind::Missing);
         db = ws.OpenDatabase(databaseName_);
-    } catch (const std::exception& e) {
-        showMessage(this, QStringLiteral("打不开数据库文件 %1：%2")
-                              .arg(QString::fromStdString(databaseName_.string()),
-                                   QString::fromUtf8(e.what())));
-        return false;
-    }
-    try {
         dao::Recordset rs = db.OpenRecordset(recordSource_);
         model_->open(std::move(ws), std::move(db), std::move(rs));
     } catch (const std::exception& e) {
-        showMessage(this, QStringLiteral("数据查询出错：%1").arg(QString::fromUtf8(e.what())));
+        // The grid stays empty; the user is told why, unlike for a query without rows.
+        showFailure(this, e, {QStringLiteral("表格里的数据没有读出来"), databaseName_});
         return false;
     }
     return true;
@@ -368,7 +367,7 @@ std::optional<dao::Value> DataGrid::valueFromText(const QString& text, jet::Colu
             static const QStringList no{"false", "no", "0", QStringLiteral("否")};
             if (yes.contains(t, Qt::CaseInsensitive)) return dao::Value{true};
             if (no.contains(t, Qt::CaseInsensitive)) return dao::Value{false};
-            return fail(QStringLiteral("这一列只收 True 或 False。"));
+            return fail(QStringLiteral("这一列只收“是”或“否”。"));
         }
         case ColumnType::Byte:
         case ColumnType::Int16:

@@ -23,9 +23,12 @@ void setAskTextHandler(std::function<std::optional<QString>()> handler) {
     askHandler() = std::move(handler);
 }
 
-void showMessage(QWidget* parent, const QString& text) {
+void showMessage(QWidget* parent, const QString& text) { showMessage(parent, text, QString()); }
+
+void showMessage(QWidget* parent, const QString& text, const QString& details) {
     if (messageHandler()) return messageHandler()(text);
     QMessageBox box(QMessageBox::NoIcon, kAppTitle, text, QMessageBox::Ok, parent);
+    if (!details.isEmpty()) box.setDetailedText(details);
     box.exec();
 }
 

@@ -13,6 +13,8 @@ inline const QString kAppTitle = QStringLiteral("墨舟题苑");
 
 // A modal message: one OK button, no icon, the application's title.
 void showMessage(QWidget* parent, const QString& text);
+// The same with `details` behind the box's details button (for the engine's own words).
+void showMessage(QWidget* parent, const QString& text, const QString& details);
 
 // A modal input box with an empty prompt under the application's title; returns what was
 // typed, or an empty text when the user cancels.

@@ -9,6 +9,7 @@
 #include "DataGrid.h"
 #include "bank_backup.h"
 #include "bank_path.h"
+#include "failure_text.h"
 #include "looks.h"
 #include "message_box.h"
 #include "sql_texts.h"
@@ -24,7 +25,6 @@ namespace {
 constexpr std::array<int, 7> kColumnWidths{1200, 600, 1800, 1400, 600, 600, 600};
 
 QString pathText(const fs::path& p) { return QString::fromStdString(p.string()); }
-QString reason(const std::exception& e) { return QString::fromUtf8(e.what()); }
 
 }  // namespace
 
@@ -102,8 +102,9 @@ void ChengjiWindow::clearRecords() {
     const fs::path bankFile = bankPath();
     std::error_code ec;
     if (!fs::exists(bankFile, ec)) {
-        showMessage(
-            this, QStringLiteral("找不到题库文件 %1，成绩记录没有清空。").arg(pathText(bankFile)));
+        showMessage(this, QStringLiteral("找不到题库文件 %1，成绩记录没有清空。"
+                                         "请确认它没有被删除或移到别处。")
+                              .arg(pathText(bankFile)));
         return;
     }
     try {
@@ -112,14 +113,13 @@ void ChengjiWindow::clearRecords() {
         rs_.emplace(db_.OpenRecordset(bank::sql::testRecordsForClearing()));
     } catch (const std::exception& e) {
         closeHandles();
-        showMessage(this, QStringLiteral("打不开成绩记录，没有清空：%1").arg(reason(e)));
+        showFailure(this, e, {QStringLiteral("成绩记录没有清空")});
         return;
     }
     if (db_.readOnly()) {
         closeRecordset();
-        showMessage(
-            this,
-            QStringLiteral("题库文件 %1 是只读的，成绩记录没有清空。").arg(pathText(bankFile)));
+        showFailure(this, dao::Error("read-only", jet::ErrorKind::ReadOnly),
+                    {QStringLiteral("成绩记录没有清空")});
         return;
     }
     // With nothing to delete the previous copy is worth more than a copy of an empty table.
@@ -131,15 +131,16 @@ void ChengjiWindow::clearRecords() {
         bank::keepBackup(bankFile);
     } catch (const bank::BackupError& e) {
         closeRecordset();
-        showMessage(this, QStringLiteral("无法备份题库到 %1（%2），成绩记录没有清空。")
-                              .arg(pathText(bank::backupPath(bankFile)), reason(e)));
+        showFailure(this, e,
+                    {QStringLiteral("成绩记录没有清空：清空前要先备份题库，备份没能做成"),
+                     bank::backupPath(bankFile)});
         return;
     }
     try {
         bank::deleteAllRows(*ws_, *rs_);
     } catch (const std::exception& e) {
         closeRecordset();
-        showMessage(this, QStringLiteral("成绩记录没有清空，原有的记录都还在：%1").arg(reason(e)));
+        showFailure(this, e, {QStringLiteral("成绩记录没有清空，原有的记录都还在")});
         return;
     }
     closeRecordset();

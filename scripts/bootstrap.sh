@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 
 packages=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev
           libgtest-dev libgmock-dev googletest libbenchmark-dev
-          fonts-arphic-gbsn00lp fonts-noto-cjk)
+          fonts-arphic-gbsn00lp fonts-noto-cjk qt6-translations-l10n)
 if [ "$mode" = test ]; then
     packages+=(mdbtools xvfb xauth strace)
 fi

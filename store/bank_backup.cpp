@@ -41,7 +41,7 @@ void copyReplacing(const fs::path& from, const fs::path& to) {
     auto fail = [&](const std::error_code& why) {
         std::error_code ignored;
         fs::remove(partial, ignored);
-        throw BackupError(why.message());
+        throw BackupError(why);
     };
 
     std::error_code ec;
@@ -55,13 +55,16 @@ void copyReplacing(const fs::path& from, const fs::path& to) {
     fs::rename(partial, to, ec);
     if (ec) fail(ec);
     const fs::path folder = to.has_parent_path() ? to.parent_path() : fs::path(".");
-    if ((ec = sync(folder, O_RDONLY | O_DIRECTORY))) throw BackupError(ec.message());
+    if ((ec = sync(folder, O_RDONLY | O_DIRECTORY))) throw BackupError(ec);
 }
 
 void keepBackup(const fs::path& bank) {
     std::error_code ec;
     if (fs::exists(jet::PageFile::journalPath(bank), ec))
-        throw BackupError("题库有一次没有做完的修改，可能另一个程序正在修改它");
+        throw BackupError(
+            "the bank has an unfinished change in its rollback journal; another "
+            "program may be changing it",
+            jet::ErrorKind::Busy);
     // Emptying the questions and then the scores would otherwise leave no copy of the
     // questions: the copy before this one is kept as "<bank>.bak.1".
     const fs::path backup = backupPath(bank);
@@ -70,7 +73,7 @@ void keepBackup(const fs::path& bank) {
         older += ".1";
         fs::remove(jet::PageFile::journalPath(older), ec);
         fs::rename(backup, older, ec);
-        if (ec) throw BackupError(ec.message());
+        if (ec) throw BackupError(ec);
     }
     copyReplacing(bank, backup);
 }

@@ -3,16 +3,21 @@
 #pragma once
 
 #include <filesystem>
-#include <stdexcept>
+#include <system_error>
+
+#include "jet/error.h"
 
 namespace bank {
 
 // The code the user types before a table is emptied.
 inline constexpr const char* kAccessCode = "583904";
 
-class BackupError : public std::runtime_error {
+// Its kind tells the windows why (a full disk, a read-only folder, a change under way).
+class BackupError : public jet::Error {
   public:
-    using std::runtime_error::runtime_error;
+    explicit BackupError(const std::error_code& why)
+        : jet::Error(why.message(), jet::errnoKind(why.value())) {}
+    using jet::Error::Error;
 };
 
 // Makes `to` a durable copy of `from`, replacing a file of that name. The copy is written under

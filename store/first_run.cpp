@@ -45,7 +45,7 @@ bool moveIfAbsent(const fs::path& from, const fs::path& to) {
         err = errno;
     }
     if (err == EEXIST) return false;
-    throw jet::Error(to.string() + ": cannot create: " + std::strerror(err));
+    throw jet::Error(to.string() + ": cannot create: " + std::strerror(err), jet::errnoKind(err));
 }
 
 // False when a file appeared at `file` while ours was being written.
@@ -71,18 +71,21 @@ void checkExisting(const fs::path& file) {
         db = jet::Database::open(file, jet::PageFile::Mode::ReadOnly);
     } catch (const jet::Error& e) {
         throw jet::Error("the question bank " + file.string() +
-                         " cannot be read as a Jet database (" + e.what() +
-                         "); it has been left as it is");
+                             " cannot be read as a Jet database (" + e.what() +
+                             "); it has been left as it is",
+                         e.kind());
     }
     if (!db->hasTable(jet::bank::tiku::kTable))
-        throw jet::Error("the question bank " + file.string() +
-                         " has no table tiku; it has been left as it is");
+        throw jet::Error(
+            "the question bank " + file.string() + " has no table tiku; it has been left as it is",
+            jet::ErrorKind::NotDatabase);
     const auto tiku = db->table(jet::bank::tiku::kTable);
     // Every reader takes a question's columns by position, up to the twelfth.
     if (tiku->columns.size() < static_cast<std::size_t>(jet::bank::tiku::kColumnCount))
         throw jet::Error("the question bank " + file.string() + ": its table tiku has " +
-                         std::to_string(tiku->columns.size()) +
-                         " columns instead of twelve; it has been left as it is");
+                             std::to_string(tiku->columns.size()) +
+                             " columns instead of twelve; it has been left as it is",
+                         jet::ErrorKind::NotDatabase);
 }
 
 }  // namespace

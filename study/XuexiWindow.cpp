@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include "bank_path.h"
+#include "failure_text.h"
 #include "looks.h"
 #include "sql/jet_source.h"
 #include "study_listing.h"
@@ -76,8 +77,9 @@ void XuexiWindow::Form_Load() {
         sql::JetSource source(db.engine().shared_from_this());
         TreeView1_->build(bank::TreeWindow::Study, ImageList1_,
                           [&](const std::string& text) { return sql::execute(source, text); });
-    } catch (const std::exception&) {
-        // An unreadable bank leaves the tree empty; nothing can be chosen then.
+    } catch (const std::exception& e) {
+        // The tree stays empty; the user is told why, unlike for an empty bank.
+        treeUnreadable(this, e);
     }
 }
 
@@ -113,12 +115,12 @@ void XuexiWindow::Command1_Click() {
         if (shown.count) Label3_->setText(qs(*shown.count));
         RichTextBox1_->setPlainText(qs(shown.text));
     } catch (const std::exception& e) {
-        RichTextBox1_->setPlainText(QStringLiteral("题库无法读取：") + QString::fromUtf8(e.what()));
+        RichTextBox1_->setPlainText(failureText(e, {QStringLiteral("没有查询题目")}));
     }
 }
 
 void XuexiWindow::Timer1_Timer() {
-    const QString date = QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat);
+    const QString date = QLocale().toString(QDate::currentDate(), QLocale::ShortFormat);
     Label2_->setText(qs(study::dateCaption(date.toStdString())));
 }
 

@@ -12,6 +12,7 @@
 #include <QSlider>
 
 #include "bank_path.h"
+#include "failure_text.h"
 #include "looks.h"
 #include "message_box.h"
 #include "sql/jet_source.h"
@@ -155,8 +156,9 @@ void CheshiWindow::Form_Load() {
         sql::JetSource source(db.engine().shared_from_this());
         TreeView1_->build(treeWindow(), ImageList1_,
                           [&](const std::string& text) { return sql::execute(source, text); });
-    } catch (const std::exception&) {
-        // An unreadable bank leaves the tree empty; no test can start then.
+    } catch (const std::exception& e) {
+        // The tree stays empty; the user is told why, unlike for an empty bank.
+        treeUnreadable(this, e);
     }
     // The answer box comes first in the tab order.
     QWidget* order[] = {Text1_,      Command1_, Option1_[0], Option1_[1], Option1_[2],
@@ -177,7 +179,7 @@ void CheshiWindow::TreeView1_NodeClick(const TreeClick& node) {
     try {
         rows = records_.open(bankPath(), query);
     } catch (const std::exception& e) {
-        problem = QStringLiteral("题库无法读取：") + QString::fromUtf8(e.what());
+        problem = failureText(e, {QStringLiteral("这一课的题目没有读出来")});
     }
     const auto started = session_.start(std::move(rows));
     setProgress(started.progressMaximum, 0);
@@ -278,8 +280,8 @@ void CheshiWindow::Command3_Click() {
     try {
         cheshi::appendScore(bankPath(), *row);
     } catch (const std::exception& e) {
-        showMessage(this, QStringLiteral("测试成绩没有保存：题库无法写入。\n") +
-                              QString::fromUtf8(e.what()));
+        showFailure(this, e,
+                    {QStringLiteral("测试成绩没有保存"), {}, QStringLiteral("这次的成绩")});
         return;
     }
     session_.saved();

@@ -170,7 +170,8 @@ struct Recordset::State {
     void changeable() const {
         if (result.grouped) throw Error("a grouped result cannot be changed");
         if (db->mode() == jet::PageFile::Mode::ReadOnly)
-            throw Error(db->path().string() + " is read-only; it cannot be changed");
+            throw Error(db->path().string() + " is read-only; it cannot be changed",
+                        jet::ErrorKind::ReadOnly);
     }
 };
 
@@ -262,6 +263,8 @@ std::size_t Recordset::fieldCount() const { return open(state_).result.columns.s
 const std::vector<sql::ColumnInfo>& Recordset::columns() const {
     return open(state_).result.columns;
 }
+
+bool Recordset::grouped() const { return open(state_).result.grouped; }
 
 const Value& Recordset::current(std::size_t i) const {
     auto& s = open(state_);

@@ -114,6 +114,8 @@ class Recordset {
 
     std::size_t fieldCount() const;
     const std::vector<sql::ColumnInfo>& columns() const;
+    // A result of Group By: its rows are groups, which cannot be changed.
+    bool grouped() const;
     Field Fields(std::size_t i);
     const Value& Fields(std::size_t i) const;
     // The whole current row in result column order.

@@ -13,14 +13,14 @@ void failAt(std::string_view file, std::uint32_t page, std::string_view what) {
     std::string s = placeText(file, page);
     s += ": ";
     s += what;
-    throw Error(s);
+    throw Error(s, ErrorKind::Damaged);
 }
 
 void Reader::fail(std::string_view what) const {
     std::string s = where_;
     s += ": ";
     s += what;
-    throw Error(s);
+    throw Error(s, kind_);
 }
 
 void Reader::outOfBounds(std::size_t pos, std::size_t n) const {

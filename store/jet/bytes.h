@@ -47,8 +47,10 @@ std::string placeText(std::string_view file, std::uint32_t page);
 // Bounds-checked reads over a span; errors carry `where` ("<file>: page <n>").
 class Reader {
   public:
-    Reader(std::span<const std::uint8_t> data, std::string where)
-        : data_(data), where_(std::move(where)) {}
+    // `kind`: what a fault in these bytes means; the header reader says NotDatabase.
+    Reader(std::span<const std::uint8_t> data, std::string where,
+           ErrorKind kind = ErrorKind::Damaged)
+        : data_(data), where_(std::move(where)), kind_(kind) {}
 
     std::size_t size() const { return data_.size(); }
     std::span<const std::uint8_t> data() const { return data_; }
@@ -74,6 +76,7 @@ class Reader {
 
     std::span<const std::uint8_t> data_;
     std::string where_;
+    ErrorKind kind_;
 };
 
 }  // namespace jet

@@ -11,7 +11,8 @@ namespace jet {
 std::vector<CatalogEntry> readCatalog(const PageFile& file, const Layout& layout,
                                       const TextDecoder& text) {
     if (file.pageCount() <= catalog::kCatalogPage)
-        throw Error(file.path().string() + ": too short to hold the catalog (page 2)");
+        throw Error(file.path().string() + ": too short to hold the catalog (page 2)",
+                    ErrorKind::Damaged);
     TableDef sys = readTableDef(file, layout, text, catalog::kCatalogPage, "MSysObjects");
     const Column* id = sys.column("Id");
     const Column* parent = sys.column("ParentId");

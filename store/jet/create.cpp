@@ -465,13 +465,16 @@ void writeFileAtomically(const std::filesystem::path& path, const std::vector<By
         path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
     std::string tmpl = (dir / ("." + path.filename().string() + ".new-XXXXXX")).string();
     const int fd = ::mkstemp(tmpl.data());
-    if (fd < 0)
-        throw Error(path.string() + ": cannot create a temporary file: " + std::strerror(errno));
+    if (fd < 0) {
+        const int e = errno;
+        throw Error(path.string() + ": cannot create a temporary file: " + std::strerror(e),
+                    errnoKind(e));
+    }
     auto fail = [&](const char* step) {
         const int e = errno;
         ::close(fd);
         ::unlink(tmpl.c_str());
-        throw Error(path.string() + ": " + step + ": " + std::strerror(e));
+        throw Error(path.string() + ": " + step + ": " + std::strerror(e), errnoKind(e));
     };
     for (const auto& page : pages) {
         std::size_t done = 0;
@@ -487,13 +490,13 @@ void writeFileAtomically(const std::filesystem::path& path, const std::vector<By
     if (::close(fd) != 0) {
         const int e = errno;
         ::unlink(tmpl.c_str());
-        throw Error(path.string() + ": cannot close: " + std::strerror(e));
+        throw Error(path.string() + ": cannot close: " + std::strerror(e), errnoKind(e));
     }
     PageFile::settle(path);  // an old file's journal must never meet the new one
     if (::rename(tmpl.c_str(), path.c_str()) != 0) {
         const int e = errno;
         ::unlink(tmpl.c_str());
-        throw Error(path.string() + ": cannot replace: " + std::strerror(e));
+        throw Error(path.string() + ": cannot replace: " + std::strerror(e), errnoKind(e));
     }
     const int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY);
     if (dfd >= 0) {
@@ -653,7 +656,7 @@ void createDatabase(const std::filesystem::path& path, const std::vector<TableSp
     } catch (const Error& e) {
         const std::string msg = e.what();
         if (msg.rfind(path.string(), 0) == 0) throw;
-        throw Error(path.string() + ": " + msg);
+        throw Error(path.string() + ": " + msg, e.kind());
     }
 }
 

@@ -38,7 +38,7 @@ bool sameName(std::string_view a, std::string_view b) {
 std::shared_ptr<Database> Database::open(const std::filesystem::path& path, PageFile::Mode mode) {
     std::error_code ec;
     auto canonical = std::filesystem::canonical(path, ec);
-    if (ec) throw Error(path.string() + ": cannot open: " + ec.message());
+    if (ec) throw Error(path.string() + ": cannot open: " + ec.message(), errnoKind(ec.value()));
     const std::string key = canonical.string();
     std::lock_guard lock(registryMutex());
     auto found = registry().find(key);
@@ -128,7 +128,9 @@ std::shared_ptr<const TableDef> Database::table(std::string_view name) const {
     auto s = current();
     std::size_t i = 0;
     const CatalogEntry* e = findEntry(*s, name, i);
-    if (!e) throw Error(path().string() + ": there is no table \"" + std::string(name) + "\"");
+    if (!e)
+        throw Error(path().string() + ": there is no table \"" + std::string(name) + "\"",
+                    ErrorKind::NotDatabase);
     std::lock_guard lock(mutex_);
     if (!s->tables[i])
         s->tables[i] = std::make_shared<const TableDef>(
@@ -160,7 +162,8 @@ struct Database::Writers {
 
 void Database::requireWritable(const char* what) const {
     if (mode() != PageFile::Mode::ReadWrite)
-        throw Error(path().string() + ": " + what + ": the file is open read-only");
+        throw Error(path().string() + ": " + what + ": the file is open read-only",
+                    ErrorKind::ReadOnly);
     if (format() != Format::Jet4)
         throw Error(path().string() + ": " + what +
                     ": only Jet 4 (Access 2000 and later) files can be changed");

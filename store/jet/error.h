@@ -4,6 +4,7 @@
 // without reading the message.
 #pragma once
 
+#include <cerrno>
 #include <stdexcept>
 #include <string>
 
@@ -32,5 +33,40 @@ class Error : public std::runtime_error {
   private:
     ErrorKind kind_;
 };
+
+// A value that one column cannot take (ValueDoesNotFit, Unencodable): names the column, so that
+// a window can say which.
+class ColumnError : public Error {
+  public:
+    ColumnError(const std::string& what, ErrorKind kind, std::string column)
+        : Error(what, kind), column_(std::move(column)) {}
+    const std::string& column() const { return column_; }
+
+  private:
+    std::string column_;
+};
+
+// The kind of a failed system call's errno.
+inline ErrorKind errnoKind(int e) {
+    switch (e) {
+        case ENOENT:
+        case ENOTDIR:
+            return ErrorKind::Missing;
+        case EACCES:
+        case EPERM:
+        case EROFS:
+            return ErrorKind::ReadOnly;
+        case ENOSPC:
+        case EDQUOT:
+        case EFBIG:
+            return ErrorKind::DiskFull;
+        case EAGAIN:
+        case EBUSY:
+        case ETXTBSY:
+            return ErrorKind::Busy;
+        default:
+            return ErrorKind::General;
+    }
+}
 
 }  // namespace jet

@@ -47,21 +47,4 @@ bool syncDirectoryOf(const std::filesystem::path& file) {
 
 std::string errnoText() { return std::strerror(errno); }
 
-ErrorKind errnoKind() {
-    switch (errno) {
-        case ENOENT:
-        case ENOTDIR:
-            return ErrorKind::Missing;
-        case EACCES:
-        case EPERM:
-        case EROFS:
-            return ErrorKind::ReadOnly;
-        case ENOSPC:
-        case EDQUOT:
-            return ErrorKind::DiskFull;
-        default:
-            return ErrorKind::General;
-    }
-}
-
 }  // namespace jet::file_io

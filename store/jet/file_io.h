@@ -19,9 +19,8 @@ bool writeAt(int fd, const std::uint8_t* in, std::size_t n, off_t offset);
 // Flushes the folder that holds `file`, so that a new or removed name is on disk.
 bool syncDirectoryOf(const std::filesystem::path& file);
 
-// What errno says, for messages, and the kind of failure it is.
+// What errno says, for messages.
 std::string errnoText();
-ErrorKind errnoKind();
 
 // FNV-1a, 64 bits: enough to tell a torn or stale record from a whole one.
 struct Checksum {

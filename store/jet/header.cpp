@@ -42,7 +42,8 @@ std::vector<std::uint8_t> unmaskHeader(std::span<const std::uint8_t> page0, Form
 }
 
 Header readHeader(std::span<const std::uint8_t> page0, std::string_view file) {
-    Reader raw(page0, placeText(file, 0));
+    // Whatever is wrong on page 0 means the file is not a database this engine can read.
+    Reader raw(page0, placeText(file, 0), ErrorKind::NotDatabase);
     static constexpr char kMagic[] = "Standard Jet DB";
     static constexpr char kAceMagic[] = "Standard ACE DB";
     const std::size_t magicLen = sizeof kMagic - 1;
@@ -67,7 +68,7 @@ Header readHeader(std::span<const std::uint8_t> page0, std::string_view file) {
         raw.fail("page size does not match the Jet version");
 
     std::vector<std::uint8_t> page = unmaskHeader(page0, h.format);
-    Reader r(page, raw.where());
+    Reader r(page, raw.where(), ErrorKind::NotDatabase);
     h.codePage = r.u16(header::kCodePageOffset);
     h.databaseKey = r.u32(header::kDatabaseKeyOffset);
     std::size_t passwordLength;

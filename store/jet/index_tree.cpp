@@ -256,7 +256,8 @@ void IndexTree::adoptTail() {
     IndexPage t = read(tail);
     IndexPage lastChild = read(root.entries.empty() ? tail : root.entries.back().child);
     if (!t.leaf || !lastChild.leaf)
-        throw Error(where_ + ": the index has a tail leaf this engine cannot take into the tree");
+        throw Error(where_ + ": the index has a tail leaf this engine cannot take into the tree",
+                    ErrorKind::IndexUnsupported);
     std::vector<Step> path{{root_, root, root.entries.size()}};
     const Bytes before = root.entries.empty() ? Bytes{} : root.entries.back().sortBytes();
     path.back().content.tail = 0;

@@ -72,7 +72,7 @@ Writer::Writer(const std::filesystem::path& file, std::size_t pageSize,
                std::uint32_t pageCountBefore)
     : file_(file), path_(pathOf(file)), pageSize_(pageSize) {
     fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd_ < 0) fail(file, "cannot create the rollback journal: " + errnoText(), errnoKind());
+    if (fd_ < 0) fail(file, "cannot create the rollback journal: " + errnoText(), errnoKind(errno));
     std::random_device rd;
     nonce_ = static_cast<std::uint64_t>(rd()) << 32 ^ rd() ^
              static_cast<std::uint64_t>(::getpid()) << 16;
@@ -85,7 +85,7 @@ Writer::Writer(const std::filesystem::path& file, std::size_t pageSize,
     c.add(head.data(), 24);
     store64(head.data() + 24, c.h);
     if (!writeAt(fd_, head.data(), head.size(), 0))
-        fail(file, "cannot write the rollback journal: " + errnoText(), errnoKind());
+        fail(file, "cannot write the rollback journal: " + errnoText(), errnoKind(errno));
     end_ = kHeaderSize;
     record_.resize(recordSize(pageSize, true));
 }
@@ -103,15 +103,15 @@ void Writer::add(std::uint32_t page, const std::uint8_t* before, const std::uint
     const std::size_t body = record_.size() - 8;
     store64(r + body, recordSum(nonce_, r, body));
     if (!writeAt(fd_, r, record_.size(), static_cast<off_t>(end_)))
-        fail(file_, "cannot write the rollback journal: " + errnoText(), errnoKind());
+        fail(file_, "cannot write the rollback journal: " + errnoText(), errnoKind(errno));
     end_ += static_cast<std::int64_t>(record_.size());
 }
 
 void Writer::sync() {
     if (::fsync(fd_) != 0)
-        fail(file_, "cannot flush the rollback journal: " + errnoText(), errnoKind());
+        fail(file_, "cannot flush the rollback journal: " + errnoText(), errnoKind(errno));
     if (!named_ && !syncDirectoryOf(file_))
-        fail(file_, "cannot flush the folder of the rollback journal: " + errnoText(), errnoKind());
+        fail(file_, "cannot flush the folder of the rollback journal: " + errnoText(), errnoKind(errno));
     named_ = true;
 }
 
@@ -119,9 +119,9 @@ void Writer::remove() {
     ::close(fd_);
     fd_ = -1;
     if (::unlink(path_.c_str()) != 0 && errno != ENOENT)
-        fail(file_, "cannot remove the rollback journal: " + errnoText(), errnoKind());
+        fail(file_, "cannot remove the rollback journal: " + errnoText(), errnoKind(errno));
     if (!syncDirectoryOf(file_))
-        fail(file_, "cannot flush the folder of the rollback journal: " + errnoText(), errnoKind());
+        fail(file_, "cannot flush the folder of the rollback journal: " + errnoText(), errnoKind(errno));
 }
 
 Recovery recover(const std::filesystem::path& file, int fd, std::size_t pageSize, bool writable) {
@@ -130,7 +130,7 @@ Recovery recover(const std::filesystem::path& file, int fd, std::size_t pageSize
     const int jfd = ::open(jpath.c_str(), O_RDONLY | O_CLOEXEC);
     if (jfd < 0) {
         if (errno == ENOENT) return out;
-        fail(file, "cannot read its rollback journal: " + errnoText(), errnoKind());
+        fail(file, "cannot read its rollback journal: " + errnoText(), errnoKind(errno));
     }
     Closer closer{jfd};
 
@@ -215,19 +215,19 @@ Recovery recover(const std::filesystem::path& file, int fd, std::size_t pageSize
     if (valid) {
         for (const auto& [n, image] : records)
             if (!writeAt(fd, image.data(), pageSize, static_cast<off_t>(n) * pageSize))
-                fail(file, "cannot undo an interrupted change: " + errnoText(), errnoKind());
+                fail(file, "cannot undo an interrupted change: " + errnoText(), errnoKind(errno));
         if (static_cast<std::uint64_t>(st.st_size) > std::uint64_t{pageCount} * pageSize &&
             ::ftruncate(fd, static_cast<off_t>(pageCount) * pageSize) != 0)
-            fail(file, "cannot undo an interrupted change: " + errnoText(), errnoKind());
+            fail(file, "cannot undo an interrupted change: " + errnoText(), errnoKind(errno));
         if (::fsync(fd) != 0)
-            fail(file, "cannot flush an undone change: " + errnoText(), errnoKind());
+            fail(file, "cannot flush an undone change: " + errnoText(), errnoKind(errno));
         out.outcome = Recovery::Outcome::RolledBack;
     }
     if (::unlink(jpath.c_str()) != 0 && errno != ENOENT) {
         // A read-only folder keeps the journal; the file is whole again, and the journal,
         // applied once more at the next open, changes nothing.
-        if (errnoKind() != ErrorKind::ReadOnly)
-            fail(file, "cannot remove its rollback journal: " + errnoText(), errnoKind());
+        if (errnoKind(errno) != ErrorKind::ReadOnly)
+            fail(file, "cannot remove its rollback journal: " + errnoText(), errnoKind(errno));
         out.notice =
             "its rollback journal was applied but could not be removed (" + errnoText() + ")";
         return out;

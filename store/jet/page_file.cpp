@@ -170,7 +170,7 @@ struct PageFile::Impl {
         // Read-only opens of a file this program may not write still read.
         if (fd < 0 && (mode == Mode::ReadOnly || errno == EACCES || errno == EROFS))
             fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) fail("cannot open: " + errnoText(), errnoKind());
+        if (fd < 0) fail("cannot open: " + errnoText(), errnoKind(errno));
         struct stat st {};
         if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
             ::close(fd);
@@ -409,10 +409,10 @@ struct PageFile::Impl {
         for (std::uint32_t n : dirty) {
             if (n >= pageCount) continue;
             if (!writeAt(fd, loadNow(n), pageSize, static_cast<off_t>(n) * pageSize))
-                fail("cannot write page " + std::to_string(n) + ": " + errnoText(), errnoKind());
+                fail("cannot write page " + std::to_string(n) + ": " + errnoText(), errnoKind(errno));
             diskPages = std::max(diskPages, n + 1);
         }
-        if (::fsync(fd) != 0) fail("cannot flush to disk: " + errnoText(), errnoKind());
+        if (::fsync(fd) != 0) fail("cannot flush to disk: " + errnoText(), errnoKind(errno));
         // Readers tell states apart by the modification time among other things; two commits
         // within one tick of the clock must not look alike.
         timespec times[2]{};
@@ -573,19 +573,19 @@ void PageFile::rollback() {
         if (o.journaled) {
             if (!writeAt(m.fd, o.image.data(), m.pageSize, static_cast<off_t>(n) * m.pageSize))
                 m.fail("rollback: cannot write page " + std::to_string(n) + ": " + errnoText(),
-                       errnoKind());
+                       errnoKind(errno));
             wroteFile = true;
         }
     }
     m.dropPagesFrom(m.pageCountAtBegin);
     if (m.diskPages > m.pageCount) {
         if (::ftruncate(m.fd, static_cast<off_t>(m.pageCount) * m.pageSize) != 0)
-            m.fail("rollback: cannot shorten the file: " + errnoText(), errnoKind());
+            m.fail("rollback: cannot shorten the file: " + errnoText(), errnoKind(errno));
         m.diskPages = m.pageCount;
         wroteFile = true;
     }
     if (wroteFile && ::fsync(m.fd) != 0)
-        m.fail("rollback: cannot flush to disk: " + errnoText(), errnoKind());
+        m.fail("rollback: cannot flush to disk: " + errnoText(), errnoKind(errno));
     if (m.journal) {
         m.journal->remove();
         m.journal.reset();

@@ -96,8 +96,9 @@ TableWriter::TableWriter(PageFile& file, TableDef table)
     for (const auto& ix : table_.indexes)
         if (ix.type == 2 || ix.relatedIndex != -1)
             throw Error(where() + ": index \"" + ix.name +
-                        "\" belongs to a relationship between tables; this engine cannot keep "
-                        "relationships, so the table can only be read");
+                            "\" belongs to a relationship between tables; this engine cannot keep "
+                            "relationships, so the table can only be read",
+                        ErrorKind::IndexUnsupported);
     for (std::size_t i = 0; i < table_.realIndexes.size(); ++i) {
         const RealIndex& ri = table_.realIndexes[i];
         std::string name = "#" + std::to_string(i);
@@ -105,28 +106,34 @@ TableWriter::TableWriter(PageFile& file, TableDef table)
             if (ix.realIndex == i) name = ix.name;
         const std::string iw = where() + ", index \"" + name + "\"";
         const std::string readOnly = "; the table can only be read";
-        if (ri.columns.empty()) throw Error(iw + " has no columns" + readOnly);
+        if (ri.columns.empty())
+            throw Error(iw + " has no columns" + readOnly, ErrorKind::IndexUnsupported);
         for (const auto& ic : ri.columns) {
             const Column* c = nullptr;
             for (const auto& col : table_.columns)
                 if (col.number == ic.columnNumber) c = &col;
-            if (!c) throw Error(iw + " names a column the table lacks" + readOnly);
+            if (!c)
+                throw Error(iw + " names a column the table lacks" + readOnly,
+                            ErrorKind::IndexUnsupported);
             if (!indexableColumn(*c))
                 throw Error(iw + " is on column \"" + c->name + "\", whose kind (" +
-                            columnTypeName(c->type) +
-                            ") or sort order this engine cannot keep in an index yet" + readOnly);
+                                columnTypeName(c->type) +
+                                ") or sort order this engine cannot keep in an index yet" +
+                                readOnly,
+                            ErrorKind::IndexUnsupported);
         }
         if ((ri.flags & index_flag::kIgnoreNulls) && ri.columns.size() > 1)
             throw Error(iw +
-                        " leaves out null keys over several columns, which this engine "
-                        "cannot keep yet" +
-                        readOnly);
+                            " leaves out null keys over several columns, which this engine "
+                            "cannot keep yet" +
+                            readOnly,
+                        ErrorKind::IndexUnsupported);
         auto tree =
             std::make_unique<IndexTree>(file_, table_.tdefPage, ri.firstPage, ri.usedPages, iw);
         try {
             tree->entries();  // the pages must be sound before we change them
         } catch (const Error& e) {
-            throw Error(std::string(e.what()) + readOnly);
+            throw Error(std::string(e.what()) + readOnly, e.kind());
         }
         indexes_.push_back({name, &ri, std::move(tree)});
     }
@@ -145,7 +152,16 @@ Bytes TableWriter::encode(const std::vector<Value>& values) {
         const Value& v = i < values.size() ? values[i] : kNull;
         const std::string cw = where() + ", column \"" + table_.columns[i].name + "\"";
         if (!encode::isLongValue(c.type)) {
-            cells[c.number] = encode::encodeCell(c, v, cw);
+            try {
+                cells[c.number] = encode::encodeCell(c, v, cw);
+            } catch (const ColumnError&) {
+                throw;
+            } catch (const Error& e) {
+                // The windows say which column would not take the value.
+                if (e.kind() != ErrorKind::ValueDoesNotFit && e.kind() != ErrorKind::Unencodable)
+                    throw;
+                throw ColumnError(e.what(), e.kind(), table_.columns[i].name);
+            }
             continue;
         }
         if (isNull(v)) continue;
@@ -159,8 +175,9 @@ Bytes TableWriter::encode(const std::vector<Value>& values) {
             longs.emplace_back(c.number, *b);
         }
         if (longs.back().second.size() > long_value::kLengthMask >> 8)
-            throw Error(cw + ": a value of " + std::to_string(longs.back().second.size()) +
-                        " bytes is longer than Jet allows in one field");
+            throw ColumnError(cw + ": a value of " + std::to_string(longs.back().second.size()) +
+                                  " bytes is longer than Jet allows in one field",
+                              ErrorKind::ValueDoesNotFit, table_.columns[i].name);
         cells[c.number] = Bytes(long_value::kReferenceSize, 0);  // measured as a reference
     }
     // Short long values stay in the row while it still fits a page, the smallest first.
@@ -222,8 +239,9 @@ std::vector<TableWriter::Keyed> TableWriter::keysOf(const std::vector<Value>& va
         k.key = encodeIndexKey(table_, ri, values, &why);
         if (!k.key) {
             if (!lenient)
-                throw Error(iw + ": " + why +
-                            "; the row cannot be written without spoiling the index");
+                throw Error(
+                    iw + ": " + why + "; the row cannot be written without spoiling the index",
+                    ErrorKind::IndexUnsupported);
             k.unknown = true;
         }
         out.push_back(std::move(k));

@@ -110,7 +110,7 @@ TEST_F(BackgroundTest, AnUnreadableBankIsReportedAndNothingChanges) {
     answers = {picture("a.jpg", {10, 10}, Qt::green)};
     window.changeBackground();
     ASSERT_EQ(messages.size(), 1);
-    EXPECT_TRUE(messages[0].startsWith(QStringLiteral("无法打开题库")));
+    EXPECT_TRUE(messages[0].startsWith(QStringLiteral("背景图片没有保存。题库文件")));
     EXPECT_TRUE(window.picture().isNull());
 }
 

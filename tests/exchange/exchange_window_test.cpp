@@ -354,19 +354,21 @@ TEST_F(ImportWindowTest, FilesThatCannotBeImportedAreRefused) {
     expectMessage(QStringLiteral("所选的源文件不是可以读取的数据库文件。"));
     jet::createDatabase(downloads / "scores.mdb", {jet::bank::chengjiSpec()});
     chooseSource(w, downloads / "scores.mdb");
-    expectMessage(QStringLiteral("所选的源文件中没有题库表 tiku。"));
+    expectMessage(
+        QStringLiteral("所选的源文件中没有题库表，请选择本程序导出的或与题库同样结构的文件。"));
     auto shape = jet::bank::tikuSpec();
     shape.columns.pop_back();
     jet::createDatabase(downloads / "eleven.mdb", {shape});
     chooseSource(w, downloads / "eleven.mdb");
-    expectMessage(QStringLiteral("所选的源文件中的题库表 tiku 与题库的结构不同，不能导入。"));
+    expectMessage(QStringLiteral("所选的源文件中的题库表与题库的结构不同，不能导入。"));
     EXPECT_EQ(w.dbGrid1()->dataRowCount(), 0);
     jet::createDatabase(programDir / "scores.mdb", {jet::bank::chengjiSpec()});
     w.dir2()->setPath(QString::fromStdString(programDir.string()));
     w.file2()->Refresh();
     chooseSource(w, downloads / "source.mdb");
     ASSERT_TRUE(clickTarget(w, "scores.mdb"));
-    expectMessage(QStringLiteral("所选的目标文件中没有题库表 tiku。"));
+    expectMessage(
+        QStringLiteral("所选的目标文件中没有题库表，请选择本程序导出的或与题库同样结构的文件。"));
     EXPECT_FALSE(w.command1()->isEnabled());
 
     // An empty source is reported, and "导入" stays off.

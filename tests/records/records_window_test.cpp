@@ -238,7 +238,7 @@ TEST_F(RecordsWindowTest, AClearThatCannotBeDoneDeletesNothingAndSaysSo) {
     EXPECT_EQ(grid()->model()->rowCount(), 0);
     clear(QString("583904"));
     ::close(fd);
-    expectSaid(4, QStringLiteral("打不开数据库文件"));  // the refresh after the refusal
+    expectSaid(4, QStringLiteral("没有读出来"));  // the refresh after the refusal
     EXPECT_TRUE(messages[2].contains(QStringLiteral("没有清空"))) << messages[2].toStdString();
     delete window.data();
     EXPECT_EQ(chengji(bank), records);
@@ -262,7 +262,7 @@ TEST_F(RecordsWindowTest, AClearThatCannotBeDoneDeletesNothingAndSaysSo) {
 TEST_F(RecordsWindowTest, ABankWithoutChengjiOrNoBankGivesAMessageAndAnEmptyGrid) {
     exchange_test::makeBank(bank, questions, /*onlyTiku=*/true);
     open();
-    expectSaid(1, "chengji");
+    expectSaid(1, QStringLiteral("缺少题库的表"));
     EXPECT_EQ(grid()->model()->rowCount(), 0);
     delete window.data();
     fs::remove(bank);

