@@ -231,19 +231,14 @@ std::optional<Bytes> valueBytes(const Column& c, const Value& v, Format format, 
         }
         case ColumnType::Text: {
             const auto* s = std::get_if<std::string>(&v);
-            if (format == Format::Jet3) {
-                auto w = s ? jet3TextWeights(*s) : std::nullopt;
-                if (!w)
-                    why =
-                        "a text this engine cannot yet place in an Access 97 index (it knows the "
-                        "lower-case letters a to p, whose order Access 97's files show)";
-                return w;
-            }
-            auto w = s ? textWeights(*s) : std::nullopt;
+            const bool jet3 = format == Format::Jet3;
+            auto w = !s ? std::nullopt : jet3 ? jet3TextWeights(*s) : textWeights(*s);
             if (!w)
-                why =
-                    "a text this engine cannot yet place in an index (it knows the characters "
-                    "U+0001 to U+00FF, and not a text without a letter, digit or sign)";
+                why = jet3 ? "a text this engine cannot yet place in an Access 97 index (it knows "
+                             "the lower-case letters a to p, whose order Access 97's files show)"
+                           : "a text this engine cannot yet place in an index (it knows the "
+                             "characters U+0001 to U+00FF, and not a text without a letter, "
+                             "digit or sign)";
             return w;
         }
         default:

@@ -315,8 +315,12 @@ void TableWriter::padFixedText(std::vector<Value>& values) const {
         const Column& c = table_.columns[i];
         auto* s = std::get_if<std::string>(&values[i]);
         if (!s || !c.fixed() || c.type != ColumnType::Text) continue;
-        const std::size_t units = encode::toUtf16(*s).size();
-        if (units < c.length / 2u) s->append(c.length / 2u - units, ' ');
+        // The column's length counts bytes: two a character in Jet 4, the code page's in Jet 3.
+        const bool jet3 = format_.format == Format::Jet3;
+        const std::size_t used =
+            jet3 ? textOut_->encode(*s, false, where()).size() : encode::toUtf16(*s).size();
+        const std::size_t room = jet3 ? c.length : c.length / 2u;
+        if (used < room) s->append(room - used, ' ');
     }
 }
 
