@@ -164,9 +164,6 @@ void Database::requireWritable(const char* what) const {
     if (mode() != PageFile::Mode::ReadWrite)
         throw Error(path().string() + ": " + what + ": the file is open read-only",
                     ErrorKind::ReadOnly);
-    if (format() != Format::Jet4)
-        throw Error(path().string() + ": " + what +
-                    ": only Jet 4 (Access 2000 and later) files can be changed");
 }
 
 void Database::carryOver(std::uint64_t before) {

@@ -1,7 +1,9 @@
 // Changes a question bank on the command line's request, for the tests that kill it midway
 // or race it:
-//   bulk FILE N TAG   one transaction of N inserts whose nianji is TAG
-//   updates FILE      single durable updates of the "base" rows, round after round, forever
+//   bulk FILE N TAG [TABLE]  one transaction of N inserts whose nianji (first column) is TAG
+//   updates FILE [TABLE]     single durable updates of the "base" rows, round after round,
+//                            forever
+// (TABLE: tiku unless named; rows are cut to its width)
 //   tryopen FILE      opens for writing; exit 3 and the message when refused
 //   insert FILE TAG   one durable insert; "done" once it returned
 //   hold FILE MS TAG  one insert in a transaction kept open for MS milliseconds
@@ -21,11 +23,15 @@ int main(int argc, char** argv) {
     try {
         auto db = jet::Database::open(argv[2], jet::PageFile::Mode::ReadWrite);
         if (mode == "tryopen") return 0;
-        if (mode == "bulk" && argc == 5) {
+        using jet_write_test::fitted;
+        if (mode == "bulk" && (argc == 5 || argc == 6)) {
+            const std::string table = argc == 6 ? argv[5] : "tiku";
+            const std::size_t width = db->table(table)->columns.size();
             std::cout << "go" << std::endl;
             const int n = std::stoi(argv[3]);
             db->beginTransaction();
-            for (int i = 0; i < n; ++i) db->insertRow("tiku", jet_write_test::bulkRow(argv[4], i));
+            for (int i = 0; i < n; ++i)
+                db->insertRow(table, fitted(jet_write_test::bulkRow(argv[4], i), width));
             db->commitTransaction();
             return 0;
         }
@@ -44,8 +50,10 @@ int main(int argc, char** argv) {
             return 0;
         }
         if (mode == "updates") {
+            const std::string table = argc == 4 ? argv[3] : "tiku";
+            const std::size_t width = db->table(table)->columns.size();
             std::vector<jet::RowId> ids(jet_write_test::kBaseRows);
-            auto s = db->scan("tiku");
+            auto s = db->scan(table);
             while (s.next())
                 if (std::get<std::string>(s.values()[0]) == "base")
                     ids[std::stoul(std::get<std::string>(s.values()[1]))] = s.rowId();
@@ -54,7 +62,7 @@ int main(int argc, char** argv) {
             std::cout << "go" << std::endl;
             for (long n = 0;; ++n) {
                 const int r = static_cast<int>(n % jet_write_test::kBaseRows);
-                db->updateRow("tiku", ids[r], jet_write_test::updatedRow(r, n));
+                db->updateRow(table, ids[r], fitted(jet_write_test::updatedRow(r, n), width));
             }
         }
         return 2;
