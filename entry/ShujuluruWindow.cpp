@@ -14,7 +14,7 @@
 #include "DataGrid.h"
 #include "bank_backup.h"
 #include "bank_path.h"
-#include "jet/create_bank.h"
+#include "bank_tables.h"
 #include "looks.h"
 #include "message_box.h"
 #include "sql_texts.h"
@@ -23,7 +23,7 @@
 namespace mozhou {
 
 namespace fs = std::filesystem;
-using namespace jet::bank;
+using namespace bank;
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "bench/bankgen/bankgen.h"
-#include "store/jet/create_bank.h"
+#include "store/bank_tables.h"
 #include "store/jet/database.h"
 
 namespace fs = std::filesystem;
@@ -24,7 +24,7 @@ int main(int argc, char** argv) {
     const std::size_t count = argc > 1 ? std::stoul(argv[1]) : 100000;
     const fs::path file =
         fs::temp_directory_path() / ("jet_write_bench_" + std::to_string(::getpid()) + ".mdb");
-    jet::createBank(file);
+    bank::createBank(file);
     const auto rows = bankgen::generate(count);
 
     auto db = jet::Database::open(file, jet::PageFile::Mode::ReadWrite);

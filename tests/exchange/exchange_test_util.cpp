@@ -10,7 +10,7 @@ namespace {
 
 std::vector<jet::ColumnType> tikuTypes() {
     std::vector<jet::ColumnType> types;
-    for (const auto& c : jet::bank::tikuSpec().columns) types.push_back(c.type);
+    for (const auto& c : bank::tikuSpec().columns) types.push_back(c.type);
     return types;
 }
 
@@ -19,7 +19,7 @@ std::vector<jet::ColumnType> tikuTypes() {
 std::vector<Row> ourRows(const fs::path& path) {
     auto db = jet::Database::open(path, jet::PageFile::Mode::ReadOnly);
     std::vector<Row> rows;
-    auto s = db->scan(jet::bank::tiku::kTable);
+    auto s = db->scan(bank::tiku::kTable);
     while (s.next()) rows.push_back(s.values());
     return rows;
 }

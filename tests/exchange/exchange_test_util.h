@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "jet/create_bank.h"
+#include "bank_tables.h"
 #include "jet/database.h"
 #include "jet/value.h"
 
@@ -44,12 +44,12 @@ inline std::string fileBytes(const fs::path& p) {
 
 // A question bank (tiku, chengji, back) or an export-like file (tiku only) holding `rows`.
 inline void makeBank(const fs::path& path, const std::vector<Row>& rows, bool onlyTiku = false) {
-    auto tiku = jet::bank::tikuSpec();
+    auto tiku = bank::tikuSpec();
     tiku.rows = rows;
     if (onlyTiku)
         jet::createDatabase(path, {tiku});
     else
-        jet::createDatabase(path, {tiku, jet::bank::chengjiSpec(), jet::bank::backSpec()});
+        jet::createDatabase(path, {tiku, bank::chengjiSpec(), bank::backSpec()});
 }
 
 // tiku in the file's order, through our own engine.

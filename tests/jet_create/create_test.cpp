@@ -9,7 +9,7 @@
 #include <sstream>
 #include <string>
 
-#include "create_bank.h"
+#include "bank_tables.h"
 #include "database.h"
 #include "encode.h"
 #include "error.h"
@@ -158,7 +158,7 @@ CreateOptions fixedTime() { return {DateTime{45000.5}}; }
 
 TEST(CreateBank, EmptyBankAndTemplateHaveTheShape) {
     const auto bankFile = scratch("bank.mdb");
-    createBank(bankFile, fixedTime());
+    bank::createBank(bankFile, fixedTime());
     EXPECT_EQ(run("mdb-ver '" + bankFile.string() + "'"), "JET4\n");
     EXPECT_EQ(run("mdb-tables -1 '" + bankFile.string() + "'"), "tiku\nchengji\nback\n");
     EXPECT_EQ(readerDump(bankFile),
@@ -177,7 +177,7 @@ TEST(CreateBank, EmptyBankAndTemplateHaveTheShape) {
               "nianji,kemu,kecheng,riqi,zhengque,cuowu,defen\n");
 
     const auto tmpl = scratch("daochu.mdb");
-    createTemplate(tmpl, fixedTime());
+    bank::createTemplate(tmpl, fixedTime());
     EXPECT_EQ(run("mdb-tables -1 '" + tmpl.string() + "'"), "tiku\n");
     EXPECT_EQ(readerDump(tmpl), expectedDump({bank::tikuSpec()}));
 }
@@ -284,7 +284,7 @@ TEST(Encode, TextCompressionAndItsLimits) {
 
 TEST(Encode, BadSpecsAndValuesAreErrorsAndLeaveTheOldFile) {
     const auto file = scratch("keep.mdb");
-    createBank(file, fixedTime());
+    bank::createBank(file, fixedTime());
     std::ifstream before(file, std::ios::binary);
     const std::string old((std::istreambuf_iterator<char>(before)), {});
     auto tiku = bank::tikuSpec();

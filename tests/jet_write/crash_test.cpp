@@ -7,7 +7,7 @@
 #include <random>
 #include <thread>
 
-#include "jet/create_bank.h"
+#include "bank_tables.h"
 #include "write_child.h"
 #include "write_util.h"
 
@@ -66,7 +66,7 @@ int finish(Child& c, bool kill) {
 }
 
 void seed(const fs::path& file) {
-    jet::createBank(file);
+    bank::createBank(file);
     auto db = jet::Database::open(file, jet::PageFile::Mode::ReadWrite);
     for (int r = 0; r < kBaseRows; ++r) db->insertRow("tiku", baseRow(r));
 }
