@@ -140,9 +140,6 @@ struct Database::Writers {
 void Database::requireWritable(const char* what) const {
     if (mode() != PageFile::Mode::ReadWrite)
         throw Error(path().string() + ": " + what + ": the file is open read-only");
-    if (format() != Format::Jet4)
-        throw Error(path().string() + ": " + what +
-                    ": only Jet 4 (Access 2000 and later) files can be changed");
 }
 
 void Database::carryOver(std::uint64_t before) {

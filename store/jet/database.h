@@ -66,7 +66,7 @@ class Database : public std::enable_shared_from_this<Database> {
     std::vector<Value> readRow(const TableDef& table, RowId id,
                                const std::vector<bool>& wanted = {}) const;
 
-    // Writing: ReadWrite opens of Jet 4 files only (otherwise jet::Error). Outside an explicit
+    // Writing: ReadWrite opens only (otherwise jet::Error). Outside an explicit
     // transaction every call below is its own durable transaction.
     void beginTransaction();  // transactions do not nest: a second begin throws
     void commitTransaction();

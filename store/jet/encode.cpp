@@ -8,6 +8,7 @@
 
 #include "error.h"
 #include "table_def.h"
+#include "text.h"
 
 namespace jet::encode {
 
@@ -221,7 +222,8 @@ Bytes littleEndian(std::uint64_t v, std::size_t n) {
 
 }  // namespace
 
-Cell encodeCell(const ColumnLayout& column, const Value& value, std::string_view what) {
+Cell encodeCell(const ColumnLayout& column, const Value& value, std::string_view what,
+                const TextEncoder* text) {
     if (column.type == ColumnType::Boolean) {
         if (isNull(value)) return Bytes{0};  // Jet booleans are never null
         if (const auto* b = std::get_if<bool>(&value)) return Bytes{std::uint8_t(*b ? 1 : 0)};
@@ -274,11 +276,22 @@ Cell encodeCell(const ColumnLayout& column, const Value& value, std::string_view
         case ColumnType::Text: {
             const auto* s = std::get_if<std::string>(&value);
             if (!s) wrongKind(what, "text");
+            if (text && text->format() == Format::Jet3) {
+                Bytes bytes = text->encode(*s, false, what);
+                if (bytes.size() > column.length)
+                    throw Error(std::string(what) + ": text of " + std::to_string(bytes.size()) +
+                                    " bytes is longer than the column's " +
+                                    std::to_string(column.length),
+                                ErrorKind::ValueDoesNotFit);
+                if (column.fixed) bytes.resize(column.length, ' ');
+                return bytes;
+            }
             const auto units = toUtf16(*s);
             if (units.size() * 2 > column.length)
                 throw Error(std::string(what) + ": text of " + std::to_string(units.size()) +
-                            " characters is longer than the column's " +
-                            std::to_string(column.length / 2));
+                                " characters is longer than the column's " +
+                                std::to_string(column.length / 2),
+                            ErrorKind::ValueDoesNotFit);
             if (column.fixed) {
                 // Fixed-size text fills its column, blank-padded and never compressed.
                 std::u16string padded = units;
@@ -300,16 +313,56 @@ Cell encodeCell(const ColumnLayout& column, const Value& value, std::string_view
     }
 }
 
-Bytes encodeRow(const RowLayout& layout, std::span<const Cell> cells) {
+namespace {
+
+// Jet 3's variable offsets are one byte each; a jump table names, for every 256 bytes the
+// offsets pass, the first offset beyond them. Readers size the table from the row's length,
+// (length - 1) / 256 entries, and take the last as a filler when the offsets pass fewer
+// boundaries: the table written is that size, the filler repeating the last offset's index.
+void appendJet3Offsets(Bytes& row, std::span<const std::uint16_t> varOffsets,
+                       std::size_t maskSize) {
+    const std::size_t vars = varOffsets.size();
+    std::vector<std::size_t> entries(varOffsets.begin(), varOffsets.end());
+    entries.push_back(row.size());  // the end of the data
+    const std::size_t crossed = row.size() / 256;
+    std::size_t jumps = crossed;
+    const auto readerJumps = [&](std::size_t j) {
+        return (row.size() + vars + 1 + j + 1 + maskSize - 1) / 256;
+    };
+    if (readerJumps(jumps) != jumps) ++jumps;
+    if (readerJumps(jumps) != jumps)
+        throw Error("a row of " + std::to_string(row.size()) + " bytes and " +
+                        std::to_string(vars) + " variable columns cannot be laid out in Jet 3",
+                    ErrorKind::ValueDoesNotFit);
+    for (std::size_t i = vars + 1; i-- > 0;) row.push_back(static_cast<std::uint8_t>(entries[i]));
+    Bytes table(jumps, static_cast<std::uint8_t>(vars));
+    for (std::size_t b = 1; b <= crossed; ++b) {
+        std::size_t i = 0;
+        while (entries[i] < 256 * b) ++i;
+        table[b - 1] = static_cast<std::uint8_t>(i);
+    }
+    row.insert(row.end(), table.rbegin(), table.rend());
+    row.push_back(static_cast<std::uint8_t>(vars));
+}
+
+}  // namespace
+
+Bytes encodeRow(const RowLayout& layout, std::span<const Cell> cells, const Layout& format) {
     const std::size_t n = layout.rowColumns ? layout.rowColumns : layout.columns.size();
+    const bool jet3 = format.format == Format::Jet3;
+    const std::size_t maxRow = maxRowSize(format);
     if (cells.size() != n)
         throw Error("row has " + std::to_string(cells.size()) + " values for " + std::to_string(n) +
                     " columns");
+    if (jet3 && (n > 255 || layout.varCount > 255))
+        throw Error("a Jet 3 row holds at most 255 columns");
     for (const auto& c : layout.columns)
         if (c.number >= n || (!c.fixed && c.varIndex >= layout.varCount))
             throw Error("column " + std::to_string(c.number) + " lies outside the row layout");
-    Bytes row(2 + layout.fixedSize, 0);
-    set16(row, 0, static_cast<std::uint16_t>(n));
+    const std::size_t countSize = format.rowCountSize;
+    Bytes row(countSize + layout.fixedSize, 0);
+    row[0] = static_cast<std::uint8_t>(n);
+    if (!jet3) set16(row, 0, static_cast<std::uint16_t>(n));
     Bytes nullMask((n + 7) / 8, 0);
     std::vector<std::uint16_t> varOffsets(layout.varCount, 0);
     for (const auto& c : layout.columns) {
@@ -319,7 +372,7 @@ Bytes encodeRow(const RowLayout& layout, std::span<const Cell> cells) {
         if (present) nullMask[c.number / 8] |= static_cast<std::uint8_t>(1u << (c.number % 8));
         if (c.fixed && c.type != ColumnType::Boolean && cell) {
             if (cell->size() != c.length) throw Error("fixed column value of the wrong size");
-            std::copy(cell->begin(), cell->end(), row.begin() + 2 + c.fixedOffset);
+            std::copy(cell->begin(), cell->end(), row.begin() + countSize + c.fixedOffset);
         }
     }
     if (layout.varCount > 0) {
@@ -331,15 +384,21 @@ Bytes encodeRow(const RowLayout& layout, std::span<const Cell> cells) {
             if (!byVar[v]) continue;  // a deleted column's slot stays empty
             const Cell& cell = cells[byVar[v]->number];
             if (cell) row.insert(row.end(), cell->begin(), cell->end());
-            if (row.size() > kMaxRowSize) break;
+            if (row.size() > maxRow) break;
         }
-        const auto eod = static_cast<std::uint16_t>(row.size());
-        put16(row, eod);
-        for (std::size_t v = layout.varCount; v-- > 0;) put16(row, varOffsets[v]);
-        put16(row, layout.varCount);
+        if (row.size() > maxRow)
+            throw Error("row of " + std::to_string(row.size()) + " bytes does not fit a page");
+        if (jet3) {
+            appendJet3Offsets(row, varOffsets, nullMask.size());
+        } else {
+            const auto eod = static_cast<std::uint16_t>(row.size());
+            put16(row, eod);
+            for (std::size_t v = layout.varCount; v-- > 0;) put16(row, varOffsets[v]);
+            put16(row, layout.varCount);
+        }
     }
     row.insert(row.end(), nullMask.begin(), nullMask.end());
-    if (row.size() > kMaxRowSize)
+    if (row.size() > maxRow)
         throw Error("row of " + std::to_string(row.size()) + " bytes does not fit a page");
     return row;
 }
@@ -372,14 +431,17 @@ Bytes longValueChunk(std::uint32_t nextPageRow, std::span<const std::uint8_t> da
     return out;
 }
 
-DataPageBuilder::DataPageBuilder(std::uint32_t owner) : page_(kPageSize, 0) {
-    page_[0] = 0x01;
+DataPageBuilder::DataPageBuilder(std::uint32_t owner, const Layout& format)
+    : format_(&format), page_(format.pageSize, 0), top_(format.pageSize) {
+    page_[0] = page_type::kData;
     page_[1] = 0x01;
-    set32(page_, 4, owner);
-    set16(page_, 2, static_cast<std::uint16_t>(freeSpace()));
+    set32(page_, format.dataOwnerOffset, owner);
+    set16(page_, format.dataFreeSpaceOffset, static_cast<std::uint16_t>(freeSpace()));
 }
 
-std::size_t DataPageBuilder::freeSpace() const { return top_ - kDataPageHeader - 2 * rows_; }
+std::size_t DataPageBuilder::freeSpace() const {
+    return top_ - format_->dataRowTableOffset - 2 * rows_;
+}
 
 bool DataPageBuilder::fits(std::size_t rowSize) const {
     return rows_ < kMaxRowsPerPage && rowSize + 2 <= freeSpace();
@@ -389,10 +451,10 @@ std::uint8_t DataPageBuilder::add(std::span<const std::uint8_t> row) {
     if (!fits(row.size())) throw Error("row does not fit the data page");
     top_ -= row.size();
     std::copy(row.begin(), row.end(), page_.begin() + static_cast<std::ptrdiff_t>(top_));
-    set16(page_, kDataPageHeader + 2 * rows_, static_cast<std::uint16_t>(top_));
+    set16(page_, format_->dataRowTableOffset + 2 * rows_, static_cast<std::uint16_t>(top_));
     ++rows_;
-    set16(page_, 12, static_cast<std::uint16_t>(rows_));
-    set16(page_, 2, static_cast<std::uint16_t>(freeSpace()));
+    set16(page_, format_->dataRowCountOffset, static_cast<std::uint16_t>(rows_));
+    set16(page_, format_->dataFreeSpaceOffset, static_cast<std::uint16_t>(freeSpace()));
     return static_cast<std::uint8_t>(rows_ - 1);
 }
 

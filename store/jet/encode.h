@@ -1,7 +1,9 @@
-// Encoders for the pieces of a Jet 4 file that the engine writes: text in Jet's compressed
-// UTF-16, fixed-size column values, rows (fixed area, variable area, offset table, null
-// mask), long-value references and chunks, data pages and usage-map rows. They build bytes
-// only; where the bytes go (a new file, a page of an existing one) is the caller's business.
+// Encoders for the pieces of a Jet file that the engine writes: text in Jet 4's compressed
+// UTF-16 (Jet 3 text goes through TextEncoder), fixed-size column values, rows (fixed area,
+// variable area, offset table, null mask; Jet 3 with its one-byte offsets and jump table),
+// long-value references and chunks, data pages and usage-map rows. They build bytes only;
+// where the bytes go (a new file, a page of an existing one) is the caller's business. Where
+// a piece differs between Jet 3 and Jet 4, the Layout of format.h says how.
 #pragma once
 
 #include <cstddef>
@@ -12,10 +14,16 @@
 #include <string_view>
 #include <vector>
 
+#include "format.h"
 #include "value.h"
+
+namespace jet {
+class TextEncoder;
+}
 
 namespace jet::encode {
 
+// Jet 4's page, data page header and largest row (maxRowSize of format.h for either format).
 constexpr std::size_t kPageSize = 4096;
 // A data page's header: type, 1, free space, owner, 4 unknown, row count.
 constexpr std::size_t kDataPageHeader = 14;
@@ -80,12 +88,15 @@ RowLayout makeLayout(std::span<const ColumnType> types, std::span<const std::uin
 using Cell = std::optional<Bytes>;
 
 // The cell of a value that is not a long value, checked against the column (kind, range,
-// length); throws jet::Error naming `what` otherwise.
-Cell encodeCell(const ColumnLayout& column, const Value& value, std::string_view what);
+// length); throws jet::Error naming `what` otherwise. Text goes through `text` (Jet 4's own
+// encoding when none); a Jet 3 column's length counts bytes of its code page.
+Cell encodeCell(const ColumnLayout& column, const Value& value, std::string_view what,
+                const TextEncoder* text = nullptr);
 
-// A complete row. Cells of long-value columns must already hold their 12-byte reference (or
-// inline form). Throws jet::Error when the row exceeds kMaxRowSize.
-Bytes encodeRow(const RowLayout& layout, std::span<const Cell> cells);
+// A complete row in the format's layout. Cells of long-value columns must already hold their
+// 12-byte reference (or inline form). Throws jet::Error when the row exceeds maxRowSize.
+Bytes encodeRow(const RowLayout& layout, std::span<const Cell> cells,
+                const Layout& format = kJet4Layout);
 
 // Long values. Where a long value lives is told by its 12-byte reference in the row.
 enum class LongValueKind : std::uint8_t { Inline = 0x80, SinglePage = 0x40, Chained = 0x00 };
@@ -103,7 +114,7 @@ constexpr std::uint32_t pageRow(std::uint32_t page, std::uint8_t row) { return p
 class DataPageBuilder {
   public:
     static constexpr std::uint32_t kLongValueOwner = 0x4C41564C;  // "LVAL"
-    explicit DataPageBuilder(std::uint32_t owner);
+    explicit DataPageBuilder(std::uint32_t owner, const Layout& format = kJet4Layout);
     bool fits(std::size_t rowSize) const;
     // Adds a row; returns its row number. The row must fit.
     std::uint8_t add(std::span<const std::uint8_t> row);
@@ -112,9 +123,10 @@ class DataPageBuilder {
     const Bytes& page() const { return page_; }
 
   private:
+    const Layout* format_;
     Bytes page_;
     std::size_t rows_ = 0;
-    std::size_t top_ = kPageSize;  // start of the lowest row so far
+    std::size_t top_;  // start of the lowest row so far
 };
 
 // A usage map kept inside its row (type 0): the pages marked, relative to `start`.

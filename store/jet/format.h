@@ -155,5 +155,11 @@ constexpr Layout kJet4Layout{Format::Jet4, 4096,
                              0, 11, 12, 15, 16, 21, 23, 2, 52, 4, 28, 4, 46};
 
 constexpr const Layout& layoutOf(Format f) { return f == Format::Jet3 ? kJet3Layout : kJet4Layout; }
+// The page size tells the format: a whole page in hand says which layout it follows.
+constexpr const Layout& layoutOfPageSize(std::size_t pageSize) {
+    return pageSize == kJet3Layout.pageSize ? kJet3Layout : kJet4Layout;
+}
+// The largest row one data page takes (its header and one offset slot left over).
+constexpr std::size_t maxRowSize(const Layout& l) { return l.pageSize - l.dataRowTableOffset - 2; }
 
 }  // namespace jet

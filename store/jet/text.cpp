@@ -3,7 +3,9 @@
 #include <iconv.h>
 
 #include <cerrno>
+#include <cstdio>
 
+#include "encode.h"
 #include "error.h"
 
 namespace jet {
@@ -174,6 +176,77 @@ void TextDecoder::decode(std::span<const std::uint8_t> bytes, std::string& out) 
     }
     buf.resize(static_cast<std::size_t>(o - buf.data()));
     out += buf;
+}
+
+TextEncoder::TextEncoder(Format format, std::uint16_t codePage)
+    : format_(format), codePage_(codePage == 0 ? kDefaultCodePage : codePage) {
+    if (format_ == Format::Jet3) {
+        std::string name = "CP" + std::to_string(codePage_);
+        iconv_t cd = ::iconv_open(name.c_str(), "UTF-8");
+        if (cd == reinterpret_cast<iconv_t>(-1))
+            throw Error("text in code page " + std::to_string(codePage_) +
+                        " cannot be converted on this system");
+        iconv_ = cd;
+    }
+}
+
+TextEncoder::~TextEncoder() {
+    if (iconv_) ::iconv_close(static_cast<iconv_t>(iconv_));
+}
+
+namespace {
+
+// The UTF-8 character starting at `at`, and its code point; empty when it is not valid UTF-8.
+std::pair<std::string, char32_t> characterAt(std::string_view s, std::size_t at) {
+    try {
+        std::size_t n = 1;
+        while (at + n < s.size() && (static_cast<unsigned char>(s[at + n]) & 0xC0) == 0x80) ++n;
+        const std::u16string u = encode::toUtf16(s.substr(at, n));
+        if (u.empty()) return {};
+        char32_t c = u[0];
+        if (u.size() == 2) c = 0x10000 + ((c - 0xD800) << 10) + (u[1] - 0xDC00);
+        return {std::string(s.substr(at, n)), c};
+    } catch (const Error&) {
+        return {};
+    }
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> TextEncoder::encode(std::string_view utf8, bool allowCompression,
+                                              std::string_view what) const {
+    if (format_ == Format::Jet4) return encode::encodeText(utf8, allowCompression);
+    std::vector<std::uint8_t> out;
+    bool ascii = true;
+    for (char c : utf8)
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            ascii = false;
+            break;
+        }
+    if (ascii) return std::vector<std::uint8_t>(utf8.begin(), utf8.end());
+    auto cd = static_cast<iconv_t>(iconv_);
+    ::iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    out.resize(utf8.size() * 2 + 8);  // no code page takes more than two bytes a character
+    char* in = const_cast<char*>(utf8.data());
+    std::size_t inLeft = utf8.size();
+    char* o = reinterpret_cast<char*>(out.data());
+    std::size_t outLeft = out.size();
+    if (::iconv(cd, &in, &inLeft, &o, &outLeft) == static_cast<std::size_t>(-1) ||
+        ::iconv(cd, nullptr, nullptr, &o, &outLeft) == static_cast<std::size_t>(-1)) {
+        const std::size_t at = utf8.size() - inLeft;
+        const auto [ch, cp] = characterAt(utf8, at);
+        if (ch.empty())
+            throw Error(std::string(what) + ": the text is not valid UTF-8 (byte " +
+                        std::to_string(at) + ")");
+        char hex[16];
+        std::snprintf(hex, sizeof hex, "U+%04X", static_cast<unsigned>(cp));
+        throw Error(std::string(what) + ": the character \"" + ch + "\" (" + hex +
+                        ") cannot be stored in this file's code page " + std::to_string(codePage_) +
+                        "; the row was not written",
+                    ErrorKind::Unencodable);
+    }
+    out.resize(out.size() - outLeft);
+    return out;
 }
 
 }  // namespace jet

@@ -8,6 +8,8 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "format.h"
 
@@ -39,6 +41,27 @@ class TextDecoder {
     std::uint16_t codePage() const { return codePage_; }
     std::string decode(std::span<const std::uint8_t> bytes) const;
     void decode(std::span<const std::uint8_t> bytes, std::string& out) const;
+
+  private:
+    Format format_;
+    std::uint16_t codePage_;
+    void* iconv_ = nullptr;  // iconv_t
+};
+
+// Converts UTF-8 to the text bytes of one database: Jet 4's (compressed when allowed and
+// shorter), or Jet 3's code page through iconv. A character the code page cannot hold is
+// refused with an Error of kind Unencodable that names it and `what`. Not thread-safe.
+class TextEncoder {
+  public:
+    // Throws jet::Error when iconv does not know the code page.
+    TextEncoder(Format format, std::uint16_t codePage);
+    ~TextEncoder();
+    TextEncoder(const TextEncoder&) = delete;
+    TextEncoder& operator=(const TextEncoder&) = delete;
+
+    Format format() const { return format_; }
+    std::vector<std::uint8_t> encode(std::string_view utf8, bool allowCompression,
+                                     std::string_view what) const;
 
   private:
     Format format_;

@@ -19,14 +19,15 @@ Bytes LongValueWriter::store(std::span<const std::uint8_t> data, bool inRow) {
     using namespace encode;
     if (inRow) return longValueInline(data);
     const auto length = static_cast<std::uint32_t>(data.size());
-    if (data.size() <= kMaxRowSize) {
+    const std::size_t maxRow = maxRowSize(layoutOfPageSize(file_.pageSize()));
+    if (data.size() <= maxRow) {
         const RowId at = pool_.place(data);
         return longValueReference(length, LongValueKind::SinglePage,
                                   pageRow(at.page, static_cast<std::uint8_t>(at.row)));
     }
     // Written from the last link back, so that each link knows where the next one is; full
     // links take a page each.
-    constexpr std::size_t kChunk = kMaxRowSize - 4;
+    const std::size_t kChunk = maxRow - 4;
     (void)longValueReference(length, LongValueKind::Chained, 0);  // checks the length first
     std::vector<std::size_t> starts;
     for (std::size_t off = 0; off < data.size(); off += kChunk) starts.push_back(off);
@@ -45,7 +46,8 @@ void LongValueWriter::freeRow(std::uint32_t pointer) {
     const std::uint8_t row = pointerRow(pointer);
     if (page == 0 || page >= file_.pageCount()) return;
     auto view = file_.page(page);
-    if (view[0] != page_type::kData || dataPageOwner(view, kJet4Layout) != long_value::kPageOwner)
+    if (view[0] != page_type::kData ||
+        dataPageOwner(view, layoutOfPageSize(file_.pageSize())) != long_value::kPageOwner)
         return;
     Bytes copy(view.begin(), view.end());
     DataPageEdit edit(copy);
@@ -74,7 +76,7 @@ void LongValueWriter::release(std::span<const std::uint8_t> cell) {
         if (page == 0 || page >= file_.pageCount()) return;
         auto view = file_.page(page);
         if (view[0] != page_type::kData ||
-            dataPageOwner(view, kJet4Layout) != long_value::kPageOwner)
+            dataPageOwner(view, layoutOfPageSize(file_.pageSize())) != long_value::kPageOwner)
             return;
         Bytes copy(view.begin(), view.end());
         DataPageEdit edit(copy);

@@ -12,29 +12,32 @@ namespace jet {
 
 namespace {
 
-constexpr std::size_t kHeader = encode::kDataPageHeader;
-constexpr std::size_t kSize = encode::kPageSize;
-constexpr std::size_t kRowCountAt = 12;
-constexpr std::size_t kFreeSpaceAt = 2;
-
 bool isDeleted(std::uint16_t raw) { return (raw & row_offset::kFlags) == row_offset::kDeleted; }
 bool isStub(std::uint16_t raw) { return (raw & row_offset::kFlags) == row_offset::kMoved; }
 
 }  // namespace
 
-Bytes DataPageEdit::empty(std::uint32_t owner) { return encode::DataPageBuilder(owner).page(); }
+Bytes DataPageEdit::empty(std::uint32_t owner, const Layout& format) {
+    return encode::DataPageBuilder(owner, format).page();
+}
 
-DataPageEdit::DataPageEdit(Bytes& page) : page_(page) {
-    if (page_.size() != kSize || page_[0] != page_type::kData)
-        throw Error("not a data page of a Jet 4 file");
-    if (kHeader + 2 * static_cast<std::size_t>(rowCount()) > kSize)
+DataPageEdit::DataPageEdit(Bytes& page)
+    : page_(page),
+      size_(page.size()),
+      header_(layoutOfPageSize(size_).dataRowTableOffset),
+      rowCountAt_(layoutOfPageSize(size_).dataRowCountOffset),
+      freeSpaceAt_(layoutOfPageSize(size_).dataFreeSpaceOffset) {
+    if ((size_ != kJet3Layout.pageSize && size_ != kJet4Layout.pageSize) ||
+        page_[0] != page_type::kData)
+        throw Error("not a data page of a Jet file");
+    if (header_ + 2 * static_cast<std::size_t>(rowCount()) > size_)
         throw Error("a data page whose row count does not fit it");
 }
 
-std::uint16_t DataPageEdit::rowCount() const { return le16(page_.data() + kRowCountAt); }
+std::uint16_t DataPageEdit::rowCount() const { return le16(page_.data() + rowCountAt_); }
 
 std::uint16_t DataPageEdit::rawOffset(std::uint16_t row) const {
-    return le16(page_.data() + kHeader + 2 * static_cast<std::size_t>(row));
+    return le16(page_.data() + header_ + 2 * static_cast<std::size_t>(row));
 }
 
 bool DataPageEdit::deleted(std::uint16_t row) const { return isDeleted(rawOffset(row)); }
@@ -43,8 +46,8 @@ std::span<const std::uint8_t> DataPageEdit::row(std::uint16_t row) const {
     const std::uint16_t raw = rawOffset(row);
     if (isDeleted(raw)) return {};
     const std::size_t start = raw & row_offset::kMask;
-    const std::size_t end = row == 0 ? kSize : (rawOffset(row - 1) & row_offset::kMask);
-    if (start > end || end > kSize || start < kHeader + 2 * std::size_t{rowCount()})
+    const std::size_t end = row == 0 ? size_ : (rawOffset(row - 1) & row_offset::kMask);
+    if (start > end || end > size_ || start < header_ + 2 * std::size_t{rowCount()})
         throw Error("row " + std::to_string(row) + " lies outside its data page");
     auto bytes = std::span<const std::uint8_t>(page_).subspan(start, end - start);
     // A moved row's slot needs only its pointer.
@@ -67,35 +70,35 @@ bool DataPageEdit::allEmpty() const {
 std::size_t DataPageEdit::roomForNew() const {
     const std::size_t count = rowCount();
     if (count >= encode::kMaxRowsPerPage) return 0;
-    const std::size_t used = kHeader + 2 * (count + 1) + liveBytes();
-    return used >= kSize ? 0 : kSize - used;
+    const std::size_t used = header_ + 2 * (count + 1) + liveBytes();
+    return used >= size_ ? 0 : size_ - used;
 }
 
 std::size_t DataPageEdit::roomFor(std::uint16_t r) const {
-    const std::size_t used = kHeader + 2 * std::size_t{rowCount()} + liveBytes() - row(r).size();
-    return used >= kSize ? 0 : kSize - used;
+    const std::size_t used = header_ + 2 * std::size_t{rowCount()} + liveBytes() - row(r).size();
+    return used >= size_ ? 0 : size_ - used;
 }
 
 void DataPageEdit::setFreeSpace() {
     const std::size_t count = rowCount();
-    const std::size_t lowest = count == 0 ? kSize : (rawOffset(count - 1) & row_offset::kMask);
-    encode::set16(page_, kFreeSpaceAt, static_cast<std::uint16_t>(lowest - kHeader - 2 * count));
+    const std::size_t lowest = count == 0 ? size_ : (rawOffset(count - 1) & row_offset::kMask);
+    encode::set16(page_, freeSpaceAt_, static_cast<std::uint16_t>(lowest - header_ - 2 * count));
 }
 
 std::uint16_t DataPageEdit::add(std::span<const std::uint8_t> bytes, std::uint16_t flags) {
     if (bytes.size() > roomForNew()) throw Error("row does not fit the data page");
     const auto count = rowCount();
-    const std::size_t lowest = count == 0 ? kSize : (rawOffset(count - 1) & row_offset::kMask);
-    encode::set16(page_, kRowCountAt, static_cast<std::uint16_t>(count + 1));
-    if (lowest >= kHeader + 2 * (std::size_t{count} + 1) + bytes.size()) {
+    const std::size_t lowest = count == 0 ? size_ : (rawOffset(count - 1) & row_offset::kMask);
+    encode::set16(page_, rowCountAt_, static_cast<std::uint16_t>(count + 1));
+    if (lowest >= header_ + 2 * (std::size_t{count} + 1) + bytes.size()) {
         const std::size_t start = lowest - bytes.size();
         std::copy(bytes.begin(), bytes.end(), page_.begin() + static_cast<std::ptrdiff_t>(start));
-        encode::set16(page_, kHeader + 2 * std::size_t{count},
+        encode::set16(page_, header_ + 2 * std::size_t{count},
                       static_cast<std::uint16_t>(start | flags));
         setFreeSpace();
     } else {
         // A zero-size slot at the bottom, then everything packed with the new bytes in it.
-        encode::set16(page_, kHeader + 2 * std::size_t{count}, static_cast<std::uint16_t>(lowest));
+        encode::set16(page_, header_ + 2 * std::size_t{count}, static_cast<std::uint16_t>(lowest));
         repack(count, bytes, flags);
     }
     return count;
@@ -107,10 +110,10 @@ void DataPageEdit::replace(std::uint16_t r, std::span<const std::uint8_t> bytes,
     if (bytes.size() > roomFor(r)) throw Error("row does not fit the data page");
     const std::uint16_t raw = rawOffset(r);
     const std::size_t start = raw & row_offset::kMask;
-    const std::size_t end = r == 0 ? kSize : (rawOffset(r - 1) & row_offset::kMask);
+    const std::size_t end = r == 0 ? size_ : (rawOffset(r - 1) & row_offset::kMask);
     if (!isDeleted(raw) && end - start == bytes.size()) {
         std::copy(bytes.begin(), bytes.end(), page_.begin() + static_cast<std::ptrdiff_t>(start));
-        encode::set16(page_, kHeader + 2 * std::size_t{r},
+        encode::set16(page_, header_ + 2 * std::size_t{r},
                       static_cast<std::uint16_t>(start | flags));
         return;
     }
@@ -128,8 +131,8 @@ void DataPageEdit::vacate(std::uint16_t r) {
 }
 
 void DataPageEdit::clear() {
-    std::fill(page_.begin() + kHeader, page_.end(), 0);
-    encode::set16(page_, kRowCountAt, 0);
+    std::fill(page_.begin() + header_, page_.end(), 0);
+    encode::set16(page_, rowCountAt_, 0);
     setFreeSpace();
 }
 
@@ -148,16 +151,16 @@ void DataPageEdit::repack(std::uint16_t changed, std::span<const std::uint8_t> b
             rowFlags[r] = rawOffset(r) & row_offset::kFlags;
         }
     }
-    std::size_t top = kSize;
+    std::size_t top = size_;
     std::size_t total = 0;
     for (const auto& b : rows) total += b.size();
-    if (kHeader + 2 * std::size_t{count} + total > kSize)
+    if (header_ + 2 * std::size_t{count} + total > size_)
         throw Error("rows do not fit the data page");
-    std::fill(page_.begin() + kHeader + 2 * count, page_.end(), 0);
+    std::fill(page_.begin() + header_ + 2 * count, page_.end(), 0);
     for (std::uint16_t r = 0; r < count; ++r) {
         top -= rows[r].size();
         std::copy(rows[r].begin(), rows[r].end(), page_.begin() + static_cast<std::ptrdiff_t>(top));
-        encode::set16(page_, kHeader + 2 * std::size_t{r},
+        encode::set16(page_, header_ + 2 * std::size_t{r},
                       static_cast<std::uint16_t>(top | rowFlags[r]));
     }
     setFreeSpace();

@@ -1,8 +1,8 @@
-// Changing one Jet 4 data page in memory: adding, replacing and deleting rows. Row numbers
-// never change (a row's page/row pointer is its identity); when a row grows or a new row
-// needs room, the live rows are packed against the end of the page again, deleted rows
-// keeping their slot with no bytes and moved-away rows their 4-byte pointer. The header's
-// free space is kept equal to the gap between the offset table and the lowest row, as Jet
+// Changing one data page (Jet 3 or Jet 4, told by its size) in memory: adding, replacing and
+// deleting rows. Row numbers never change (a row's page/row pointer is its identity); when a row
+// grows or a new row needs room, the live rows are packed against the end of the page again,
+// deleted rows keeping their slot with no bytes and moved-away rows their 4-byte pointer. The
+// header's free space is kept equal to the gap between the offset table and the lowest row, as Jet
 // keeps it.
 #pragma once
 
@@ -10,6 +10,7 @@
 #include <span>
 #include <vector>
 
+#include "format.h"
 #include "value.h"
 
 namespace jet {
@@ -17,9 +18,9 @@ namespace jet {
 class DataPageEdit {
   public:
     // A new, empty data page of `owner` (a table-definition page, or "LVAL").
-    static Bytes empty(std::uint32_t owner);
+    static Bytes empty(std::uint32_t owner, const Layout& format);
 
-    // `page` must be a whole Jet 4 data page; it is changed in place.
+    // `page` must be a whole data page; it is changed in place.
     explicit DataPageEdit(Bytes& page);
 
     std::uint16_t rowCount() const;
@@ -51,6 +52,8 @@ class DataPageEdit {
     void repack(std::uint16_t changed, std::span<const std::uint8_t> bytes, std::uint16_t flags);
     void setFreeSpace();
     Bytes& page_;
+    // Where this page's format keeps things.
+    std::size_t size_, header_, rowCountAt_, freeSpaceAt_;
 };
 
 }  // namespace jet

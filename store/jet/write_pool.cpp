@@ -23,18 +23,22 @@ Bytes copyOf(const PageFile& file, std::uint32_t n) {
 
 PagePool::PagePool(PageFile& file, std::uint32_t owner, std::uint32_t usedMap,
                    std::uint32_t freeMap)
-    : file_(file), owner_(owner), usedMap_(usedMap), freeMap_(freeMap) {
+    : file_(file),
+      layout_(layoutOfPageSize(file.pageSize())),
+      owner_(owner),
+      usedMap_(usedMap),
+      freeMap_(freeMap) {
     if (freeMap_ != 0) {
-        for (std::uint32_t p : readUsageMap(file_, kJet4Layout, freeMap_, owner_)) {
+        for (std::uint32_t p : readUsageMap(file_, layout_, freeMap_, owner_)) {
             auto page = file_.page(p);
-            if (page[0] != page_type::kData || dataPageOwner(page, kJet4Layout) != owner_) continue;
+            if (page[0] != page_type::kData || dataPageOwner(page, layout_) != owner_) continue;
             Bytes copy(page.begin(), page.end());
             const std::size_t room = DataPageEdit(copy).roomForNew();
             where_[p] = byRoom_.emplace(room, p);
         }
     }
     if (usedMap_ != 0) {
-        auto used = readUsageMap(file_, kJet4Layout, usedMap_, owner_);
+        auto used = readUsageMap(file_, layout_, usedMap_, owner_);
         if (!used.empty()) tail_ = used.back();
     }
 }
@@ -58,7 +62,7 @@ void PagePool::noteRoom(std::uint32_t page, std::size_t room) {
 }
 
 std::uint32_t PagePool::newPage() {
-    const std::uint32_t n = allocatePage(file_, DataPageEdit::empty(owner_));
+    const std::uint32_t n = allocatePage(file_, DataPageEdit::empty(owner_, layout_));
     if (usedMap_ != 0) setInUsageMap(file_, usedMap_, n, true);
     tail_ = n;
     return n;

@@ -8,6 +8,7 @@
 #include <span>
 #include <unordered_map>
 
+#include "format.h"
 #include "table_scan.h"
 #include "value.h"
 
@@ -34,6 +35,7 @@ class PagePool {
     std::uint32_t newPage();
     void forget(std::uint32_t page);
     PageFile& file_;
+    const Layout& layout_;
     std::uint32_t owner_;
     std::uint32_t usedMap_, freeMap_;
     std::multimap<std::size_t, std::uint32_t> byRoom_;  // pages in the free-space map

@@ -6,6 +6,7 @@
 
 #include "bytes.h"
 #include "data_page.h"
+#include "header.h"
 #include "index_key.h"
 #include "page_file.h"
 #include "row.h"
@@ -35,6 +36,7 @@ std::string TableWriter::where() const {
 
 TableWriter::TableWriter(PageFile& file, TableDef table)
     : file_(file),
+      format_(layoutOfPageSize(file.pageSize())),
       table_(std::move(table)),
       rows_(file, table_.tdefPage, table_.usedPages, table_.freePages) {
     if (table_.tableType != 0x4E) throw Error(where() + " is a system table; it cannot be changed");
@@ -92,12 +94,21 @@ TableWriter::TableWriter(PageFile& file, TableDef table)
     if (layout_.rowColumns < layout_.varCount + fixedColumns)
         throw Error(where() + " counts fewer columns (" + std::to_string(table_.maxColumns) +
                     ") than it has; writing to it is not supported");
-    text_ = std::make_unique<TextDecoder>(Format::Jet4, 0);
+    const std::uint16_t codePage = format_.format == Format::Jet3
+                                       ? readHeader(file_.page(0), file_.path().string()).codePage
+                                       : 0;
+    text_ = std::make_unique<TextDecoder>(format_.format, codePage);
+    textOut_ = std::make_unique<TextEncoder>(format_.format, codePage);
     for (const auto& ix : table_.indexes)
         if (ix.type == 2 || ix.relatedIndex != -1)
             throw Error(where() + ": index \"" + ix.name +
                         "\" belongs to a relationship between tables; this engine cannot keep "
                         "relationships, so the table can only be read");
+    if (format_.format == Format::Jet3 && !table_.realIndexes.empty())
+        throw Error(where() +
+                        " has an index, and this engine cannot keep the indexes of Access 97 "
+                        "files yet; the table can only be read",
+                    ErrorKind::IndexUnsupported);
     for (std::size_t i = 0; i < table_.realIndexes.size(); ++i) {
         const RealIndex& ri = table_.realIndexes[i];
         std::string name = "#" + std::to_string(i);
@@ -145,14 +156,16 @@ Bytes TableWriter::encode(const std::vector<Value>& values) {
         const Value& v = i < values.size() ? values[i] : kNull;
         const std::string cw = where() + ", column \"" + table_.columns[i].name + "\"";
         if (!encode::isLongValue(c.type)) {
-            cells[c.number] = encode::encodeCell(c, v, cw);
+            cells[c.number] = encode::encodeCell(c, v, cw, textOut_.get());
             continue;
         }
         if (isNull(v)) continue;
         if (c.type == ColumnType::Memo) {
             const auto* s = std::get_if<std::string>(&v);
             if (!s) throw Error(cw + ": expected text");
-            longs.emplace_back(c.number, encode::encodeMemo(*s, c.compressedText));
+            longs.emplace_back(c.number, format_.format == Format::Jet3
+                                             ? textOut_->encode(*s, false, cw)
+                                             : encode::encodeMemo(*s, c.compressedText));
         } else {
             const auto* b = std::get_if<Bytes>(&v);
             if (!b) throw Error(cw + ": expected bytes");
@@ -164,7 +177,7 @@ Bytes TableWriter::encode(const std::vector<Value>& values) {
         cells[c.number] = Bytes(long_value::kReferenceSize, 0);  // measured as a reference
     }
     // Short long values stay in the row while it still fits a page, the smallest first.
-    std::size_t size = encode::encodeRow(layout_, cells).size();
+    std::size_t size = encode::encodeRow(layout_, cells, format_).size();
     std::vector<std::size_t> order(longs.size());
     for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
     std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
@@ -173,7 +186,7 @@ Bytes TableWriter::encode(const std::vector<Value>& values) {
     std::vector<bool> inRow(longs.size(), false);
     for (std::size_t i : order) {
         const std::size_t len = longs[i].second.size();
-        if (len <= encode::kMaxInlineLongValue && size + len <= encode::kMaxRowSize) {
+        if (len <= encode::kMaxInlineLongValue && size + len <= maxRowSize(format_)) {
             inRow[i] = true;
             size += len;
         }
@@ -182,12 +195,12 @@ Bytes TableWriter::encode(const std::vector<Value>& values) {
         auto& [number, bytes] = longs[i];
         cells[number] = longValues_.at(number)->store(bytes, inRow[i]);
     }
-    return encode::encodeRow(layout_, cells);
+    return encode::encodeRow(layout_, cells, format_);
 }
 
 void TableWriter::setRowCount(std::uint32_t count) {
     Bytes tdef = copyOf(file_, table_.tdefPage);
-    encode::set32(tdef, kJet4Layout.tdefRowCountOffset, count);
+    encode::set32(tdef, format_.tdefRowCountOffset, count);
     file_.write(table_.tdefPage, tdef);
     table_.rowCount = count;
 }
@@ -246,13 +259,16 @@ void TableWriter::checkUnique(const std::vector<Keyed>& keys, std::optional<RowI
 
 void TableWriter::setAutonumber(std::uint32_t value) {
     Bytes tdef = copyOf(file_, table_.tdefPage);
-    encode::set32(tdef, kJet4Layout.tdefAutonumberOffset, value);
+    encode::set32(tdef, format_.tdefAutonumberOffset, value);
     file_.write(table_.tdefPage, tdef);
     table_.nextAutonumber = value;
 }
 
 // The definition keeps the number last handed out; a new row without one takes the next.
-void TableWriter::numberAutomatically(std::vector<Value>& values, const std::vector<Value>* old) {
+// Returns the number to keep once the row is written (0: the definition stays as it is).
+std::uint32_t TableWriter::numberAutomatically(std::vector<Value>& values,
+                                               const std::vector<Value>* old) const {
+    std::uint32_t last = 0;
     for (const auto& c : table_.columns) {
         if (!c.autoNumber()) continue;
         if (values.size() <= c.position) values.resize(c.position + 1);
@@ -271,8 +287,10 @@ void TableWriter::numberAutomatically(std::vector<Value>& values, const std::vec
         }
         const auto* n = std::get_if<std::int64_t>(&v);
         if (n && *n > 0 && *n > static_cast<std::int64_t>(table_.nextAutonumber))
-            setAutonumber(static_cast<std::uint32_t>(*n));
+            last =
+                std::max(last, static_cast<std::uint32_t>(std::min<std::int64_t>(*n, UINT32_MAX)));
     }
+    return last;
 }
 
 bool TableWriter::hasAutonumber() const {
@@ -282,7 +300,7 @@ bool TableWriter::hasAutonumber() const {
 }
 
 std::vector<Value> TableWriter::currentValues(RowId id) const {
-    return readTableRow(file_, kJet4Layout, *text_, table_, id, {});
+    return readTableRow(file_, format_, *text_, table_, id, {});
 }
 
 // Fixed-size text is stored blank-padded; its keys and checks must see the same text.
@@ -299,7 +317,7 @@ void TableWriter::padFixedText(std::vector<Value>& values) const {
 RowId TableWriter::insert(const std::vector<Value>& given) {
     std::vector<Value> values = given;
     padFixedText(values);
-    numberAutomatically(values, nullptr);
+    const std::uint32_t counter = numberAutomatically(values, nullptr);
     const auto keys = keysOf(values, nullptr, false);
     checkUnique(keys, std::nullopt);
     const Bytes row = encode(values);
@@ -310,15 +328,16 @@ RowId TableWriter::insert(const std::vector<Value>& given) {
         if (k.key)
             indexes_[k.index].tree->insert({*k.key, id.page, static_cast<std::uint8_t>(id.row), 0});
     setRowCount(table_.rowCount + 1);
+    if (counter != 0) setAutonumber(counter);
     return id;
 }
 
 std::vector<RowId> TableWriter::stubsPointingAt(RowId home) const {
     std::vector<RowId> out;
     const std::uint32_t target = encode::pageRow(home.page, static_cast<std::uint8_t>(home.row));
-    for (std::uint32_t p : tableDataPages(file_, kJet4Layout, table_)) {
+    for (std::uint32_t p : tableDataPages(file_, format_, table_)) {
         auto page = file_.page(p);
-        if (page[0] != page_type::kData || dataPageOwner(page, kJet4Layout) != table_.tdefPage)
+        if (page[0] != page_type::kData || dataPageOwner(page, format_) != table_.tdefPage)
             continue;
         Bytes copy(page.begin(), page.end());
         DataPageEdit edit(copy);
@@ -339,11 +358,11 @@ TableWriter::Located TableWriter::locate(RowId id) const {
     auto slotOf = [&](RowId at) -> std::uint16_t {
         if (at.page == 0 || at.page >= file_.pageCount()) fail("there is no such row");
         auto page = file_.page(at.page);
-        if (page[0] != page_type::kData || dataPageOwner(page, kJet4Layout) != table_.tdefPage)
+        if (page[0] != page_type::kData || dataPageOwner(page, format_) != table_.tdefPage)
             fail("not a row of this table");
-        const std::uint16_t count = le16(page.data() + kJet4Layout.dataRowCountOffset);
+        const std::uint16_t count = le16(page.data() + format_.dataRowCountOffset);
         if (at.row >= count) fail("there is no such row");
-        const std::uint16_t raw = le16(page.data() + kJet4Layout.dataRowTableOffset + 2 * at.row);
+        const std::uint16_t raw = le16(page.data() + format_.dataRowTableOffset + 2 * at.row);
         if ((raw & row_offset::kFlags) == row_offset::kDeleted) fail("the row is deleted");
         return raw;
     };
@@ -376,7 +395,7 @@ std::vector<std::pair<std::uint16_t, Bytes>> TableWriter::longCells(RowId home) 
     Bytes page = copyOf(file_, home.page);
     auto row = DataPageEdit(page).row(home.row);
     std::vector<CellRef> cells;
-    crackRow(row, table_, kJet4Layout, {}, cells, file_.path().string(), home.page, home.row);
+    crackRow(row, table_, format_, {}, cells, file_.path().string(), home.page, home.row);
     for (std::size_t i = 0; i < table_.columns.size(); ++i)
         if (encode::isLongValue(table_.columns[i].type) && cells[i].present && cells[i].data)
             out.emplace_back(table_.columns[i].number,

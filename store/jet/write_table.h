@@ -1,5 +1,5 @@
-// Inserting, replacing and deleting the rows of one Jet 4 table, inside a transaction of its
-// PageFile: rows through the encoder onto data pages with room, long values onto long-value
+// Inserting, replacing and deleting the rows of one Jet 3 or Jet 4 table, inside a transaction of
+// its PageFile: rows through the encoder onto data pages with room, long values onto long-value
 // pages, usage maps and the definition's row count kept right. A row that outgrows its page
 // moves and leaves a 4-byte pointer in its slot (flag 0x4000), the new home marked 0x8000, so
 // that its page/row id stays valid. Every index of the table gets its entries inserted and
@@ -59,7 +59,8 @@ class TableWriter {
                               const std::vector<Value>* unchangedFrom, bool lenient) const;
     // Fails when a key would repeat in a unique index (`self` is the row being changed).
     void checkUnique(const std::vector<Keyed>& keys, std::optional<RowId> self) const;
-    void numberAutomatically(std::vector<Value>& values, const std::vector<Value>* old);
+    std::uint32_t numberAutomatically(std::vector<Value>& values,
+                                      const std::vector<Value>* old) const;
     void padFixedText(std::vector<Value>& values) const;
     std::vector<Value> currentValues(RowId id) const;
     bool hasAutonumber() const;
@@ -77,12 +78,14 @@ class TableWriter {
     std::string where() const;
 
     PageFile& file_;
+    const Layout& format_;
     TableDef table_;
     encode::RowLayout layout_;
     PagePool rows_;
     std::map<std::uint16_t, std::unique_ptr<LongValueWriter>> longValues_;  // by column number
     std::vector<Index> indexes_;
     std::unique_ptr<TextDecoder> text_;
+    std::unique_ptr<TextEncoder> textOut_;
 };
 
 }  // namespace jet

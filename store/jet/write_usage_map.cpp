@@ -42,14 +42,14 @@ std::vector<std::uint32_t> inlinePages(std::span<const std::uint8_t> row) {
 
 // Rewrites the row as a map of map pages holding `pages`.
 void toReferenceMap(PageFile& file, Bytes& row, const std::vector<std::uint32_t>& pages) {
-    const std::size_t perPage = usage_map::pagesPerMapPage(encode::kPageSize);
+    const std::size_t perPage = usage_map::pagesPerMapPage(file.pageSize());
     const std::size_t slots = (row.size() - 1) / 4;
     std::vector<std::uint32_t> mapPages(slots, 0);
     for (std::uint32_t p : pages) {
         const std::size_t i = p / perPage;
         if (i >= slots) throw Error("the file is too large for the usage map of a table");
         if (mapPages[i] == 0) {
-            Bytes mp(encode::kPageSize, 0);
+            Bytes mp(file.pageSize(), 0);
             mp[0] = page_type::kUsageMap;
             mp[1] = 0x01;
             mapPages[i] = allocatePage(file, mp);
@@ -107,7 +107,7 @@ void setInUsageMap(PageFile& file, std::uint32_t pageRow, std::uint32_t page, bo
             }
         }
     } else if (row[0] == usage_map::kReference) {
-        const std::size_t perPage = usage_map::pagesPerMapPage(encode::kPageSize);
+        const std::size_t perPage = usage_map::pagesPerMapPage(file.pageSize());
         const std::size_t i = page / perPage;
         const std::size_t slots = (row.size() - 1) / 4;
         if (i >= slots) {
@@ -117,7 +117,7 @@ void setInUsageMap(PageFile& file, std::uint32_t pageRow, std::uint32_t page, bo
         std::uint32_t mp = le32(row.data() + 1 + 4 * i);
         if (mp == 0) {
             if (!on) return;
-            Bytes fresh(encode::kPageSize, 0);
+            Bytes fresh(file.pageSize(), 0);
             fresh[0] = page_type::kUsageMap;
             fresh[1] = 0x01;
             mp = allocatePage(file, fresh);
@@ -189,8 +189,8 @@ void repairFreePageMap(PageFile& file) {
     auto global = file.page(1);
     if (global[0] != page_type::kData) return;
     const std::string& name = file.path().native();
-    if (dataRowCount(global, kJet4Layout, name, 1) == 0) return;
-    const RowSlot s = dataRowSlot(global, kJet4Layout, 0, name, 1);
+    if (dataRowCount(global, layoutOfPageSize(file.pageSize()), name, 1) == 0) return;
+    const RowSlot s = dataRowSlot(global, layoutOfPageSize(file.pageSize()), 0, name, 1);
     if (s.deleted || s.moved || s.size() <= usage_map::kInlineBitmapOffset ||
         global[s.start] != usage_map::kInline || le32(global.data() + s.start + 1) != 0 ||
         (global[s.start + usage_map::kInlineBitmapOffset] & 0x03) == 0)

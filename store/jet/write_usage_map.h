@@ -1,6 +1,6 @@
-// Changing usage maps in place (Jet 4). A map's row keeps its size: an inline map (type 0)
-// whose 512-page window cannot take a page is moved to a window that holds all its pages, or,
-// when none does, turned into a map of map pages (type 1) in the same row.
+// Changing usage maps in place (Jet 3 and Jet 4: the page size says which). A map's row keeps its
+// size: an inline map (type 0) whose 512-page window cannot take a page is moved to a window that
+// holds all its pages, or, when none does, turned into a map of map pages (type 1) in the same row.
 #pragma once
 
 #include <cstdint>
