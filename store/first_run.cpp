@@ -55,6 +55,13 @@ bool tryCreateNew(const fs::path& file, const std::function<void(const fs::path&
     try {
         write(temp);
         if (moveIfAbsent(temp, file)) return true;
+    } catch (const jet::Error& e) {
+        std::error_code ec;
+        fs::remove(temp, ec);
+        // The user asked for `file`; the temporary name would only puzzle them.
+        std::string message = e.what();
+        if (message.rfind(temp.string(), 0) == 0) message.replace(0, temp.string().size(), file);
+        throw jet::Error(message, e.kind());
     } catch (...) {
         std::error_code ec;
         fs::remove(temp, ec);

@@ -37,7 +37,11 @@ void convertDatabase(const std::filesystem::path& source, const std::filesystem:
         while (scan.next()) spec.rows.push_back(scan.values());
         tables.push_back(std::move(spec));
     }
-    createDatabase(target, tables, options);
+    try {
+        createDatabase(target, tables, options);
+    } catch (const Error& e) {
+        throw Error(std::string(e.what()) + "; no file was made", e.kind());
+    }
 }
 
 }  // namespace jet
