@@ -73,7 +73,7 @@ struct ExportWindowTest : WindowTest {
     void SetUp() override {
         makeBank(bank, rows);
         useBank(bank);
-        bank::createTemplate(ShujudaochuWindow::templatePath());
+        bank::createTemplate(ShujudaochuWindow::templatePath(), exchange_test::bankOptions());
     }
 
     static QTreeWidgetItem* child(QTreeWidgetItem* parent, const QString& text) {

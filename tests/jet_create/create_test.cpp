@@ -84,30 +84,6 @@ std::string expectedValue(const ColumnSpec& c, const Value& v) {
     return "?";
 }
 
-// mdb-reader decodes Jet 3 text as code page 1252 whatever the file says, and shows the five
-// bytes 1252 leaves undefined as U+FFFD: GBK bytes come out as these characters.
-std::string asMdbReaderSeesJet3(const Bytes& bytes) {
-    static const char16_t k80[32] = {u'€',   0xFFFD, u'‚', u'ƒ', u'„', u'…',   u'†', u'‡',
-                                     u'ˆ',   u'‰',   u'Š', u'‹', u'Œ', 0xFFFD, u'Ž', 0xFFFD,
-                                     0xFFFD, u'‘',   u'’', u'“', u'”', u'•',   u'–', u'—',
-                                     u'˜',   u'™',   u'š', u'›', u'œ', 0xFFFD, u'ž', u'Ÿ'};
-    std::string out;
-    for (std::uint8_t b : bytes) {
-        const char32_t c = b >= 0x80 && b < 0xA0 ? k80[b - 0x80] : b;
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | c >> 6);
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xE0 | c >> 12);
-            out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
-
 // What mdb-reader must print for these tables; for a Jet 3 file, `gbk` encodes its text.
 std::string expectedDump(const std::vector<TableSpec>& tables, const TextEncoder* gbk = nullptr) {
     std::ostringstream o;
@@ -132,7 +108,8 @@ std::string expectedDump(const std::vector<TableSpec>& tables, const TextEncoder
             for (std::size_t i = 0; i < r.size(); ++i) {
                 const auto* text = std::get_if<std::string>(&r[i]);
                 if (gbk && text)
-                    o << "V " << jsonString(asMdbReaderSeesJet3(gbk->encode(*text, false, "")))
+                    o << "V "
+                      << jsonString(jet_test::asMdbReaderSeesJet3(gbk->encode(*text, false, "")))
                       << "\n";
                 else
                     o << "V " << expectedValue(t.columns[i], r[i]) << "\n";
