@@ -104,10 +104,11 @@ std::vector<Row> generate(std::size_t count, std::uint64_t seed) {
     return rows;
 }
 
-void writeBank(const std::filesystem::path& path, std::size_t count) {
+void writeBank(const std::filesystem::path& path, std::size_t count,
+               const jet::CreateOptions& options) {
     auto tiku = bank::tikuSpec();
     tiku.rows = generate(count);
-    jet::createDatabase(path, {tiku, bank::chengjiSpec(), bank::backSpec()});
+    jet::createDatabase(path, {tiku, bank::chengjiSpec(), bank::backSpec()}, options);
 }
 
 }  // namespace bankgen
