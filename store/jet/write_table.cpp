@@ -102,8 +102,9 @@ TableWriter::TableWriter(PageFile& file, TableDef table)
     for (const auto& ix : table_.indexes)
         if (ix.type == 2 || ix.relatedIndex != -1)
             throw Error(where() + ": index \"" + ix.name +
-                        "\" belongs to a relationship between tables; this engine cannot keep "
-                        "relationships, so the table can only be read");
+                            "\" belongs to a relationship between tables; this engine cannot keep "
+                            "relationships, so the table can only be read",
+                        ErrorKind::IndexUnsupported);
     if (format_.format == Format::Jet3 && !table_.realIndexes.empty())
         throw Error(where() +
                         " has an index, and this engine cannot keep the indexes of Access 97 "
@@ -116,28 +117,34 @@ TableWriter::TableWriter(PageFile& file, TableDef table)
             if (ix.realIndex == i) name = ix.name;
         const std::string iw = where() + ", index \"" + name + "\"";
         const std::string readOnly = "; the table can only be read";
-        if (ri.columns.empty()) throw Error(iw + " has no columns" + readOnly);
+        if (ri.columns.empty())
+            throw Error(iw + " has no columns" + readOnly, ErrorKind::IndexUnsupported);
         for (const auto& ic : ri.columns) {
             const Column* c = nullptr;
             for (const auto& col : table_.columns)
                 if (col.number == ic.columnNumber) c = &col;
-            if (!c) throw Error(iw + " names a column the table lacks" + readOnly);
+            if (!c)
+                throw Error(iw + " names a column the table lacks" + readOnly,
+                            ErrorKind::IndexUnsupported);
             if (!indexableColumn(*c))
                 throw Error(iw + " is on column \"" + c->name + "\", whose kind (" +
-                            columnTypeName(c->type) +
-                            ") or sort order this engine cannot keep in an index yet" + readOnly);
+                                columnTypeName(c->type) +
+                                ") or sort order this engine cannot keep in an index yet" +
+                                readOnly,
+                            ErrorKind::IndexUnsupported);
         }
         if ((ri.flags & index_flag::kIgnoreNulls) && ri.columns.size() > 1)
             throw Error(iw +
-                        " leaves out null keys over several columns, which this engine "
-                        "cannot keep yet" +
-                        readOnly);
+                            " leaves out null keys over several columns, which this engine "
+                            "cannot keep yet" +
+                            readOnly,
+                        ErrorKind::IndexUnsupported);
         auto tree =
             std::make_unique<IndexTree>(file_, table_.tdefPage, ri.firstPage, ri.usedPages, iw);
         try {
             tree->entries();  // the pages must be sound before we change them
         } catch (const Error& e) {
-            throw Error(std::string(e.what()) + readOnly);
+            throw Error(std::string(e.what()) + readOnly, e.kind());
         }
         indexes_.push_back({name, &ri, std::move(tree)});
     }
@@ -235,8 +242,9 @@ std::vector<TableWriter::Keyed> TableWriter::keysOf(const std::vector<Value>& va
         k.key = encodeIndexKey(table_, ri, values, &why);
         if (!k.key) {
             if (!lenient)
-                throw Error(iw + ": " + why +
-                            "; the row cannot be written without spoiling the index");
+                throw Error(
+                    iw + ": " + why + "; the row cannot be written without spoiling the index",
+                    ErrorKind::IndexUnsupported);
             k.unknown = true;
         }
         out.push_back(std::move(k));
@@ -425,8 +433,9 @@ void TableWriter::update(RowId id, const std::vector<Value>& given) {
         for (std::size_t i = 0; i < newKeys.size(); ++i)
             if (!newKeys[i].unchanged && oldKeys[i].unknown)
                 throw Error(where() + ", index \"" + indexes_[i].name +
-                            "\": the row's present key cannot be read back by this engine, so "
-                            "its indexed columns cannot be changed");
+                                "\": the row's present key cannot be read back by this engine, so "
+                                "its indexed columns cannot be changed",
+                            ErrorKind::IndexUnsupported);
         checkUnique(newKeys, id);
     }
     const auto oldLongs = longCells(loc.home);

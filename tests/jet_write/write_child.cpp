@@ -1,8 +1,9 @@
 // Changes a question bank on the command line's request, for the tests that kill it midway
 // or race it:
-//   bulk FILE N TAG   one transaction of N inserts whose nianji is TAG
-//   updates FILE      single durable updates of the "base" rows, round after round, forever
-//   tryopen FILE      opens for writing; exit 3 and the message when refused
+//   bulk FILE TABLE N TAG   one transaction of N inserts whose first column is TAG
+//   updates FILE TABLE      single durable updates of the "base" rows, round after round, forever
+//   tryopen FILE            opens for writing; exit 3 and the message when refused
+// Rows are the question rows of write_child.h, cut to the table's width.
 // "go" on standard output says the file is open and changes begin.
 #include <cstdio>
 #include <iostream>
@@ -17,17 +18,22 @@ int main(int argc, char** argv) {
     try {
         auto db = jet::Database::open(argv[2], jet::PageFile::Mode::ReadWrite);
         if (mode == "tryopen") return 0;
-        if (mode == "bulk" && argc == 5) {
+        if (argc < 4) return 2;
+        const std::string table = argv[3];
+        const std::size_t width = db->table(table)->columns.size();
+        using jet_write_test::fitted;
+        if (mode == "bulk" && argc == 6) {
             std::cout << "go" << std::endl;
-            const int n = std::stoi(argv[3]);
+            const int n = std::stoi(argv[4]);
             db->beginTransaction();
-            for (int i = 0; i < n; ++i) db->insertRow("tiku", jet_write_test::bulkRow(argv[4], i));
+            for (int i = 0; i < n; ++i)
+                db->insertRow(table, fitted(jet_write_test::bulkRow(argv[5], i), width));
             db->commitTransaction();
             return 0;
         }
         if (mode == "updates") {
             std::vector<jet::RowId> ids(jet_write_test::kBaseRows);
-            auto s = db->scan("tiku");
+            auto s = db->scan(table);
             while (s.next())
                 if (std::get<std::string>(s.values()[0]) == "base")
                     ids[std::stoul(std::get<std::string>(s.values()[1]))] = s.rowId();
@@ -36,7 +42,7 @@ int main(int argc, char** argv) {
             std::cout << "go" << std::endl;
             for (long n = 0;; ++n) {
                 const int r = static_cast<int>(n % jet_write_test::kBaseRows);
-                db->updateRow("tiku", ids[r], jet_write_test::updatedRow(r, n));
+                db->updateRow(table, ids[r], fitted(jet_write_test::updatedRow(r, n), width));
             }
         }
         return 2;

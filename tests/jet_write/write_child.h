@@ -16,6 +16,12 @@ inline std::vector<jet::Value> padded(std::vector<jet::Value> v) {
     return v;
 }
 
+// The row cut to a table's width (the values cut off are null).
+inline std::vector<jet::Value> fitted(std::vector<jet::Value> v, std::size_t width) {
+    v.resize(width);
+    return v;
+}
+
 inline std::string childText(std::size_t n) {
     static const char* kChars[] = {"错", "题", "演", "练"};
     std::string s;
