@@ -140,6 +140,8 @@ struct Recordset::State {
 
     long size() const { return long(result.grouped ? result.rows.size() : result.rowIds.size()); }
     void run() {
+        // One read: the rows found and the row ids kept are of one state of the file.
+        jet::PageFile::Reading reading(db->pages());
         sql::JetSource source(db);
         result = sql::execute(source, text, sql::Options{false});
         deleted.assign(std::size_t(size()), false);

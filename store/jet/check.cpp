@@ -314,12 +314,10 @@ struct Checker {
                 if (spans[i].first < spans[i - 1].second)
                     problem(name + ", " + at(p) + "rows overlap at byte " +
                             std::to_string(spans[i].first));
-            if (layout.format == Format::Jet4) {
-                const std::size_t free = le16(bytes.data() + layout.dataFreeSpaceOffset);
-                if (lowest >= tableEnd && free > lowest - tableEnd)
-                    problem(name + ", " + at(p) + "it claims " + std::to_string(free) +
-                            " bytes of free space but has " + std::to_string(lowest - tableEnd));
-            }
+            const std::size_t free = le16(bytes.data() + layout.dataFreeSpaceOffset);
+            if (lowest >= tableEnd && free > lowest - tableEnd)
+                problem(name + ", " + at(p) + "it claims " + std::to_string(free) +
+                        " bytes of free space but has " + std::to_string(lowest - tableEnd));
         }
         std::set<std::uint32_t> pointedAt;
         for (const auto& [from, to] : pointers) {
@@ -334,7 +332,7 @@ struct Checker {
             if (!pointedAt.count(h))
                 problem(name + ", " + at(pointerPage(h)) + "row " + std::to_string(pointerRow(h)) +
                         ": marked as a moved row, but nothing points to it");
-        if (!def->realIndexes.empty() && layout.format == Format::Jet4) {
+        if (!def->realIndexes.empty()) {
             // Index entries name a row by its first slot, which a moved row keeps as a stub.
             std::map<std::uint32_t, std::uint32_t> stubOf;
             for (const auto& [from, to] : pointers) stubOf[to] = from;
@@ -387,6 +385,7 @@ struct Checker {
 
 std::vector<std::string> checkDatabase(const std::filesystem::path& file) {
     auto db = Database::open(file, PageFile::Mode::ReadOnly);
+    PageFile::Reading reading(db->pages());  // one state of the file, however long it takes
     Checker c{*db, db->pages(), db->layout(), {}, {}};
     c.checkPageTypes();
     std::vector<CatalogEntry> entries;

@@ -155,11 +155,33 @@ constexpr Layout kJet4Layout{Format::Jet4, 4096,
                              0, 11, 12, 15, 16, 21, 23, 2, 52, 4, 28, 4, 46};
 
 constexpr const Layout& layoutOf(Format f) { return f == Format::Jet3 ? kJet3Layout : kJet4Layout; }
+// Index pages: type, 1, free space (2), owner (4), [Jet 4: 4 unknown], previous, next and
+// tail page (4 each), the length of the prefix all entries share (Jet 3: 1 byte, Jet 4: 2), a
+// byte Access sets on node pages, a bitmap whose bit i marks an entry ending at entries + i,
+// then the entries.
+struct IndexPageLayout {
+    std::size_t pageSize;
+    std::size_t prevOffset;
+    std::size_t nextOffset;
+    std::size_t tailOffset;
+    std::size_t prefixOffset;
+    std::size_t prefixSize;
+    std::size_t nodeMarkOffset;
+    std::size_t bitmapOffset;
+    std::size_t entriesOffset;
+    constexpr std::size_t room() const { return pageSize - entriesOffset; }
+};
+constexpr IndexPageLayout kJet3IndexPage{2048, 0x08, 0x0C, 0x10, 0x14, 1, 0x15, 0x16, 0xF8};
+constexpr IndexPageLayout kJet4IndexPage{4096, 0x0C, 0x10, 0x14, 0x18, 2, 0x1A, 0x1B, 0x1E0};
+
 // The page size tells the format: a whole page in hand says which layout it follows.
 constexpr const Layout& layoutOfPageSize(std::size_t pageSize) {
     return pageSize == kJet3Layout.pageSize ? kJet3Layout : kJet4Layout;
 }
 // The largest row one data page takes (its header and one offset slot left over).
 constexpr std::size_t maxRowSize(const Layout& l) { return l.pageSize - l.dataRowTableOffset - 2; }
+constexpr const IndexPageLayout& indexPageLayoutOf(std::size_t pageSize) {
+    return pageSize == kJet3IndexPage.pageSize ? kJet3IndexPage : kJet4IndexPage;
+}
 
 }  // namespace jet

@@ -134,6 +134,26 @@ std::optional<Bytes> textWeights(const std::string& s) {
     return out;
 }
 
+// Access 97's General weights of the characters its files here show (lower-case a to p),
+// 0 for those not known.
+std::uint8_t jet3Weight(char c) {
+    static constexpr std::uint8_t kLetters[] = {0x60, 0x61, 0x62, 0x64, 0x66, 0x67, 0x68, 0x69,
+                                                0x6A, 0x6B, 0x6C, 0x6D, 0x6F, 0x70, 0x72, 0x73};
+    return c >= 'a' && c <= 'p' ? kLetters[c - 'a'] : 0;
+}
+
+std::optional<Bytes> jet3TextWeights(const std::string& s) {
+    if (s.empty()) return std::nullopt;
+    Bytes out;
+    for (char c : s) {
+        const std::uint8_t w = jet3Weight(c);
+        if (w == 0) return std::nullopt;
+        out.push_back(w);
+    }
+    out.push_back(kKeyEnd);
+    return out;
+}
+
 std::uint64_t orderedDouble(double d) {
     std::uint64_t bits;
     std::memcpy(&bits, &d, sizeof bits);
@@ -153,7 +173,7 @@ const Column* columnByNumber(const TableDef& table, std::uint16_t number) {
 }
 
 // The value's bytes, ascending; nullopt when it cannot be encoded (`why` set).
-std::optional<Bytes> valueBytes(const Column& c, const Value& v, std::string& why) {
+std::optional<Bytes> valueBytes(const Column& c, const Value& v, Format format, std::string& why) {
     Bytes out;
     auto integer = [&](int bytes, std::int64_t lo, std::int64_t hi) -> std::optional<Bytes> {
         const auto* i = std::get_if<std::int64_t>(&v);
@@ -211,11 +231,14 @@ std::optional<Bytes> valueBytes(const Column& c, const Value& v, std::string& wh
         }
         case ColumnType::Text: {
             const auto* s = std::get_if<std::string>(&v);
-            auto w = s ? textWeights(*s) : std::nullopt;
+            const bool jet3 = format == Format::Jet3;
+            auto w = !s ? std::nullopt : jet3 ? jet3TextWeights(*s) : textWeights(*s);
             if (!w)
-                why =
-                    "a text this engine cannot yet place in an index (it knows the characters "
-                    "U+0001 to U+00FF, and not a text without a letter, digit or sign)";
+                why = jet3 ? "a text this engine cannot yet place in an Access 97 index (it knows "
+                             "the lower-case letters a to p, whose order Access 97's files show)"
+                           : "a text this engine cannot yet place in an index (it knows the "
+                             "characters U+0001 to U+00FF, and not a text without a letter, "
+                             "digit or sign)";
             return w;
         }
         default:
@@ -237,7 +260,9 @@ bool indexableColumn(const Column& c) {
         case ColumnType::DateTime:
             return true;
         case ColumnType::Text:
-            return c.sortOrder == encode::kGeneralSortOrder && c.sortOrderVersion == 0;
+            // Access 97's General columns carry 1 here.
+            return c.sortOrder == encode::kGeneralSortOrder ? c.sortOrderVersion == 0
+                                                            : c.sortOrder == kJet3GeneralColumn;
         default:
             return false;
     }
@@ -285,7 +310,7 @@ std::optional<Bytes> encodeIndexKey(const TableDef& table, const RealIndex& inde
         if (c->type == ColumnType::Text && !ic.ascending)
             return refuse("a text column sorted descending cannot be indexed yet");
         std::string reason;
-        auto bytes = valueBytes(*c, v, reason);
+        auto bytes = valueBytes(*c, v, table.format, reason);
         if (!bytes) return refuse(reason);
         key.push_back(kValueFlag ^ invert);
         for (std::uint8_t b : *bytes) key.push_back(b ^ invert);

@@ -1,10 +1,12 @@
-// Index keys as Jet 4 stores them: per key column a flag byte (0x7F a value, 0x00 null; when
+// Index keys as Jet stores them: per key column a flag byte (0x7F a value, 0x00 null; when
 // the column sorts descending 0x80 and 0xFF, and the value's bytes inverted) and the value in
 // an order-preserving form: integers big-endian with the sign bit flipped, floating-point
 // numbers and dates with the sign bit flipped when positive and every bit flipped when
 // negative, booleans in the flag byte alone. Text under the "General" sort order becomes its
 // sort weights; the characters U+0001 to U+00FF are encoded, others (whose weights no
-// Access-made file here shows) are refused.
+// Access-made file here shows) are refused. Jet 3 (Access 97) keys are the same but for text:
+// one weight byte per character, then 0x00; only the characters whose weights Access 97's own
+// files show are encoded.
 // Byte columns are not encoded: whether Access flips their top bit is not known.
 #pragma once
 
@@ -16,6 +18,9 @@
 #include "value.h"
 
 namespace jet {
+
+// The sort order field of a text column in Access 97's General files.
+constexpr std::uint16_t kJet3GeneralColumn = 1;
 
 // Whether the engine can encode keys of a column of this kind (text: of its sort order).
 bool indexableColumn(const Column& column);

@@ -77,25 +77,29 @@ int compareEntries(const IndexEntry& a, const IndexEntry& b) {
 IndexPage decodeIndexPage(std::span<const std::uint8_t> page, std::string_view file,
                           std::uint32_t number) {
     auto fail = [&](const std::string& what) { failAt(file, number, what); };
-    if (page.size() != kPageSize) fail("an index page of the wrong size");
+    if (page.size() != kJet3IndexPage.pageSize && page.size() != kJet4IndexPage.pageSize)
+        fail("an index page of the wrong size");
+    const IndexPageLayout& L = indexPageLayoutOf(page.size());
+    const std::size_t kRoom = L.room();
     if (page[0] != page_type::kIndexLeaf && page[0] != page_type::kIndexNode)
         fail("expected an index page, found a page of type " + std::to_string(page[0]));
     IndexPage out;
     out.leaf = page[0] == page_type::kIndexLeaf;
     out.owner = le32(page.data() + kOwnerOffset);
-    out.prev = le32(page.data() + kPrevOffset);
-    out.next = le32(page.data() + kNextOffset);
-    out.tail = le32(page.data() + kTailOffset);
-    const std::size_t prefix = le16(page.data() + kPrefixOffset);
+    out.prev = le32(page.data() + L.prevOffset);
+    out.next = le32(page.data() + L.nextOffset);
+    out.tail = le32(page.data() + L.tailOffset);
+    const std::size_t prefix =
+        L.prefixSize == 1 ? page[L.prefixOffset] : le16(page.data() + L.prefixOffset);
     out.prefix = prefix;
     const std::size_t minimum = kPointerSize + (out.leaf ? 0 : kChildSize);
 
     Bytes first;
     std::size_t start = 0;
     for (std::size_t bit = 0; bit < kRoom + 1; ++bit) {
-        if (!(page[kBitmapOffset + bit / 8] >> (bit % 8) & 1)) continue;
+        if (!(page[L.bitmapOffset + bit / 8] >> (bit % 8) & 1)) continue;
         if (bit <= start) fail("an index entry of no bytes");
-        std::span<const std::uint8_t> raw = page.subspan(kEntriesOffset + start, bit - start);
+        std::span<const std::uint8_t> raw = page.subspan(L.entriesOffset + start, bit - start);
         Bytes full;
         if (out.entries.empty()) {
             full.assign(raw.begin(), raw.end());
@@ -138,29 +142,33 @@ std::size_t encodedSize(const IndexPage& page) {
     return all.empty() ? 0 : total - prefix * (all.size() - 1);
 }
 
-std::optional<Bytes> encodeIndexPage(const IndexPage& page) {
+std::optional<Bytes> encodeIndexPage(const IndexPage& page, std::size_t pageSize) {
+    const IndexPageLayout& L = indexPageLayoutOf(pageSize);
+    const std::size_t kRoom = L.room();
     std::vector<Bytes> all;
     all.reserve(page.entries.size());
     for (const auto& e : page.entries) all.push_back(stored(e, page.leaf));
     const std::size_t prefix = sharedPrefix(all, page.prefix);
-    Bytes out(kPageSize, 0);
+    if (prefix > 0xFF && L.prefixSize == 1) return std::nullopt;
+    Bytes out(L.pageSize, 0);
     out[0] = page.leaf ? page_type::kIndexLeaf : page_type::kIndexNode;
     out[1] = 0x01;
     encode::set32(out, kOwnerOffset, page.owner);
-    encode::set32(out, kPrevOffset, page.prev);
-    encode::set32(out, kNextOffset, page.next);
-    encode::set32(out, kTailOffset, page.tail);
-    encode::set16(out, kPrefixOffset, static_cast<std::uint16_t>(prefix));
-    out[kNodeMarkOffset] = page.leaf ? 0 : 1;
+    encode::set32(out, L.prevOffset, page.prev);
+    encode::set32(out, L.nextOffset, page.next);
+    encode::set32(out, L.tailOffset, page.tail);
+    out[L.prefixOffset] = static_cast<std::uint8_t>(prefix);
+    if (L.prefixSize == 2) encode::set16(out, L.prefixOffset, static_cast<std::uint16_t>(prefix));
+    out[L.nodeMarkOffset] = page.leaf ? 0 : 1;
     std::size_t at = 0;
     for (std::size_t i = 0; i < all.size(); ++i) {
         const std::size_t skip = i == 0 ? 0 : prefix;
         const std::size_t len = all[i].size() - skip;
         if (at + len > kRoom) return std::nullopt;
         std::copy(all[i].begin() + static_cast<std::ptrdiff_t>(skip), all[i].end(),
-                  out.begin() + static_cast<std::ptrdiff_t>(kEntriesOffset + at));
+                  out.begin() + static_cast<std::ptrdiff_t>(L.entriesOffset + at));
         at += len;
-        out[kBitmapOffset + at / 8] |= static_cast<std::uint8_t>(1u << (at % 8));
+        out[L.bitmapOffset + at / 8] |= static_cast<std::uint8_t>(1u << (at % 8));
     }
     encode::set16(out, kFreeSpaceOffset, static_cast<std::uint16_t>(kRoom - at));
     return out;

@@ -1,8 +1,9 @@
-// One Jet 4 index page: type 0x04 (leaf) or 0x03 (node), 1, free space (2), owner table
-// definition (4), 4 unknown, previous and next page of the same level (4 each), tail leaf (4),
-// the length of the prefix shared by all entries (2), 1 byte that Access sets on node pages,
-// then from 0x1B a bitmap in which bit i marks the end of an entry at 0x1E0 + i. Entries follow
-// from 0x1E0 back to back; every entry after the first omits the shared prefix. An entry is
+// One index page: type 0x04 (leaf) or 0x03 (node), 1, free space (2), owner table definition
+// (4), [Jet 4: 4 unknown], previous and next page of the same level (4 each), tail leaf (4),
+// the length of the prefix shared by all entries, 1 byte that Access sets on node pages, then
+// a bitmap in which bit i marks the end of an entry at the entries' start + i (Jet 4: bitmap
+// at 0x1B, entries at 0x1E0; Jet 3 in format.h). Entries follow back to back; every entry
+// after the first omits the shared prefix. An entry is
 // the encoded key, the row's page (3 bytes, big-endian) and row (1 byte); on a node page the
 // child page (4 bytes, big-endian) follows, and the entry equals the last one of that child.
 #pragma once
@@ -13,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "format.h"
 #include "value.h"
 
 namespace jet {
@@ -20,15 +22,7 @@ namespace jet {
 namespace index_page {
 constexpr std::size_t kFreeSpaceOffset = 0x02;
 constexpr std::size_t kOwnerOffset = 0x04;
-constexpr std::size_t kPrevOffset = 0x0C;
-constexpr std::size_t kNextOffset = 0x10;
-constexpr std::size_t kTailOffset = 0x14;
-constexpr std::size_t kPrefixOffset = 0x18;
-constexpr std::size_t kNodeMarkOffset = 0x1A;
-constexpr std::size_t kBitmapOffset = 0x1B;
-constexpr std::size_t kEntriesOffset = 0x1E0;
-constexpr std::size_t kPageSize = 4096;
-constexpr std::size_t kRoom = kPageSize - kEntriesOffset;
+constexpr std::size_t kPageSize = 4096;  // Jet 4's
 constexpr std::size_t kPointerSize = 4;  // page (3) and row (1) of the row an entry names
 constexpr std::size_t kChildSize = 4;
 }  // namespace index_page
@@ -59,14 +53,16 @@ struct IndexPage {
     std::optional<std::size_t> prefix;
 };
 
-// Decodes page `number`; throws jet::Error naming `file` when the page is not a sound index
-// page.
+// Decodes page `number` (its size tells the format); throws jet::Error naming `file` when the
+// page is not a sound index page.
 IndexPage decodeIndexPage(std::span<const std::uint8_t> page, std::string_view file,
                           std::uint32_t number);
 
 // The bytes the entries take on a page (after prefix compression).
 std::size_t encodedSize(const IndexPage& page);
-// The page as Access lays it out, or nullopt when its entries do not fit.
-std::optional<Bytes> encodeIndexPage(const IndexPage& page);
+// The page as Access lays it out in pages of `pageSize` bytes, or nullopt when its entries
+// do not fit.
+std::optional<Bytes> encodeIndexPage(const IndexPage& page,
+                                     std::size_t pageSize = index_page::kPageSize);
 
 }  // namespace jet

@@ -13,7 +13,7 @@ namespace jet {
 
 namespace {
 
-// Deeper trees than this do not occur in a Jet file (4096-byte pages); a deeper one is a loop.
+// Deeper trees than this do not occur in a Jet file; a deeper one is a loop.
 constexpr std::size_t kMaxDepth = 16;
 
 IndexEntry nodeEntry(const IndexEntry& last, std::uint32_t child) {
@@ -22,7 +22,9 @@ IndexEntry nodeEntry(const IndexEntry& last, std::uint32_t child) {
     return e;
 }
 
-bool fits(const IndexPage& p) { return encodedSize(p) <= index_page::kRoom; }
+bool fits(const IndexPage& p, std::size_t pageSize) {
+    return encodedSize(p) <= indexPageLayoutOf(pageSize).room();
+}
 
 }  // namespace
 
@@ -43,7 +45,7 @@ IndexPage IndexTree::read(std::uint32_t page) const {
 void IndexTree::write(std::uint32_t page, const IndexPage& content) {
     IndexPage c = content;
     c.owner = owner_;
-    auto bytes = encodeIndexPage(c);
+    auto bytes = encodeIndexPage(c, file_.pageSize());
     if (!bytes) throw Error(where_ + ": index page " + std::to_string(page) + " overflows");
     file_.write(page, *bytes);
 }
@@ -51,7 +53,7 @@ void IndexTree::write(std::uint32_t page, const IndexPage& content) {
 std::uint32_t IndexTree::newPage(const IndexPage& content) {
     IndexPage c = content;
     c.owner = owner_;
-    auto bytes = encodeIndexPage(c);
+    auto bytes = encodeIndexPage(c, file_.pageSize());
     if (!bytes) throw Error(where_ + ": a new index page overflows");
     const std::uint32_t n = allocatePage(file_, *bytes);
     if (usedPages_ != 0) setInUsageMap(file_, usedPages_, n, true);
@@ -62,14 +64,15 @@ void IndexTree::dropPage(std::uint32_t page) {
     // Pages are never handed out again by this engine; the page leaves the index and is
     // blanked so that nobody takes it for part of the tree.
     if (usedPages_ != 0) setInUsageMap(file_, usedPages_, page, false);
-    file_.write(page, Bytes(index_page::kPageSize, 0));
+    file_.write(page, Bytes(file_.pageSize(), 0));
 }
 
 void IndexTree::relink(std::uint32_t page, bool prevField, std::uint32_t value) {
     read(page);  // checks that it is one of ours
     auto now = file_.page(page);
     Bytes copy(now.begin(), now.end());
-    encode::set32(copy, prevField ? index_page::kPrevOffset : index_page::kNextOffset, value);
+    const IndexPageLayout& L = indexPageLayoutOf(file_.pageSize());
+    encode::set32(copy, prevField ? L.prevOffset : L.nextOffset, value);
     file_.write(page, copy);
 }
 
@@ -157,7 +160,7 @@ IndexEntry IndexTree::entryOf(RowId row) const {
 
 void IndexTree::store(std::vector<Step>& path, const Bytes& lastBefore) {
     Step& s = path.back();
-    if (fits(s.content)) {
+    if (fits(s.content, file_.pageSize())) {
         write(s.page, s.content);
         if (path.size() == 1 || s.content.entries.empty()) return;
         const IndexEntry last = s.content.entries.back();  // a copy: the step goes next
@@ -186,14 +189,14 @@ void IndexTree::store(std::vector<Step>& path, const Bytes& lastBefore) {
     for (;; --cut) {
         if (cut == 0) throw Error(where_ + ": index entries that no split can hold");
         left.entries = part(0, cut);
-        if (fits(left)) break;
+        if (fits(left, file_.pageSize())) break;
     }
     right.entries = part(cut, all.size());
-    if (!fits(right)) {
+    if (!fits(right, file_.pageSize())) {
         cut = all.size() / 2;
         left.entries = part(0, cut);
         right.entries = part(cut, all.size());
-        if (!fits(left) || !fits(right))
+        if (!fits(left, file_.pageSize()) || !fits(right, file_.pageSize()))
             throw Error(where_ + ": index entries that no split can hold");
     }
 

@@ -1,5 +1,5 @@
-// One index of a Jet 4 table as a tree of index pages, for lookups and for keeping it in step
-// with the table's rows. The root page is the one the table definition names and never moves.
+// One index of a Jet 3 or Jet 4 table as a tree of index pages, for lookups and for keeping it in
+// step with the table's rows. The root page is the one the table definition names and never moves.
 // A node entry equals the last entry of its child; a node's tail field may name one more
 // leaf after the last child (Access appends there without touching the nodes). Leaves of one
 // level are linked through their previous/next fields.

@@ -124,6 +124,7 @@ TableDef readTableDef(const PageFile& file, const Layout& layout, const TextDeco
     TableDef t;
     t.name = std::string(name);
     t.tdefPage = first;
+    t.format = layout.format;
 
     // The chain of pages makes one block.
     std::vector<std::uint8_t> block;

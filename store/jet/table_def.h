@@ -80,6 +80,7 @@ struct Index {
 
 struct TableDef {
     std::string name;
+    Format format = Format::Jet4;  // of its file: index keys differ
     std::uint32_t tdefPage = 0;
     std::vector<std::uint32_t> tdefPages;  // the chain, first page first
     std::uint32_t rowCount = 0;

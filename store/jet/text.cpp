@@ -115,16 +115,24 @@ std::string decodeJet4Text(std::span<const std::uint8_t> bytes) {
     return out;
 }
 
+namespace {
+
+// An iconv handle between UTF-8 and a Windows code page, either way.
+void* openCodePage(std::uint16_t codePage, bool toCodePage) {
+    const std::string name = "CP" + std::to_string(codePage);
+    iconv_t cd =
+        toCodePage ? ::iconv_open(name.c_str(), "UTF-8") : ::iconv_open("UTF-8", name.c_str());
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        throw Error("text in code page " + std::to_string(codePage) +
+                    " cannot be converted on this system");
+    return cd;
+}
+
+}  // namespace
+
 TextDecoder::TextDecoder(Format format, std::uint16_t codePage)
     : format_(format), codePage_(codePage == 0 ? kDefaultCodePage : codePage) {
-    if (format_ == Format::Jet3) {
-        std::string name = "CP" + std::to_string(codePage_);
-        iconv_t cd = ::iconv_open("UTF-8", name.c_str());
-        if (cd == reinterpret_cast<iconv_t>(-1))
-            throw Error("text in code page " + std::to_string(codePage_) +
-                        " cannot be converted on this system");
-        iconv_ = cd;
-    }
+    if (format_ == Format::Jet3) iconv_ = openCodePage(codePage_, false);
 }
 
 TextDecoder::~TextDecoder() {
@@ -180,14 +188,7 @@ void TextDecoder::decode(std::span<const std::uint8_t> bytes, std::string& out) 
 
 TextEncoder::TextEncoder(Format format, std::uint16_t codePage)
     : format_(format), codePage_(codePage == 0 ? kDefaultCodePage : codePage) {
-    if (format_ == Format::Jet3) {
-        std::string name = "CP" + std::to_string(codePage_);
-        iconv_t cd = ::iconv_open(name.c_str(), "UTF-8");
-        if (cd == reinterpret_cast<iconv_t>(-1))
-            throw Error("text in code page " + std::to_string(codePage_) +
-                        " cannot be converted on this system");
-        iconv_ = cd;
-    }
+    if (format_ == Format::Jet3) iconv_ = openCodePage(codePage_, true);
 }
 
 TextEncoder::~TextEncoder() {

@@ -94,9 +94,9 @@ TableWriter::TableWriter(PageFile& file, TableDef table)
     if (layout_.rowColumns < layout_.varCount + fixedColumns)
         throw Error(where() + " counts fewer columns (" + std::to_string(table_.maxColumns) +
                     ") than it has; writing to it is not supported");
-    const std::uint16_t codePage = format_.format == Format::Jet3
-                                       ? readHeader(file_.page(0), file_.path().string()).codePage
-                                       : 0;
+    const bool jet3 = format_.format == Format::Jet3;
+    const Header header = jet3 ? readHeader(file_.page(0), file_.path().string()) : Header{};
+    const std::uint16_t codePage = jet3 ? header.codePage : 0;
     text_ = std::make_unique<TextDecoder>(format_.format, codePage);
     textOut_ = std::make_unique<TextEncoder>(format_.format, codePage);
     for (const auto& ix : table_.indexes)
@@ -105,11 +105,6 @@ TableWriter::TableWriter(PageFile& file, TableDef table)
                             "\" belongs to a relationship between tables; this engine cannot keep "
                             "relationships, so the table can only be read",
                         ErrorKind::IndexUnsupported);
-    if (format_.format == Format::Jet3 && !table_.realIndexes.empty())
-        throw Error(where() +
-                        " has an index, and this engine cannot keep the indexes of Access 97 "
-                        "files yet; the table can only be read",
-                    ErrorKind::IndexUnsupported);
     for (std::size_t i = 0; i < table_.realIndexes.size(); ++i) {
         const RealIndex& ri = table_.realIndexes[i];
         std::string name = "#" + std::to_string(i);
@@ -126,7 +121,10 @@ TableWriter::TableWriter(PageFile& file, TableDef table)
             if (!c)
                 throw Error(iw + " names a column the table lacks" + readOnly,
                             ErrorKind::IndexUnsupported);
-            if (!indexableColumn(*c))
+            // Access 97 keeps the file's sort order in its text keys; only General's are known.
+            const bool otherOrder = jet3 && c->type == ColumnType::Text &&
+                                    header.sortOrder != encode::kGeneralSortOrder;
+            if (!indexableColumn(*c) || otherOrder)
                 throw Error(iw + " is on column \"" + c->name + "\", whose kind (" +
                                 columnTypeName(c->type) +
                                 ") or sort order this engine cannot keep in an index yet" +
@@ -317,8 +315,12 @@ void TableWriter::padFixedText(std::vector<Value>& values) const {
         const Column& c = table_.columns[i];
         auto* s = std::get_if<std::string>(&values[i]);
         if (!s || !c.fixed() || c.type != ColumnType::Text) continue;
-        const std::size_t units = encode::toUtf16(*s).size();
-        if (units < c.length / 2u) s->append(c.length / 2u - units, ' ');
+        // The column's length counts bytes: two a character in Jet 4, the code page's in Jet 3.
+        const bool jet3 = format_.format == Format::Jet3;
+        const std::size_t used =
+            jet3 ? textOut_->encode(*s, false, where()).size() : encode::toUtf16(*s).size();
+        const std::size_t room = jet3 ? c.length : c.length / 2u;
+        if (used < room) s->append(room - used, ' ');
     }
 }
 

@@ -1,13 +1,18 @@
 // Changes a question bank on the command line's request, for the tests that kill it midway
 // or race it:
-//   bulk FILE TABLE N TAG   one transaction of N inserts whose first column is TAG
-//   updates FILE TABLE      single durable updates of the "base" rows, round after round, forever
-//   tryopen FILE            opens for writing; exit 3 and the message when refused
-// Rows are the question rows of write_child.h, cut to the table's width.
+//   bulk FILE N TAG [TABLE]  one transaction of N inserts whose nianji (first column) is TAG
+//   updates FILE [TABLE]     single durable updates of the "base" rows, round after round,
+//                            forever
+// (TABLE: tiku unless named; rows are cut to its width)
+//   tryopen FILE      opens for writing; exit 3 and the message when refused
+//   insert FILE TAG   one durable insert; "done" once it returned
+//   hold FILE MS TAG  one insert in a transaction kept open for MS milliseconds
 // "go" on standard output says the file is open and changes begin.
+#include <chrono>
 #include <cstdio>
 #include <iostream>
 #include <string>
+#include <thread>
 
 #include "jet/database.h"
 #include "write_child.h"
@@ -18,20 +23,35 @@ int main(int argc, char** argv) {
     try {
         auto db = jet::Database::open(argv[2], jet::PageFile::Mode::ReadWrite);
         if (mode == "tryopen") return 0;
-        if (argc < 4) return 2;
-        const std::string table = argv[3];
-        const std::size_t width = db->table(table)->columns.size();
         using jet_write_test::fitted;
-        if (mode == "bulk" && argc == 6) {
+        if (mode == "bulk" && (argc == 5 || argc == 6)) {
+            const std::string table = argc == 6 ? argv[5] : "tiku";
+            const std::size_t width = db->table(table)->columns.size();
             std::cout << "go" << std::endl;
-            const int n = std::stoi(argv[4]);
+            const int n = std::stoi(argv[3]);
             db->beginTransaction();
             for (int i = 0; i < n; ++i)
-                db->insertRow(table, fitted(jet_write_test::bulkRow(argv[5], i), width));
+                db->insertRow(table, fitted(jet_write_test::bulkRow(argv[4], i), width));
+            db->commitTransaction();
+            return 0;
+        }
+        if (mode == "insert" && argc == 4) {
+            std::cout << "go" << std::endl;
+            db->insertRow("tiku", jet_write_test::bulkRow(argv[3], 0));
+            std::cout << "done" << std::endl;
+            return 0;
+        }
+        if (mode == "hold" && argc == 5) {
+            db->beginTransaction();
+            db->insertRow("tiku", jet_write_test::bulkRow(argv[4], 0));
+            std::cout << "go" << std::endl;
+            std::this_thread::sleep_for(std::chrono::milliseconds(std::stoi(argv[3])));
             db->commitTransaction();
             return 0;
         }
         if (mode == "updates") {
+            const std::string table = argc == 4 ? argv[3] : "tiku";
+            const std::size_t width = db->table(table)->columns.size();
             std::vector<jet::RowId> ids(jet_write_test::kBaseRows);
             auto s = db->scan(table);
             while (s.next())
