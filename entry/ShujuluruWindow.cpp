@@ -14,8 +14,8 @@
 #include "DataGrid.h"
 #include "bank_backup.h"
 #include "bank_path.h"
+#include "bank_tables.h"
 #include "failure_text.h"
-#include "jet/create_bank.h"
 #include "looks.h"
 #include "message_box.h"
 #include "sql_texts.h"
@@ -24,7 +24,7 @@
 namespace mozhou {
 
 namespace fs = std::filesystem;
-using namespace jet::bank;
+using namespace bank;
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <system_error>
 
-#include "jet/create_bank.h"
+#include "bank_tables.h"
 #include "jet/page_file.h"
 
 namespace exchange {
@@ -42,7 +42,7 @@ bool isWhole(jet::ColumnType t) {
 // Columns are read and written by position, so a tiku fits when each place holds the kind
 // the question bank keeps there; names do not matter.
 bool hasBankShape(const jet::TableDef& table) {
-    namespace tiku = jet::bank::tiku;
+    namespace tiku = bank::tiku;
     if (table.columns.size() != std::size_t(tiku::kColumnCount)) return false;
     for (const auto& c : table.columns) {
         bool fits = c.position == tiku::zhuangtai ? isWhole(c.type) : isText(c.type);
@@ -64,8 +64,8 @@ FileProblem openQuestionFile(const fs::path& path, std::string_view sqlText, boo
     }
     try {
         auto& engine = opened.database.engine();
-        if (!engine.hasTable(jet::bank::tiku::kTable)) return FileProblem::NoTiku;
-        if (!hasBankShape(*engine.table(jet::bank::tiku::kTable))) return FileProblem::OtherShape;
+        if (!engine.hasTable(bank::tiku::kTable)) return FileProblem::NoTiku;
+        if (!hasBankShape(*engine.table(bank::tiku::kTable))) return FileProblem::OtherShape;
         if (forWriting && (opened.database.readOnly() || engine.format() != jet::Format::Jet4))
             return FileProblem::NotWritable;
         opened.records = opened.database.OpenRecordset(sqlText);

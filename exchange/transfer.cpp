@@ -6,11 +6,11 @@
 #include <utility>
 #include <vector>
 
-#include "jet/create_bank.h"
+#include "bank_tables.h"
 
 namespace exchange {
 
-namespace tiku = jet::bank::tiku;
+namespace tiku = bank::tiku;
 
 void ReplacedTexts::add(const jet::Value& yuanti) {
     if (auto* s = std::get_if<std::string>(&yuanti)) texts_.insert(*s);

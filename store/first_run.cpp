@@ -9,7 +9,7 @@
 #include <fstream>
 #include <string>
 
-#include "jet/create_bank.h"
+#include "bank_tables.h"
 #include "jet/database.h"
 #include "jet/error.h"
 #include "jet/json.h"
@@ -22,7 +22,7 @@ namespace {
 
 std::vector<jet::ColumnType> tikuTypes() {
     std::vector<jet::ColumnType> types;
-    for (const auto& c : jet::bank::tikuSpec().columns) types.push_back(c.type);
+    for (const auto& c : bank::tikuSpec().columns) types.push_back(c.type);
     return types;
 }
 
@@ -49,12 +49,19 @@ bool moveIfAbsent(const fs::path& from, const fs::path& to) {
 }
 
 // False when a file appeared at `file` while ours was being written.
-bool tryCreateNew(const fs::path& file, const std::vector<jet::TableSpec>& tables) {
+bool tryCreateNew(const fs::path& file, const std::function<void(const fs::path&)>& write) {
     const fs::path temp = file.parent_path() /
                           ("." + file.filename().string() + ".new-" + std::to_string(::getpid()));
     try {
-        jet::createDatabase(temp, tables);
+        write(temp);
         if (moveIfAbsent(temp, file)) return true;
+    } catch (const jet::Error& e) {
+        std::error_code ec;
+        fs::remove(temp, ec);
+        // The user asked for `file`; the temporary name would only puzzle them.
+        std::string message = e.what();
+        if (message.rfind(temp.string(), 0) == 0) message.replace(0, temp.string().size(), file);
+        throw jet::Error(message, e.kind());
     } catch (...) {
         std::error_code ec;
         fs::remove(temp, ec);
@@ -75,13 +82,13 @@ void checkExisting(const fs::path& file) {
                              "); it has been left as it is",
                          e.kind());
     }
-    if (!db->hasTable(jet::bank::tiku::kTable))
+    if (!db->hasTable(bank::tiku::kTable))
         throw jet::Error(
             "the question bank " + file.string() + " has no table tiku; it has been left as it is",
             jet::ErrorKind::NotDatabase);
-    const auto tiku = db->table(jet::bank::tiku::kTable);
+    const auto tiku = db->table(bank::tiku::kTable);
     // Every reader takes a question's columns by position, up to the twelfth.
-    if (tiku->columns.size() < static_cast<std::size_t>(jet::bank::tiku::kColumnCount))
+    if (tiku->columns.size() < static_cast<std::size_t>(bank::tiku::kColumnCount))
         throw jet::Error("the question bank " + file.string() + ": its table tiku has " +
                              std::to_string(tiku->columns.size()) +
                              " columns instead of twelve; it has been left as it is",
@@ -95,7 +102,7 @@ std::vector<Row> loadSample(const fs::path& jsonl) {
     if (!in) throw jet::Error(jsonl.string() + ": cannot read the sample questions");
     const auto types = tikuTypes();
     std::vector<std::string> names;
-    for (const auto& c : jet::bank::tikuSpec().columns) names.push_back(c.name);
+    for (const auto& c : bank::tikuSpec().columns) names.push_back(c.name);
     std::vector<Row> rows;
     std::string line;
     for (std::size_t number = 1; std::getline(in, line); ++number) {
@@ -112,13 +119,18 @@ std::vector<Row> loadSample(const fs::path& jsonl) {
 }
 
 std::vector<jet::TableSpec> bankTables(std::vector<Row> questions) {
-    auto tiku = jet::bank::tikuSpec();
+    auto tiku = bank::tikuSpec();
     tiku.rows = std::move(questions);
-    return {std::move(tiku), jet::bank::chengjiSpec(), jet::bank::backSpec()};
+    return {std::move(tiku), bank::chengjiSpec(), bank::backSpec()};
 }
 
-void createNew(const fs::path& file, const std::vector<jet::TableSpec>& tables) {
-    if (present(file) || !tryCreateNew(file, tables))
+void createNew(const fs::path& file, const std::vector<jet::TableSpec>& tables,
+               const jet::CreateOptions& options) {
+    writeNew(file, [&](const fs::path& temp) { jet::createDatabase(temp, tables, options); });
+}
+
+void writeNew(const fs::path& file, const std::function<void(const fs::path&)>& write) {
+    if (present(file) || !tryCreateNew(file, write))
         throw jet::Error(file.string() + ": the file exists already; it has been left as it is");
 }
 
@@ -126,7 +138,10 @@ bool ensureBank(const fs::path& bankFile, const fs::path& sampleJsonl) {
     if (!present(bankFile)) {
         std::vector<Row> rows;
         if (present(sampleJsonl)) rows = loadSample(sampleJsonl);
-        if (tryCreateNew(bankFile, bankTables(std::move(rows)))) return true;
+        const auto tables = bankTables(std::move(rows));
+        if (tryCreateNew(bankFile,
+                         [&](const fs::path& temp) { jet::createDatabase(temp, tables); }))
+            return true;
     }
     checkExisting(bankFile);
     return false;

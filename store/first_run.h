@@ -4,6 +4,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <vector>
 
 #include "jet/create.h"
@@ -19,7 +20,11 @@ std::vector<Row> loadSample(const std::filesystem::path& jsonl);
 
 // Writes a new file of the given tables, complete or not at all, and only where no file (not
 // even a dangling link) exists yet: a file that appears meanwhile is left alone and reported.
-void createNew(const std::filesystem::path& file, const std::vector<jet::TableSpec>& tables);
+void createNew(const std::filesystem::path& file, const std::vector<jet::TableSpec>& tables,
+               const jet::CreateOptions& options = {});
+// The same for any writer: `write` makes the complete file at the temporary path it is given.
+void writeNew(const std::filesystem::path& file,
+              const std::function<void(const std::filesystem::path&)>& write);
 
 // The bank's three tables, tiku holding `questions`.
 std::vector<jet::TableSpec> bankTables(std::vector<Row> questions);

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "store/jet/create_bank.h"
+#include "store/bank_tables.h"
 
 namespace bankgen {
 namespace {
@@ -104,10 +104,11 @@ std::vector<Row> generate(std::size_t count, std::uint64_t seed) {
     return rows;
 }
 
-void writeBank(const std::filesystem::path& path, std::size_t count) {
-    auto tiku = jet::bank::tikuSpec();
+void writeBank(const std::filesystem::path& path, std::size_t count,
+               const jet::CreateOptions& options) {
+    auto tiku = bank::tikuSpec();
     tiku.rows = generate(count);
-    jet::createDatabase(path, {tiku, jet::bank::chengjiSpec(), jet::bank::backSpec()});
+    jet::createDatabase(path, {tiku, bank::chengjiSpec(), bank::backSpec()}, options);
 }
 
 }  // namespace bankgen

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "store/jet/create.h"
 #include "store/jet/value.h"
 
 namespace bankgen {
@@ -18,7 +19,8 @@ std::vector<Row> generate(std::size_t count, std::uint64_t seed = 20261207);
 
 // A new question bank file at `path` holding `count` generated questions and empty chengji
 // and back tables.
-void writeBank(const std::filesystem::path& path, std::size_t count);
+void writeBank(const std::filesystem::path& path, std::size_t count,
+               const jet::CreateOptions& options = {});
 
 // How long `f` takes, in seconds.
 double seconds(auto&& f) {

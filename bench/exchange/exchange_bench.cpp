@@ -9,9 +9,9 @@
 #include <filesystem>
 #include <map>
 
+#include "bank_tables.h"
 #include "bench/bankgen/bankgen.h"
 #include "exchange_files.h"
-#include "jet/create_bank.h"
 #include "sql_texts.h"
 #include "transfer.h"
 
@@ -26,7 +26,7 @@ double fullScan(const fs::path& path) {
     auto db = ws.OpenDatabase(path);
     std::size_t rows = 0;
     return seconds([&] {
-        auto s = db.engine().scan(jet::bank::tiku::kTable);
+        auto s = db.engine().scan(bank::tiku::kTable);
         while (s.next()) ++rows;
     });
 }
@@ -50,21 +50,21 @@ int main(int argc, char** argv) {
     auto bankRows = bankgen::generate(bankCount);
     auto sourceRows = bankgen::generate(importCount, 777);
     for (std::size_t i = 0; i < sourceRows.size(); i += 10)
-        sourceRows[i][jet::bank::tiku::yuanti] =
-            bankRows[(i * 7919) % bankRows.size()][jet::bank::tiku::yuanti];
+        sourceRows[i][bank::tiku::yuanti] =
+            bankRows[(i * 7919) % bankRows.size()][bank::tiku::yuanti];
     std::map<std::string, long> perGrade;
     for (const auto& r : bankRows) ++perGrade[std::get<std::string>(r[0])];
     std::string largest;
     for (const auto& [g, n] : perGrade)
         if (largest.empty() || n > perGrade[largest]) largest = g;
 
-    auto tiku = jet::bank::tikuSpec();
+    auto tiku = bank::tikuSpec();
     tiku.rows = std::move(bankRows);
-    jet::createDatabase(bank, {tiku, jet::bank::chengjiSpec(), jet::bank::backSpec()});
+    jet::createDatabase(bank, {tiku, bank::chengjiSpec(), bank::backSpec()});
     tiku.rows = std::move(sourceRows);
     jet::createDatabase(source, {tiku});
     tiku.rows.clear();
-    jet::createTemplate(tmpl);
+    bank::createTemplate(tmpl);
 
     // Export first, so that it reads the bank as generated.
     const double bankScan = fullScan(bank);

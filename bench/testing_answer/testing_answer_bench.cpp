@@ -14,7 +14,7 @@
 #include "bench/bankgen/bankgen.h"
 #include "lesson_records.h"
 #include "sql_texts.h"
-#include "store/jet/create_bank.h"
+#include "store/bank_tables.h"
 #include "store/jet/database.h"
 
 namespace fs = std::filesystem;
@@ -29,7 +29,7 @@ double msSince(Clock::time_point t) {
 
 // `total` generated questions; the first `lesson` of them moved into one lesson.
 void makeBank(const fs::path& file, std::size_t total, std::size_t lesson) {
-    jet::createBank(file);
+    bank::createBank(file);
     auto rows = bankgen::generate(total);
     for (std::size_t i = 0; i < lesson && i < rows.size(); ++i) {
         rows[i][0] = std::string("八年级");

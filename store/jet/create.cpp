@@ -1,4 +1,4 @@
-// File layout of a new database:
+// File layout of a new database (Jet 4 pages of 4 KB, Jet 3 pages of 2 KB):
 //   page 0       header (version, code page, sort order, creation date; partly RC4-masked)
 //   page 1       global usage map
 //   pages 2..5   table definitions of MSysObjects, MSysACEs, MSysQueries, MSysRelationships
@@ -22,6 +22,7 @@
 
 #include "encode.h"
 #include "error.h"
+#include "text.h"
 
 namespace jet {
 
@@ -47,18 +48,38 @@ constexpr std::int16_t kTypeDatabase = 2;
 constexpr std::int16_t kTypeContainer = 3;
 
 // Built-in security ids of the default workgroup: the engine, the admin user, the Admins
-// and Users groups.
-const Bytes kSidEngine{0x64, 0x8B};
-const Bytes kSidAdmin{0x65, 0x89};
-const Bytes kSidAdmins{0x65, 0x8E};
-const Bytes kSidUsers{0x65, 0x8B};
+// and Users groups. Jet 3 numbers them its own way.
+struct Sids {
+    Bytes engine, admin, admins, users;
+};
+const Sids kJet4Sids{{0x64, 0x8B}, {0x65, 0x89}, {0x65, 0x8E}, {0x65, 0x8B}};
+const Sids kJet3Sids{{0x03, 0x01}, {0x02, 0x03}, {0x02, 0x04}, {0x02, 0x01}};
 // Full data and design rights, as a new table inherits them for Users.
 constexpr std::int64_t kAcmTableFull = 1048319;
 
 constexpr std::uint32_t kFirstUserTdefPage = 6;
-constexpr std::size_t kMapRowsPerPage = (kPageSize - kDataPageHeader) / (kUsageMapRowSize + 2);
 // A page with less room than this is left out of a free-space map.
 constexpr std::size_t kUsefulFreeSpace = 64;
+
+// What the pieces of the file are written in: its page layout and its text.
+struct Target {
+    const Layout& format;
+    TextEncoder text;
+    std::uint16_t codePage;
+    const Sids& sids;
+
+    Target(Format f, std::uint16_t cp)
+        : format(layoutOf(f)),
+          text(f, cp),
+          codePage(cp),
+          sids(f == Format::Jet3 ? kJet3Sids : kJet4Sids) {}
+    bool jet3() const { return format.format == Format::Jet3; }
+    // Text goes through our encoder in Jet 3 only; Jet 4's own encoding compresses.
+    const TextEncoder* cellText() const { return jet3() ? &text : nullptr; }
+    std::size_t mapRowsPerPage() const {
+        return (format.pageSize - format.dataRowTableOffset) / (usageMapRowSize(format) + 2);
+    }
+};
 
 struct TablePlan {
     std::string name;
@@ -81,6 +102,8 @@ struct TablePlan {
 
 class FileBuilder {
   public:
+    explicit FileBuilder(const Layout& format) : format_(format) {}
+    const Layout& format() const { return format_; }
     std::uint32_t reserve() {
         pages_.emplace_back();
         return static_cast<std::uint32_t>(pages_.size() - 1);
@@ -90,6 +113,7 @@ class FileBuilder {
     const std::vector<Bytes>& pages() const { return pages_; }
 
   private:
+    const Layout& format_;
     std::vector<Bytes> pages_;
 };
 
@@ -99,13 +123,14 @@ class PageFiller {
     PageFiller(FileBuilder& file, std::uint32_t owner) : file_(file), owner_(owner) {}
 
     // Places a row, starting a new page when the current one is full; returns its pointer.
+    std::size_t maxRow() const { return maxRowSize(file_.format()); }
     std::uint32_t place(std::span<const std::uint8_t> row) {
         if (!current_ || !current_->fits(row.size())) startPage();
         return pageRow(currentPage_, current_->add(row));
     }
     // Places a row alone on a fresh page of its own (a full link of a long value).
     std::uint32_t placeAlone(std::span<const std::uint8_t> row) {
-        DataPageBuilder page(owner_);
+        DataPageBuilder page(owner_, file_.format());
         const std::uint32_t n = file_.reserve();
         const std::uint8_t r = page.add(row);
         finishPage(n, page);
@@ -121,7 +146,7 @@ class PageFiller {
   private:
     void startPage() {
         if (current_) finishPage(currentPage_, *current_);
-        current_.emplace(owner_);
+        current_.emplace(owner_, file_.format());
         currentPage_ = file_.reserve();
     }
     void finishPage(std::uint32_t n, const DataPageBuilder& page) {
@@ -144,10 +169,10 @@ std::string where(const TablePlan& t) { return "table '" + t.name + "'"; }
 Bytes storeLongValue(const Bytes& data, bool inlineOk, PageFiller& lval) {
     if (inlineOk) return longValueInline(data);
     const auto length = static_cast<std::uint32_t>(data.size());
-    if (data.size() <= kMaxRowSize) {
+    if (data.size() <= lval.maxRow()) {
         return longValueReference(length, LongValueKind::SinglePage, lval.place(data));
     }
-    constexpr std::size_t kChunk = kMaxRowSize - 4;
+    const std::size_t kChunk = lval.maxRow() - 4;
     std::vector<std::pair<std::size_t, std::size_t>> chunks;  // offset, size
     for (std::size_t off = 0; off < data.size(); off += kChunk)
         chunks.emplace_back(off, std::min(kChunk, data.size() - off));
@@ -162,13 +187,16 @@ Bytes storeLongValue(const Bytes& data, bool inlineOk, PageFiller& lval) {
     return longValueReference(length, LongValueKind::Chained, next);
 }
 
-void checkName(const std::string& name, const std::string& what) {
+void checkName(const std::string& name, const std::string& what, const Target& target) {
     const auto units = toUtf16(name);
     if (units.empty() || units.size() > 64)
         throw Error(what + ": a name must have 1 to 64 characters");
     for (char16_t c : units)
         if (c < 0x20 || c == u'.' || c == u'!' || c == u'`' || c == u'[' || c == u']')
             throw Error(what + ": name '" + name + "' has a character Jet does not allow");
+    // A Jet 3 name is stored in the file's code page, with a one-byte length.
+    if (target.jet3() && target.text.encode(name, false, what).size() > 64)
+        throw Error(what + ": name '" + name + "' is longer than 64 bytes in the file's code page");
 }
 
 std::u16string foldCase(std::u16string s) {
@@ -177,12 +205,13 @@ std::u16string foldCase(std::u16string s) {
     return s;
 }
 
-TablePlan planTable(const std::string& name, std::vector<ColumnSpec> columns, bool system) {
+TablePlan planTable(const std::string& name, std::vector<ColumnSpec> columns, bool system,
+                    const Target& target) {
     TablePlan t;
     t.name = name;
     t.system = system;
     const std::string what = "table '" + name + "'";
-    checkName(name, what);
+    checkName(name, what, target);
     if (columns.empty()) throw Error(what + ": a table needs at least one column");
     if (columns.size() > 255) throw Error(what + ": more than 255 columns");
     std::vector<std::u16string> seen;
@@ -190,7 +219,7 @@ TablePlan planTable(const std::string& name, std::vector<ColumnSpec> columns, bo
     std::vector<std::uint16_t> lengths;
     for (const auto& c : columns) {
         const std::string cw = what + ", column '" + c.name + "'";
-        checkName(c.name, cw);
+        checkName(c.name, cw, target);
         auto folded = foldCase(toUtf16(c.name));
         if (std::find(seen.begin(), seen.end(), folded) != seen.end())
             throw Error(cw + ": the name appears twice");
@@ -198,7 +227,8 @@ TablePlan planTable(const std::string& name, std::vector<ColumnSpec> columns, bo
         std::uint16_t length = 0;
         if (c.type == ColumnType::Text || c.type == ColumnType::Binary) {
             if (c.size < 1 || c.size > 255) throw Error(cw + ": size must be 1 to 255");
-            length = c.type == ColumnType::Text ? static_cast<std::uint16_t>(c.size * 2) : c.size;
+            const bool units = c.type == ColumnType::Text && !target.jet3();
+            length = units ? static_cast<std::uint16_t>(c.size * 2) : c.size;
         }
         switch (c.type) {
             case ColumnType::Boolean:
@@ -223,8 +253,8 @@ TablePlan planTable(const std::string& name, std::vector<ColumnSpec> columns, bo
     }
     t.layout = makeLayout(types, lengths);
     for (std::size_t i = 0; i < columns.size(); ++i)
-        t.layout.columns[i].compressedText =
-            t.layout.columns[i].compressedText && columns[i].compressed && !system;
+        t.layout.columns[i].compressedText = t.layout.columns[i].compressedText &&
+                                             columns[i].compressed && !system && !target.jet3();
     t.columns = std::move(columns);
     for (const auto& c : t.layout.columns)
         if (isLongValue(c.type)) t.longColumns.push_back({c.number, 0, 0, {}, {}});
@@ -238,7 +268,7 @@ std::vector<ColumnSpec> cols(std::initializer_list<std::pair<const char*, Column
 }
 
 // Encodes every row of the table onto its data pages.
-void writeRows(TablePlan& t, FileBuilder& file) {
+void writeRows(TablePlan& t, FileBuilder& file, const Target& target) {
     PageFiller data(file, t.tdefPage);
     std::map<std::uint16_t, PageFiller> lvals;
     for (const auto& lc : t.longColumns)
@@ -258,14 +288,15 @@ void writeRows(TablePlan& t, FileBuilder& file) {
             const std::string cw = rw + ", column '" + t.columns[c.number].name + "'";
             const Value& v = values[c.number];
             if (!isLongValue(c.type)) {
-                cells[c.number] = encodeCell(c, v, cw);
+                cells[c.number] = encodeCell(c, v, cw, target.cellText());
                 continue;
             }
             if (isNull(v)) continue;
             if (c.type == ColumnType::Memo) {
                 const auto* s = std::get_if<std::string>(&v);
                 if (!s) throw Error(cw + ": expected text");
-                longs.emplace_back(c.number, encodeMemo(*s, c.compressedText));
+                longs.emplace_back(c.number, target.jet3() ? target.text.encode(*s, false, cw)
+                                                           : encodeMemo(*s, c.compressedText));
             } else {
                 const auto* b = std::get_if<Bytes>(&v);
                 if (!b) throw Error(cw + ": expected bytes");
@@ -274,7 +305,7 @@ void writeRows(TablePlan& t, FileBuilder& file) {
             cells[c.number] = Bytes(12, 0);  // a reference's size, for measuring
         }
         // Keep short long values in the row while the row still fits a page, smallest first.
-        std::size_t size = encodeRow(t.layout, cells).size();
+        std::size_t size = encodeRow(t.layout, cells, target.format).size();
         std::vector<std::size_t> order(longs.size());
         for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
         std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
@@ -283,7 +314,7 @@ void writeRows(TablePlan& t, FileBuilder& file) {
         std::vector<bool> inlined(longs.size(), false);
         for (std::size_t i : order) {
             const std::size_t n = longs[i].second.size();
-            if (n <= kMaxInlineLongValue && size + n <= kMaxRowSize) {
+            if (n <= kMaxInlineLongValue && size + n <= maxRowSize(target.format)) {
                 inlined[i] = true;
                 size += n;
             }
@@ -292,7 +323,7 @@ void writeRows(TablePlan& t, FileBuilder& file) {
             auto& [number, bytes] = longs[i];
             cells[number] = storeLongValue(bytes, inlined[i], lvals.at(number));
         }
-        const Bytes row = encodeRow(t.layout, cells);
+        const Bytes row = encodeRow(t.layout, cells, target.format);
         data.place(row);
     }
     data.finish();
@@ -307,7 +338,57 @@ void writeRows(TablePlan& t, FileBuilder& file) {
     }
 }
 
-Bytes encodeTableDef(const TablePlan& t) {
+// Jet 3's definition: an 18-byte entry per column in column order, names in the code page
+// behind a one-byte length, and no list of long-value maps.
+Bytes encodeTableDefJet3(const TablePlan& t, const Target& target) {
+    const Layout& f = target.format;
+    Bytes d(f.tdefBlockEnd, 0);
+    d[0] = page_type::kTableDefinition;
+    d[1] = 0x01;
+    d[2] = 'V';  // where Jet 4 keeps the free space, Access 97 writes these two letters
+    d[3] = 'C';
+    set32(d, f.tdefRowCountOffset, t.rowCount);
+    d[f.tdefTableTypeOffset] = t.system ? 0x53 : 0x4E;
+    const auto ncols = static_cast<std::uint16_t>(t.layout.columns.size());
+    set16(d, f.tdefMaxColumnsOffset, ncols);
+    set16(d, f.tdefVarColumnsOffset, t.layout.varCount);
+    set16(d, f.tdefColumnCountOffset, ncols);
+    set32(d, f.tdefUsedPagesOffset, t.usedMap);
+    set32(d, f.tdefFreePagesOffset, t.freeMap);
+    std::uint16_t varsBefore = 0;
+    for (const ColumnLayout& c : t.layout.columns) {
+        d.push_back(static_cast<std::uint8_t>(c.type));
+        put16(d, c.number);
+        // A fixed column names the variable slot that would come next, as Access writes it.
+        put16(d, c.fixed ? varsBefore : c.varIndex);
+        if (!c.fixed) ++varsBefore;
+        put16(d, t.system ? 0 : c.number);
+        put16(d, 1);
+        put16(d, kGeneralSortOrder);
+        put16(d, target.codePage);
+        std::uint8_t flags = c.fixed ? 0x03 : 0x02;
+        // Access 97 marks only the security ids (Owner, SID) with 0x20 among binary columns.
+        const std::string& name = t.columns[c.number].name;
+        if (t.system) flags |= name == "Owner" || name == "SID" ? 0x30 : 0x10;
+        d.push_back(flags);
+        put16(d, c.fixed ? c.fixedOffset : 0);
+        put16(d, c.length);
+    }
+    for (const auto& c : t.columns) {
+        const Bytes name = target.text.encode(c.name, false, where(t));
+        d.push_back(static_cast<std::uint8_t>(name.size()));
+        d.insert(d.end(), name.begin(), name.end());
+    }
+    put16(d, 0xFFFF);
+    if (d.size() > f.pageSize)
+        throw Error(where(t) + ": the table definition does not fit one page");
+    set32(d, f.tdefLengthOffset, static_cast<std::uint32_t>(d.size()));
+    d.resize(f.pageSize, 0);
+    return d;
+}
+
+Bytes encodeTableDef(const TablePlan& t, const Target& target) {
+    if (target.jet3()) return encodeTableDefJet3(t, target);
     Bytes d(63, 0);
     d[0] = 0x02;
     d[1] = 0x01;
@@ -368,22 +449,24 @@ Bytes encodeTableDef(const TablePlan& t) {
 // A usage map over `pages`: inline when they lie within one 512-page window, else through
 // map pages appended to the file.
 Bytes usageMap(std::vector<std::uint32_t> pages, FileBuilder& file) {
+    const Layout& f = file.format();
     std::sort(pages.begin(), pages.end());
-    const std::uint32_t window = (kUsageMapRowSize - 5) * 8;
-    if (pages.empty()) return usageMapInline(0, pages);
-    if (pages.back() < window) return usageMapInline(0, pages);
-    if (pages.back() - pages.front() < window) return usageMapInline(pages.front(), pages);
-    std::vector<std::uint32_t> mapPages(pages.back() / kPagesPerMapPage + 1, 0);
+    const std::uint32_t window = inlineUsageMapPages(f);
+    if (pages.empty()) return usageMapInline(0, pages, f);
+    if (pages.back() < window) return usageMapInline(0, pages, f);
+    if (pages.back() - pages.front() < window) return usageMapInline(pages.front(), pages, f);
+    const std::size_t perPage = pagesPerMapPage(f);
+    std::vector<std::uint32_t> mapPages(pages.back() / perPage + 1, 0);
     for (std::size_t i = 0; i < mapPages.size(); ++i) {
-        const auto start = static_cast<std::uint32_t>(i * kPagesPerMapPage);
+        const auto start = static_cast<std::uint32_t>(i * perPage);
         const bool any = std::any_of(pages.begin(), pages.end(), [&](std::uint32_t p) {
-            return p >= start && p - start < kPagesPerMapPage;
+            return p >= start && p - start < perPage;
         });
         if (!any) continue;
         mapPages[i] = file.reserve();
-        file.set(mapPages[i], usageMapPage(start, pages));
+        file.set(mapPages[i], usageMapPage(start, pages, f));
     }
-    return usageMapIndirect(mapPages);
+    return usageMapIndirect(mapPages, f);
 }
 
 void rc4(std::span<std::uint8_t> data, std::span<const std::uint8_t> key) {
@@ -401,6 +484,30 @@ void rc4(std::span<std::uint8_t> data, std::span<const std::uint8_t> key) {
         std::swap(s[a], s[b]);
         byte ^= s[static_cast<std::uint8_t>(s[a] + s[b])];
     }
+}
+
+// Access 97's header: no creation date, a 20-byte password, and at 0x600 bytes that no reader
+// explains but every file of Access 97 carries, written as a new file of it has them.
+Bytes headerPageJet3(std::uint16_t codePage) {
+    Bytes h(kJet3Layout.pageSize, 0);
+    h[1] = 0x01;
+    const char* magic = "Standard Jet DB";
+    std::memcpy(h.data() + header::kMagicOffset, magic, std::strlen(magic) + 1);
+    h[header::kVersionOffset] = header::kVersionJet3;
+    for (std::uint32_t i = 0; i < 6; ++i) set32(h, 0x18 + 4 * i, i == 0 ? 0x100 : i);
+    set32(h, 0x1C, 0x0101);
+    h[0x38] = 0x01;
+    set16(h, header::kJet3SortOrderOffset, kGeneralSortOrder);
+    set16(h, header::kCodePageOffset, codePage);
+    set32(h, header::kDatabaseKeyOffset, 0);
+    set16(h, header::kPasswordOffset + header::kPasswordLengthJet3, 0x251E);
+    h[0x600] = 0x01;
+    h[0x601] = 0x01;
+    h[0x602] = 0x09;
+    for (std::size_t i = 0x603; i < h.size(); i += 2) h[i] = 0x01;
+    static constexpr std::array<std::uint8_t, 4> kKey{0xC7, 0xDA, 0x39, 0x6B};
+    rc4(std::span<std::uint8_t>(h).subspan(header::kMaskStart, header::kMaskLengthJet3), kKey);
+    return h;
 }
 
 Bytes headerPage(DateTime created) {
@@ -431,13 +538,13 @@ Bytes headerPage(DateTime created) {
 // Page 1: the file's map of free pages. Row 0 marks the pages Jet may hand out: as Access
 // writes it, every page from the end of the file to the end of the map's window, and none
 // that holds anything (Access would put new data over a page marked here). Row 1 is empty.
-Bytes globalMapPage(std::uint32_t pageCount) {
-    DataPageBuilder p(1);
-    const std::uint32_t window = (kUsageMapRowSize - 5) * 8;
+Bytes globalMapPage(std::uint32_t pageCount, const Layout& format) {
+    DataPageBuilder p(1, format);
+    const std::uint32_t window = inlineUsageMapPages(format);
     std::vector<std::uint32_t> free;
     for (std::uint32_t n = pageCount; n < window; ++n) free.push_back(n);
-    p.add(usageMapInline(0, free));
-    p.add(usageMapInline(0, {}));
+    p.add(usageMapInline(0, free, format));
+    p.add(usageMapInline(0, {}, format));
     return p.page();
 }
 
@@ -511,6 +618,9 @@ void createDatabase(const std::filesystem::path& path, const std::vector<TableSp
                     const CreateOptions& options) {
     const DateTime created = options.created.value_or(jetNow());
     try {
+        const Target target(options.format, options.format == Format::Jet3 && options.codePage
+                                                ? options.codePage
+                                                : kDefaultCodePage);
         std::vector<TablePlan> plans;
         plans.push_back(planTable("MSysObjects",
                                   cols({{"Id", ColumnType::Int32},
@@ -530,23 +640,23 @@ void createDatabase(const std::filesystem::path& path, const std::vector<TableSp
                                         {"LvProp", ColumnType::OLE},
                                         {"LvModule", ColumnType::OLE},
                                         {"LvExtra", ColumnType::OLE}}),
-                                  true));
+                                  true, target));
         plans.push_back(planTable("MSysACEs",
                                   cols({{"ObjectId", ColumnType::Int32},
                                         {"SID", ColumnType::Binary},
                                         {"ACM", ColumnType::Int32},
                                         {"FInheritable", ColumnType::Boolean}}),
-                                  true));
-        plans.push_back(planTable("MSysQueries",
-                                  cols({{"ObjectId", ColumnType::Int32},
-                                        {"Attribute", ColumnType::Byte},
-                                        {"Order", ColumnType::Binary},
-                                        {"Name1", ColumnType::Text},
-                                        {"Name2", ColumnType::Text},
-                                        {"Expression", ColumnType::Memo},
-                                        {"Flag", ColumnType::Int16},
-                                        {"LvExtra", ColumnType::Int32}}),
-                                  true));
+                                  true, target));
+        auto queries = cols({{"ObjectId", ColumnType::Int32},
+                             {"Attribute", ColumnType::Byte},
+                             {"Order", ColumnType::Binary},
+                             {"Name1", ColumnType::Text},
+                             {"Name2", ColumnType::Text},
+                             {"Expression", ColumnType::Memo},
+                             {"Flag", ColumnType::Int16},
+                             {"LvExtra", ColumnType::Int32}});
+        if (target.jet3()) queries.pop_back();  // Access 97 has no LvExtra here
+        plans.push_back(planTable("MSysQueries", std::move(queries), true, target));
         plans.push_back(planTable("MSysRelationships",
                                   cols({{"szRelationship", ColumnType::Text},
                                         {"grbit", ColumnType::Int32},
@@ -556,13 +666,13 @@ void createDatabase(const std::filesystem::path& path, const std::vector<TableSp
                                         {"szColumn", ColumnType::Text},
                                         {"szReferencedObject", ColumnType::Text},
                                         {"szReferencedColumn", ColumnType::Text}}),
-                                  true));
+                                  true, target));
         for (std::uint32_t i = 0; i < plans.size(); ++i) plans[i].tdefPage = 2 + i;
 
         std::vector<std::u16string> names;
         for (const auto& p : plans) names.push_back(foldCase(toUtf16(p.name)));
         for (const auto& wanted : tables) {
-            TablePlan t = planTable(wanted.name, wanted.columns, false);
+            TablePlan t = planTable(wanted.name, wanted.columns, false, target);
             auto folded = foldCase(toUtf16(wanted.name));
             if (std::find(names.begin(), names.end(), folded) != names.end())
                 throw Error(where(t) + ": the name is already taken");
@@ -575,50 +685,51 @@ void createDatabase(const std::filesystem::path& path, const std::vector<TableSp
         // The catalog: containers, the database object, every table.
         auto& catalog = plans[0].ownRows;
         catalog.push_back(catalogRow(kTablesId, kRootId, "Tables", kTypeContainer, created,
-                                     kSidAdmin, kSystemFlag));
+                                     target.sids.admin, kSystemFlag));
         catalog.push_back(catalogRow(kDatabasesId, kRootId, "Databases", kTypeContainer, created,
-                                     kSidAdmin, kSystemFlag));
+                                     target.sids.admin, kSystemFlag));
         catalog.push_back(catalogRow(kRelationshipsId, kRootId, "Relationships", kTypeContainer,
-                                     created, kSidAdmin, kSystemFlag));
+                                     created, target.sids.admin, kSystemFlag));
         catalog.push_back(catalogRow(kMSysDbId, kDatabasesId, "MSysDb", kTypeDatabase, created,
-                                     kSidEngine, kSystemFlag));
+                                     target.sids.engine, kSystemFlag));
         for (const auto& p : plans)
             catalog.push_back(catalogRow(p.tdefPage, kTablesId, p.name, kTypeTable, created,
-                                         kSidAdmin, p.system ? kSystemFlag : 0));
+                                         target.sids.admin, p.system ? kSystemFlag : 0));
 
         // Permissions: those of a new Jet database, and what each new table inherits.
         auto& aces = plans[1].ownRows;
-        for (std::int64_t id = 2; id <= 4; ++id) aces.push_back(ace(id, kSidEngine, 393216, false));
-        aces.push_back(ace(5, kSidEngine, 917504, false));
-        aces.push_back(ace(kTablesId, kSidAdmins, 983294, true));
-        aces.push_back(ace(kTablesId, kSidEngine, 393217, false));
-        aces.push_back(ace(kRelationshipsId, kSidAdmins, 983294, true));
-        aces.push_back(ace(kRelationshipsId, kSidEngine, 393217, false));
-        aces.push_back(ace(kDatabasesId, kSidEngine, 393216, false));
-        aces.push_back(ace(kMSysDbId, kSidEngine, 393230, false));
-        aces.push_back(ace(kMSysDbId, kSidUsers, 14, false));
-        aces.push_back(ace(4, kSidUsers, 20, false));
-        aces.push_back(ace(5, kSidUsers, 20, false));
-        aces.push_back(ace(2, kSidUsers, 20, false));
-        aces.push_back(ace(kTablesId, kSidUsers, kAcmTableFull, true));
-        aces.push_back(ace(kRelationshipsId, kSidUsers, 1048575, true));
+        for (std::int64_t id = 2; id <= 4; ++id)
+            aces.push_back(ace(id, target.sids.engine, 393216, false));
+        aces.push_back(ace(5, target.sids.engine, 917504, false));
+        aces.push_back(ace(kTablesId, target.sids.admins, 983294, true));
+        aces.push_back(ace(kTablesId, target.sids.engine, 393217, false));
+        aces.push_back(ace(kRelationshipsId, target.sids.admins, 983294, true));
+        aces.push_back(ace(kRelationshipsId, target.sids.engine, 393217, false));
+        aces.push_back(ace(kDatabasesId, target.sids.engine, 393216, false));
+        aces.push_back(ace(kMSysDbId, target.sids.engine, 393230, false));
+        aces.push_back(ace(kMSysDbId, target.sids.users, 14, false));
+        aces.push_back(ace(4, target.sids.users, 20, false));
+        aces.push_back(ace(5, target.sids.users, 20, false));
+        aces.push_back(ace(2, target.sids.users, 20, false));
+        aces.push_back(ace(kTablesId, target.sids.users, kAcmTableFull, true));
+        aces.push_back(ace(kRelationshipsId, target.sids.users, 1048575, true));
         for (std::size_t i = 4; i < plans.size(); ++i)
-            aces.push_back(ace(plans[i].tdefPage, kSidUsers, kAcmTableFull, false));
+            aces.push_back(ace(plans[i].tdefPage, target.sids.users, kAcmTableFull, false));
 
-        FileBuilder file;
+        FileBuilder file(target.format);
         for (std::uint32_t i = 0; i < kFirstUserTdefPage + plans.size() - 4; ++i) file.reserve();
 
         // Usage-map rows: two per table and two per long-value column, on pages of their own.
         std::size_t mapRows = 0;
         for (const auto& p : plans) mapRows += 2 + 2 * p.longColumns.size();
         std::vector<std::uint32_t> mapPages;
-        for (std::size_t i = 0; i < (mapRows + kMapRowsPerPage - 1) / kMapRowsPerPage; ++i)
+        const std::size_t perMapPage = target.mapRowsPerPage();
+        for (std::size_t i = 0; i < (mapRows + perMapPage - 1) / perMapPage; ++i)
             mapPages.push_back(file.reserve());
         std::size_t nextMapRow = 0;
         auto mapSlot = [&] {
             const std::size_t k = nextMapRow++;
-            return pageRow(mapPages[k / kMapRowsPerPage],
-                           static_cast<std::uint8_t>(k % kMapRowsPerPage));
+            return pageRow(mapPages[k / perMapPage], static_cast<std::uint8_t>(k % perMapPage));
         };
         for (auto& p : plans) {
             p.usedMap = mapSlot();
@@ -629,7 +740,7 @@ void createDatabase(const std::filesystem::path& path, const std::vector<TableSp
             }
         }
 
-        for (auto& p : plans) writeRows(p, file);
+        for (auto& p : plans) writeRows(p, file, target);
 
         std::vector<Bytes> mapRowBytes;
         for (auto& p : plans) {
@@ -641,17 +752,17 @@ void createDatabase(const std::filesystem::path& path, const std::vector<TableSp
             }
         }
         for (std::size_t i = 0; i < mapPages.size(); ++i) {
-            DataPageBuilder page(0);
-            for (std::size_t k = i * kMapRowsPerPage;
-                 k < std::min(mapRowBytes.size(), (i + 1) * kMapRowsPerPage); ++k)
+            DataPageBuilder page(0, target.format);
+            for (std::size_t k = i * perMapPage;
+                 k < std::min(mapRowBytes.size(), (i + 1) * perMapPage); ++k)
                 page.add(mapRowBytes[k]);
             file.set(mapPages[i], page.page());
         }
 
-        file.set(0, headerPage(created));
+        file.set(0, target.jet3() ? headerPageJet3(target.codePage) : headerPage(created));
         // Last, when every page of the file is reserved.
-        file.set(1, globalMapPage(file.count()));
-        for (const auto& p : plans) file.set(p.tdefPage, encodeTableDef(p));
+        file.set(1, globalMapPage(file.count(), target.format));
+        for (const auto& p : plans) file.set(p.tdefPage, encodeTableDef(p, target));
         writeFileAtomically(path, file.pages());
     } catch (const Error& e) {
         const std::string msg = e.what();

@@ -466,12 +466,13 @@ std::uint8_t DataPageBuilder::add(std::span<const std::uint8_t> row) {
     return static_cast<std::uint8_t>(rows_ - 1);
 }
 
-Bytes usageMapInline(std::uint32_t start, std::span<const std::uint32_t> pages) {
-    Bytes out(kUsageMapRowSize, 0);
+Bytes usageMapInline(std::uint32_t start, std::span<const std::uint32_t> pages,
+                     const Layout& format) {
+    Bytes out(usageMapRowSize(format), 0);
     out[0] = 0x00;
     set32(out, 1, start);
     for (std::uint32_t p : pages) {
-        if (p < start || p - start >= (kUsageMapRowSize - 5) * 8)
+        if (p < start || p - start >= inlineUsageMapPages(format))
             throw Error("page " + std::to_string(p) + " is outside an inline usage map");
         const std::uint32_t bit = p - start;
         out[5 + bit / 8] |= static_cast<std::uint8_t>(1u << (bit % 8));
@@ -479,21 +480,21 @@ Bytes usageMapInline(std::uint32_t start, std::span<const std::uint32_t> pages) 
     return out;
 }
 
-Bytes usageMapIndirect(std::span<const std::uint32_t> mapPages) {
-    Bytes out(kUsageMapRowSize, 0);
+Bytes usageMapIndirect(std::span<const std::uint32_t> mapPages, const Layout& format) {
+    Bytes out(usageMapRowSize(format), 0);
     out[0] = 0x01;
-    if (mapPages.size() > (kUsageMapRowSize - 1) / 4)
-        throw Error("file too large for one usage map");
+    if (mapPages.size() > (out.size() - 1) / 4) throw Error("file too large for one usage map");
     for (std::size_t i = 0; i < mapPages.size(); ++i) set32(out, 1 + 4 * i, mapPages[i]);
     return out;
 }
 
-Bytes usageMapPage(std::uint32_t start, std::span<const std::uint32_t> pages) {
-    Bytes out(kPageSize, 0);
+Bytes usageMapPage(std::uint32_t start, std::span<const std::uint32_t> pages,
+                   const Layout& format) {
+    Bytes out(format.pageSize, 0);
     out[0] = 0x05;
     out[1] = 0x01;
     for (std::uint32_t p : pages) {
-        if (p < start || p - start >= kPagesPerMapPage) continue;
+        if (p < start || p - start >= pagesPerMapPage(format)) continue;
         const std::uint32_t bit = p - start;
         out[4 + bit / 8] |= static_cast<std::uint8_t>(1u << (bit % 8));
     }

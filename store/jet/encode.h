@@ -130,14 +130,23 @@ class DataPageBuilder {
 };
 
 // A usage map kept inside its row (type 0): the pages marked, relative to `start`.
-// Covers 512 pages; throws jet::Error when a page lies outside.
+// Covers 512 pages (Jet 3: 1024); throws jet::Error when a page lies outside.
 constexpr std::size_t kUsageMapRowSize = 69;
-Bytes usageMapInline(std::uint32_t start, std::span<const std::uint32_t> pages);
+constexpr std::size_t usageMapRowSize(const Layout& format) {
+    return format.format == Format::Jet3 ? 133 : kUsageMapRowSize;
+}
+constexpr std::uint32_t inlineUsageMapPages(const Layout& format) {
+    return static_cast<std::uint32_t>((usageMapRowSize(format) - 5) * 8);
+}
+Bytes usageMapInline(std::uint32_t start, std::span<const std::uint32_t> pages,
+                     const Layout& format = kJet4Layout);
 // A usage map that points at map pages (type 1); `mapPages[i]` covers pages from
-// i * kPagesPerMapPage; 0 means none.
+// i * pagesPerMapPage(format); 0 means none.
 constexpr std::size_t kPagesPerMapPage = (kPageSize - 4) * 8;
-Bytes usageMapIndirect(std::span<const std::uint32_t> mapPages);
+constexpr std::size_t pagesPerMapPage(const Layout& format) { return (format.pageSize - 4) * 8; }
+Bytes usageMapIndirect(std::span<const std::uint32_t> mapPages, const Layout& format = kJet4Layout);
 // A map page (type 5) covering pages from `start`.
-Bytes usageMapPage(std::uint32_t start, std::span<const std::uint32_t> pages);
+Bytes usageMapPage(std::uint32_t start, std::span<const std::uint32_t> pages,
+                   const Layout& format = kJet4Layout);
 
 }  // namespace jet::encode

@@ -7,8 +7,8 @@
 
 #include "MainWindow.h"
 #include "bank_path.h"
+#include "bank_tables.h"
 #include "common_dialog.h"
-#include "jet/create_bank.h"
 #include "looks.h"
 #include "message_box.h"
 
@@ -25,7 +25,7 @@ struct BackgroundTest : ::testing::Test {
 
     void SetUp() override {
         fs::create_directories(dir);
-        jet::createBank(bank);
+        bank::createBank(bank);
         mozhou::setBankPath(bank);
         mozhou::setMessageHandler([this](const QString& m) { messages << m; });
         CommonDialog::setHandler([this](const CommonDialog& d, CommonDialog::Kind kind) {

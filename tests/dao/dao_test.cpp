@@ -2,8 +2,8 @@
 
 #include <unistd.h>
 
+#include "bank_tables.h"
 #include "dao/dao.h"
-#include "jet/create_bank.h"
 #include "sql/jet_source.h"
 
 namespace {
@@ -21,9 +21,9 @@ struct Bank {
     explicit Bank(std::vector<std::vector<Value>> rows) {
         path = fs::temp_directory_path() / ("dao_test_" + std::to_string(::getpid()) + "_" +
                                             std::to_string(counter++) + ".mdb");
-        auto tiku = jet::bank::tikuSpec();
+        auto tiku = bank::tikuSpec();
         tiku.rows = std::move(rows);
-        jet::createDatabase(path, {tiku, jet::bank::chengjiSpec(), jet::bank::backSpec()});
+        jet::createDatabase(path, {tiku, bank::chengjiSpec(), bank::backSpec()});
     }
     ~Bank() { fs::remove(path); }
     static inline int counter = 0;

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <cstring>
+
+#include "jet/text.h"
 #include "oracle_util.h"
 
 namespace exchange_test {
@@ -10,16 +14,32 @@ namespace {
 
 std::vector<jet::ColumnType> tikuTypes() {
     std::vector<jet::ColumnType> types;
-    for (const auto& c : jet::bank::tikuSpec().columns) types.push_back(c.type);
+    for (const auto& c : bank::tikuSpec().columns) types.push_back(c.type);
     return types;
 }
 
+bool jet3() {
+    const char* f = std::getenv("MOZHOU_TEST_BANK_FORMAT");
+    return f && std::strcmp(f, "jet3") == 0;
+}
+
+constexpr std::uint16_t kChinese = 936;
+
 }  // namespace
+
+jet::CreateOptions bankOptions() {
+    jet::CreateOptions o;
+    if (jet3()) {
+        o.format = jet::Format::Jet3;
+        o.codePage = kChinese;
+    }
+    return o;
+}
 
 std::vector<Row> ourRows(const fs::path& path) {
     auto db = jet::Database::open(path, jet::PageFile::Mode::ReadOnly);
     std::vector<Row> rows;
-    auto s = db->scan(jet::bank::tiku::kTable);
+    auto s = db->scan(bank::tiku::kTable);
     while (s.next()) rows.push_back(s.values());
     return rows;
 }
@@ -35,12 +55,23 @@ std::vector<std::vector<std::string>> readerRows(const fs::path& path) {
 
 std::vector<std::vector<std::string>> readerExpected(const std::vector<Row>& rows) {
     std::vector<std::vector<std::string>> out;
-    for (const auto& r : rows) out.push_back(jet_test::canonicalOurRow(r, tikuTypes()));
+    const jet::TextEncoder gbk(jet::Format::Jet3, kChinese);
+    for (Row r : rows) {
+        if (jet3())
+            for (auto& v : r)
+                if (auto* s = std::get_if<std::string>(&v))
+                    *s = jet_test::asMdbReaderSeesJet3(gbk.encode(*s, false, "expected"));
+        out.push_back(jet_test::canonicalOurRow(r, tikuTypes()));
+    }
     return out;
 }
 
 std::vector<std::vector<std::string>> mdbtoolsRows(const fs::path& path) {
-    return jet_test::mdbExportRows(path, "tiku");
+    // mdbtools reads Jet 3 text as code page 1252 unless told otherwise.
+    if (jet3()) ::setenv("MDB_JET3_CHARSET", "CP936", 1);
+    auto rows = jet_test::mdbExportRows(path, "tiku");
+    ::unsetenv("MDB_JET3_CHARSET");
+    return rows;
 }
 
 std::vector<std::vector<std::string>> mdbtoolsExpected(const std::vector<Row>& rows) {

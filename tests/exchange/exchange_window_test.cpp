@@ -73,7 +73,7 @@ struct ExportWindowTest : WindowTest {
     void SetUp() override {
         makeBank(bank, rows);
         useBank(bank);
-        jet::createTemplate(ShujudaochuWindow::templatePath());
+        bank::createTemplate(ShujudaochuWindow::templatePath(), exchange_test::bankOptions());
     }
 
     static QTreeWidgetItem* child(QTreeWidgetItem* parent, const QString& text) {
@@ -352,17 +352,17 @@ TEST_F(ImportWindowTest, FilesThatCannotBeImportedAreRefused) {
     std::ofstream(downloads / "text.mdb") << std::string(5000, 't');
     chooseSource(w, downloads / "text.mdb");
     expectMessage(QStringLiteral("所选的源文件不是可以读取的数据库文件。"));
-    jet::createDatabase(downloads / "scores.mdb", {jet::bank::chengjiSpec()});
+    jet::createDatabase(downloads / "scores.mdb", {bank::chengjiSpec()});
     chooseSource(w, downloads / "scores.mdb");
     expectMessage(
         QStringLiteral("所选的源文件中没有题库表，请选择本程序导出的或与题库同样结构的文件。"));
-    auto shape = jet::bank::tikuSpec();
+    auto shape = bank::tikuSpec();
     shape.columns.pop_back();
     jet::createDatabase(downloads / "eleven.mdb", {shape});
     chooseSource(w, downloads / "eleven.mdb");
     expectMessage(QStringLiteral("所选的源文件中的题库表与题库的结构不同，不能导入。"));
     EXPECT_EQ(w.dbGrid1()->dataRowCount(), 0);
-    jet::createDatabase(programDir / "scores.mdb", {jet::bank::chengjiSpec()});
+    jet::createDatabase(programDir / "scores.mdb", {bank::chengjiSpec()});
     w.dir2()->setPath(QString::fromStdString(programDir.string()));
     w.file2()->Refresh();
     chooseSource(w, downloads / "source.mdb");

@@ -62,17 +62,17 @@ TEST(ExchangeFiles, OnlyAQuestionTableOfTheBanksShapeOpens) {
     EXPECT_EQ(exchange::openQuestionFile(dir / "missing.mdb", sqlText, false, file),
               FileProblem::NotDatabase);
 
-    jet::createDatabase(dir / "scores.mdb", {jet::bank::chengjiSpec()});
+    jet::createDatabase(dir / "scores.mdb", {bank::chengjiSpec()});
     EXPECT_EQ(exchange::openQuestionFile(dir / "scores.mdb", sqlText, false, file),
               FileProblem::NoTiku);
 
-    auto eleven = jet::bank::tikuSpec();
+    auto eleven = bank::tikuSpec();
     eleven.columns.pop_back();
     jet::createDatabase(dir / "eleven.mdb", {eleven});
     EXPECT_EQ(exchange::openQuestionFile(dir / "eleven.mdb", sqlText, false, file),
               FileProblem::OtherShape);
 
-    auto moved = jet::bank::tikuSpec();
+    auto moved = bank::tikuSpec();
     std::swap(moved.columns[9], moved.columns[10]);  // the mark where an answer belongs
     jet::createDatabase(dir / "moved.mdb", {moved});
     EXPECT_EQ(exchange::openQuestionFile(dir / "moved.mdb", sqlText, false, file),

@@ -121,7 +121,7 @@ TEST(Transfer, ManyRowsOfVariedSizeKeepTheirOrder) {
     EXPECT_EQ(readerRows(dir / "bank.mdb"), readerExpected(expected));
 
     // And exported whole, in that order, into a fresh template.
-    jet::createTemplate(dir / "out.mdb");
+    bank::createTemplate(dir / "out.mdb");
     o = transfer(kExport, dir / "bank.mdb", bank::sql::exportGrade("初一"), dir / "out.mdb");
     ASSERT_EQ(o.status, Outcome::Status::Done) << o.error;
     EXPECT_EQ(ourRows(dir / "out.mdb"), expected);
@@ -138,7 +138,7 @@ TEST(Export, AppendsTheSelectionWholeAndInOrder) {
         question("初一", "语文", "第一课", "五\n六", 1, "e"),
     };
     makeBank(dir / "shujuku.mdb", bank);
-    jet::createTemplate(dir / "daochu.mdb");
+    bank::createTemplate(dir / "daochu.mdb");
     exchange::copyReplacing(dir / "daochu.mdb", dir / "out.mdb");
 
     Recorded seen;
@@ -180,7 +180,7 @@ TEST(Import, FailureWhileAppendingLeavesTheTargetAsItWas) {
     makeBank(dir / "bank.mdb", target);
     // A source whose grade column is long text: its last grade does not fit the target's
     // 255-character column, so the copy pass fails after the removal and two appends.
-    auto tiku = jet::bank::tikuSpec();
+    auto tiku = bank::tikuSpec();
     tiku.columns[0] = {"nianji", jet::ColumnType::Memo, 0, true};
     tiku.rows = {question("初一", "语文", "第一课", "旧题", 1, "新"),
                  question("初一", "语文", "第一课", "另一题"),
@@ -213,7 +213,7 @@ TEST(Import, UnreadableSourceRowIsCountedAndChangesNothing) {
     std::fill(bytes.begin() + long(page), bytes.begin() + long(page + 4096), '\xEE');
     std::ofstream(dir / "source.mdb", std::ios::binary) << bytes;
 
-    jet::createTemplate(dir / "out.mdb");
+    bank::createTemplate(dir / "out.mdb");
     for (bool import : {kImport, kExport}) {
         const fs::path to = dir / (import ? "bank.mdb" : "out.mdb");
         auto o = transfer(import, dir / "source.mdb", bank::sql::allQuestions(), to);

@@ -212,4 +212,26 @@ std::vector<std::filesystem::path> corpusFiles(const std::filesystem::path& dir)
     return files;
 }
 
+std::string asMdbReaderSeesJet3(const std::vector<std::uint8_t>& bytes) {
+    static const char16_t k80[32] = {u'€',   0xFFFD, u'‚', u'ƒ', u'„', u'…',   u'†', u'‡',
+                                     u'ˆ',   u'‰',   u'Š', u'‹', u'Œ', 0xFFFD, u'Ž', 0xFFFD,
+                                     0xFFFD, u'‘',   u'’', u'“', u'”', u'•',   u'–', u'—',
+                                     u'˜',   u'™',   u'š', u'›', u'œ', 0xFFFD, u'ž', u'Ÿ'};
+    std::string out;
+    for (std::uint8_t b : bytes) {
+        const char32_t c = b >= 0x80 && b < 0xA0 ? k80[b - 0x80] : b;
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | c >> 6);
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xE0 | c >> 12);
+            out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
 }  // namespace jet_test

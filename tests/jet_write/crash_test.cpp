@@ -7,8 +7,8 @@
 #include <random>
 #include <thread>
 
+#include "bank_tables.h"
 #include "child_process.h"
-#include "jet/create_bank.h"
 #include "write_util.h"
 
 using namespace jet_write_test;
@@ -30,7 +30,7 @@ Target seed(const std::string& name, jet::Format format) {
         t.file = jet3Copy(name);
         t.table = kJet3Table;
     } else {
-        jet::createBank(t.file);
+        bank::createBank(t.file);
     }
     auto db = jet::Database::open(t.file, jet::PageFile::Mode::ReadWrite);
     t.width = db->table(t.table)->columns.size();

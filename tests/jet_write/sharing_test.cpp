@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "child_process.h"
-#include "jet/create_bank.h"
+#include "bank_tables.h"
 #include "write_util.h"
 
 using namespace jet_write_test;
@@ -22,7 +22,7 @@ namespace {
 std::shared_ptr<jet::Database> heldTillExit;
 
 void seed(const fs::path& file) {
-    jet::createBank(file);
+    bank::createBank(file);
     auto db = jet::Database::open(file, jet::PageFile::Mode::ReadWrite);
     for (int r = 0; r < kBaseRows; ++r) db->insertRow("tiku", baseRow(r));
 }
@@ -189,7 +189,7 @@ TEST(JetSharing, AJournalIsNeverAppliedToAnotherFile) {
 
     // A new bank made under the name.
     killMidway();
-    jet::createBank(file);
+    bank::createBank(file);
     const std::string made = bytesOf(file);
     EXPECT_EQ(total(*jet::Database::open(file, jet::PageFile::Mode::ReadOnly)), 0u);
     EXPECT_EQ(bytesOf(file), made);

@@ -3,8 +3,8 @@
 // mdbtools, mdb-reader and ourselves; transactions that roll back leave the exact bytes.
 #include <map>
 
+#include "bank_tables.h"
 #include "jet/bytes.h"
-#include "jet/create_bank.h"
 #include "write_util.h"
 
 using namespace jet_write_test;
@@ -74,10 +74,10 @@ std::uint32_t pageCountOf(const fs::path& file) {
 
 TEST(JetWrite, FreePageMapNamesNoPageInUse) {
     const auto bank = scratch("freemap.mdb");
-    jet::createBank(bank);
+    bank::createBank(bank);
     EXPECT_EQ(markedFree(bank), pastTheEnd(pageCountOf(bank)));
     const auto tmpl = scratch("freemap_template.mdb");
-    jet::createTemplate(tmpl);
+    bank::createTemplate(tmpl);
     EXPECT_EQ(markedFree(tmpl), pastTheEnd(pageCountOf(tmpl)));
     for (const auto& p : jet::checkDatabase(tmpl)) ADD_FAILURE() << p;
 
@@ -116,7 +116,7 @@ TEST(JetWrite, FreePageMapNamesNoPageInUse) {
 
 TEST(JetWrite, ChangedBankReadsAlikeEverywhere) {
     const auto file = scratch("bank.mdb");
-    jet::createBank(file);
+    bank::createBank(file);
     std::map<jet::RowId, std::vector<Value>> tiku;
     std::vector<std::vector<Value>> chengji;
     {
@@ -199,7 +199,7 @@ TEST(JetWrite, ChangedBankReadsAlikeEverywhere) {
 // again rather than the file growing.
 TEST(JetWrite, ManyPagesAndSpaceUsedAgain) {
     const auto file = scratch("big.mdb");
-    jet::createBank(file);
+    bank::createBank(file);
     std::vector<jet::RowId> ids;
     std::uint32_t pagesAfterFill = 0;
     {
@@ -237,7 +237,7 @@ TEST(JetWrite, ManyPagesAndSpaceUsedAgain) {
 
 TEST(JetWrite, RollbackRestoresTheExactBytes) {
     const auto file = scratch("rollback.mdb");
-    jet::createBank(file);
+    bank::createBank(file);
     {
         auto db = jet::Database::open(file, RW);
         for (int i = 0; i < 5; ++i) db->insertRow("tiku", question(i));

@@ -2,8 +2,8 @@
 // not, is never replaced or changed.
 #include <gtest/gtest.h>
 
+#include "bank_tables.h"
 #include "first_run.h"
-#include "jet/create_bank.h"
 #include "jet/database.h"
 #include "jet/error.h"
 #include "tool_util.h"

@@ -227,6 +227,51 @@ TEST(MozhouDb, CreateBankWithSampleReadByBothOracles) {
     fs::remove_all(dir);
 }
 
+// A Jet 3 bank from the sample, converted to Jet 4 and back: every row in order through both
+// formats and mdbtools; a character GBK cannot hold stops the conversion at its row.
+TEST(MozhouDb, Jet3BankAndConvertBothWays) {
+    if (!haveOracles()) GTEST_SKIP() << "mdbtools or mdb-reader is not installed";
+    const fs::path dir = scratchDir("convert");
+    const fs::path jet3 = dir / "jet3.mdb", jet4 = dir / "jet4.mdb", back = dir / "back.mdb";
+    auto r = mozhouDb(
+        {"create-bank", jet3.string(), "--format", "jet3", "--sample-file", MOZHOU_SAMPLE_BANK});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(jet_test::run("mdb-ver " + jet_test::shellQuote(jet3)).out, "JET3\n");
+    const auto sample = normalised(sampleLines(), shapeOf(jet3, "tiku"));
+    EXPECT_TRUE(sameLines(splitLines(mozhouDb({"export", jet3.string(), "tiku"}).out), sample));
+    ASSERT_EQ(mozhouDb({"convert", jet3.string(), jet4.string()}).status, 0);
+    EXPECT_EQ(jet_test::run("mdb-ver " + jet_test::shellQuote(jet4)).out, "JET4\n");
+    ASSERT_EQ(mozhouDb({"convert", jet4.string(), back.string(), "--format", "jet3"}).status, 0);
+    for (const auto& f : {jet4, back}) {
+        EXPECT_TRUE(sameLines(splitLines(mozhouDb({"export", f.string(), "tiku"}).out), sample));
+        EXPECT_EQ(mozhouDb({"schema", f.string(), "chengji"}).out.substr(0, 20),
+                  "chengji (0 rows)\n   ");
+    }
+    const std::string viaMdbtools =
+        "MDB_JET3_CHARSET=CP936 mdb-export " + jet_test::shellQuote(back) + " tiku | md5sum";
+    EXPECT_EQ(jet_test::run(viaMdbtools).out,
+              jet_test::run("mdb-export " + jet_test::shellQuote(jet4) + " tiku | md5sum").out);
+
+    auto exists = mozhouDb({"convert", jet4.string(), back.string()});
+    EXPECT_EQ(exists.status, 2);
+    EXPECT_NE(exists.err.find("exists already"), std::string::npos);
+    auto emoji = mozhouDb({"append", jet4.string(), "tiku"},
+                          "[\"a\",\"b\",\"c\",\"q\",\"\",\"\",\"\",\"\",\"A\",\"😀\",0,\"t\"]\n");
+    ASSERT_EQ(emoji.status, 0) << emoji.err;
+    const fs::path refused = dir / "refused.mdb";
+    auto no = mozhouDb({"convert", jet4.string(), refused.string(), "--format", "jet3"});
+    EXPECT_EQ(no.status, 2);
+    EXPECT_NE(
+        no.err.find(refused.string() + ": table 'tiku', row " + std::to_string(sample.size() + 1) +
+                    ", column 'daanneirong': the character \"😀\""),
+        std::string::npos)
+        << no.err;
+    EXPECT_FALSE(fs::exists(refused));
+    EXPECT_EQ(mozhouDb({"create-bank", refused.string(), "--code-page", "936"}).status, 1);
+    EXPECT_EQ(mozhouDb({"convert", jet4.string(), refused.string(), "--format", "jet5"}).status, 1);
+    fs::remove_all(dir);
+}
+
 TEST(MozhouDb, CreateTemplateReadByBothOracles) {
     if (!haveOracles()) GTEST_SKIP() << "mdbtools or mdb-reader is not installed";
     const fs::path dir = scratchDir("template");

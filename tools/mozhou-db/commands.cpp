@@ -6,9 +6,9 @@
 #include <ostream>
 #include <string_view>
 
+#include "bank_tables.h"
 #include "first_run.h"
 #include "jet/check.h"
-#include "jet/create_bank.h"
 #include "jet/database.h"
 #include "jet/error.h"
 #include "jet/json.h"
@@ -29,17 +29,22 @@ const char* const kUsageText =
     "                          kinds and sizes\n"
     "  export FILE TABLE       the rows of a table, one JSON array per line\n"
     "  query FILE 'SQL'        the rows of a Select, one JSON array per line\n"
-    "  create-bank FILE [--sample | --sample-file JSONL] [--force]\n"
+    "  create-bank FILE [--sample | --sample-file JSONL] [FORMAT] [--force]\n"
     "                          a new question bank (tiku, chengji, back); --sample fills tiku\n"
     "                          with the sample questions of the program folder\n"
-    "  create-template FILE [--force]\n"
+    "  create-template FILE [FORMAT] [--force]\n"
     "                          a new export template (an empty tiku)\n"
+    "  convert SRC DST [FORMAT] [--force]\n"
+    "                          copies every table of SRC, rows in order, into a new file DST\n"
+    "                          of the format given\n"
     "  append FILE TABLE       rows from standard input, one JSON array per line in the\n"
     "                          export format, all in one transaction\n"
     "  check FILE              visits every page, row and long value; exit 2 on any problem\n"
     "  --help                  this text\n"
     "\n"
-    "An existing FILE is replaced by create-bank and create-template only with --force.\n"
+    "FORMAT is --format jet4 (Access 2000 and later; the default) or --format jet3 (Access 97),\n"
+    "with --code-page N for the text of a Jet 3 file (default 936, Simplified Chinese).\n"
+    "An existing FILE or DST is replaced only with --force.\n"
     "Exit status: 0 success, 1 usage error, 2 file or SQL error.\n";
 
 struct UsageError {
@@ -188,18 +193,49 @@ int query(const std::vector<std::string>& a, Streams io) {
 }
 
 struct CreateArgs {
-    std::string file;
+    std::vector<std::string> files;
     bool force = false;
     bool sample = false;
     fs::path sampleFile;
+    jet::CreateOptions options;
+    bool codePageGiven = false;
 };
 
-CreateArgs createArgs(const std::vector<std::string>& a, bool sampleOptions) {
+// Chinese banks are what Jet 3 files are made for here.
+constexpr std::uint16_t kJet3CodePage = 936;
+
+std::string optionValue(const std::vector<std::string>& a, std::size_t& i) {
+    if (++i == a.size()) throw UsageError{a[0] + ": " + a[i - 1] + " needs a value"};
+    return a[i];
+}
+
+CreateArgs createArgs(const std::vector<std::string>& a, bool sampleOptions, std::size_t files) {
     CreateArgs c;
     for (std::size_t i = 1; i < a.size(); ++i) {
         const std::string& s = a[i];
         if (s == "--force") {
             c.force = true;
+        } else if (s == "--format") {
+            const std::string f = optionValue(a, i);
+            if (f == "jet3")
+                c.options.format = jet::Format::Jet3;
+            else if (f == "jet4")
+                c.options.format = jet::Format::Jet4;
+            else
+                throw UsageError{a[0] + ": --format takes jet3 or jet4, not " + f};
+        } else if (s == "--code-page") {
+            const std::string n = optionValue(a, i);
+            int value = 0;
+            try {
+                std::size_t used = 0;
+                value = std::stoi(n, &used);
+                if (used != n.size()) value = 0;
+            } catch (const std::exception&) {
+            }
+            if (value <= 0 || value > 65535)
+                throw UsageError{a[0] + ": --code-page takes a number such as 936, not " + n};
+            c.options.codePage = static_cast<std::uint16_t>(value);
+            c.codePageGiven = true;
         } else if (sampleOptions && s == "--sample") {
             c.sample = true;
         } else if (sampleOptions && s == "--sample-file") {
@@ -208,25 +244,29 @@ CreateArgs createArgs(const std::vector<std::string>& a, bool sampleOptions) {
             c.sampleFile = a[i];
         } else if (s.size() > 1 && s[0] == '-') {
             throw UsageError{a[0] + ": unknown option " + s};
-        } else if (c.file.empty()) {
-            c.file = s;
+        } else if (c.files.size() < files) {
+            c.files.push_back(s);
         } else {
             throw UsageError{a[0] + ": too many arguments"};
         }
     }
-    if (c.file.empty()) throw UsageError{a[0] + ": too few arguments"};
+    if (c.files.size() < files) throw UsageError{a[0] + ": too few arguments"};
+    if (c.codePageGiven && c.options.format != jet::Format::Jet3)
+        throw UsageError{a[0] + ": --code-page is for Jet 3 files (--format jet3)"};
+    if (c.options.format == jet::Format::Jet3 && !c.codePageGiven)
+        c.options.codePage = kJet3CodePage;
     return c;
 }
 
 void create(const CreateArgs& c, const std::vector<jet::TableSpec>& tables) {
     if (c.force)
-        jet::createDatabase(c.file, tables);
+        jet::createDatabase(c.files[0], tables, c.options);
     else
-        bank::createNew(c.file, tables);
+        bank::createNew(c.files[0], tables, c.options);
 }
 
 int createBank(const std::vector<std::string>& a, const fs::path& programDir) {
-    CreateArgs c = createArgs(a, true);
+    CreateArgs c = createArgs(a, true, 1);
     std::vector<bank::Row> rows;
     if (c.sample)
         rows = bank::loadSample(c.sampleFile.empty() ? programDir / "sample_bank.jsonl"
@@ -236,8 +276,20 @@ int createBank(const std::vector<std::string>& a, const fs::path& programDir) {
 }
 
 int createTemplate(const std::vector<std::string>& a) {
-    CreateArgs c = createArgs(a, false);
-    create(c, {jet::bank::tikuSpec()});
+    CreateArgs c = createArgs(a, false, 1);
+    create(c, {bank::tikuSpec()});
+    return kOk;
+}
+
+int convert(const std::vector<std::string>& a) {
+    CreateArgs c = createArgs(a, false, 2);
+    const fs::path target = c.files[1];
+    if (c.force) {
+        jet::convertDatabase(c.files[0], target, c.options);
+        return kOk;
+    }
+    bank::writeNew(
+        target, [&](const fs::path& temp) { jet::convertDatabase(c.files[0], temp, c.options); });
     return kOk;
 }
 
@@ -311,6 +363,7 @@ int dispatch(const std::vector<std::string>& a, const fs::path& programDir, Stre
     if (command == "query") return query(a, io);
     if (command == "create-bank") return createBank(a, programDir);
     if (command == "create-template") return createTemplate(a);
+    if (command == "convert") return convert(a);
     if (command == "append") return append(a, io);
     if (command == "check") return check(a, io);
     throw UsageError{"unknown command " + command};

@@ -1,6 +1,10 @@
-#include "create_bank.h"
+#include "bank_tables.h"
 
-namespace jet::bank {
+namespace bank {
+
+using jet::ColumnSpec;
+using jet::ColumnType;
+using jet::TableSpec;
 
 namespace {
 
@@ -41,16 +45,12 @@ TableSpec chengjiSpec() {
 
 TableSpec backSpec() { return {back::kTable, {memo("tupian")}, {}}; }
 
-}  // namespace jet::bank
-
-namespace jet {
-
-void createBank(const std::filesystem::path& path, const CreateOptions& options) {
-    createDatabase(path, {bank::tikuSpec(), bank::chengjiSpec(), bank::backSpec()}, options);
+void createBank(const std::filesystem::path& path, const jet::CreateOptions& options) {
+    jet::createDatabase(path, {tikuSpec(), chengjiSpec(), backSpec()}, options);
 }
 
-void createTemplate(const std::filesystem::path& path, const CreateOptions& options) {
-    createDatabase(path, {bank::tikuSpec()}, options);
+void createTemplate(const std::filesystem::path& path, const jet::CreateOptions& options) {
+    jet::createDatabase(path, {tikuSpec()}, options);
 }
 
-}  // namespace jet
+}  // namespace bank

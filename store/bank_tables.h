@@ -4,9 +4,9 @@
 
 #include <filesystem>
 
-#include "create.h"
+#include "jet/create.h"
 
-namespace jet::bank {
+namespace bank {
 
 // tiku: one row per question.
 namespace tiku {
@@ -50,17 +50,13 @@ enum Column : int { tupian = 0 };
 inline constexpr int kColumnCount = 1;
 }  // namespace back
 
-TableSpec tikuSpec();
-TableSpec chengjiSpec();
-TableSpec backSpec();
-
-}  // namespace jet::bank
-
-namespace jet {
+jet::TableSpec tikuSpec();
+jet::TableSpec chengjiSpec();
+jet::TableSpec backSpec();
 
 // A new, empty question bank: tiku, chengji and back.
-void createBank(const std::filesystem::path& path, const CreateOptions& options = {});
+void createBank(const std::filesystem::path& path, const jet::CreateOptions& options = {});
 // The export template: only an empty tiku.
-void createTemplate(const std::filesystem::path& path, const CreateOptions& options = {});
+void createTemplate(const std::filesystem::path& path, const jet::CreateOptions& options = {});
 
-}  // namespace jet
+}  // namespace bank

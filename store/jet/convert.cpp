@@ -1,0 +1,47 @@
+// Copying a database into a new file of either format: the source is read whole, then written
+// by the file creator, so that the target is complete or absent and the source untouched.
+#include "create.h"
+#include "database.h"
+#include "error.h"
+
+namespace jet {
+
+namespace {
+
+ColumnSpec columnSpec(const Column& c, Format from) {
+    ColumnSpec spec{c.name, c.type, 255, true};
+    if (c.type == ColumnType::Text)
+        // Jet 4 counts text in UTF-16 units, Jet 3 in bytes; the number the user set is kept.
+        spec.size = from == Format::Jet4 ? static_cast<std::uint16_t>(c.length / 2) : c.length;
+    else if (c.type == ColumnType::Binary)
+        spec.size = c.length;
+    if (from == Format::Jet4) spec.compressed = c.compressedText();
+    return spec;
+}
+
+}  // namespace
+
+void convertDatabase(const std::filesystem::path& source, const std::filesystem::path& target,
+                     const CreateOptions& options) {
+    std::error_code ec;
+    if (std::filesystem::equivalent(source, target, ec))
+        throw Error(target.string() + ": a file cannot be converted onto itself");
+    auto db = Database::open(source, PageFile::Mode::ReadOnly);
+    std::vector<TableSpec> tables;
+    for (const auto& name : db->tableNames()) {
+        const auto def = db->table(name);
+        TableSpec spec{def->name, {}, {}};
+        // The definition lists the columns in table order, as a scan gives the values.
+        for (const auto& c : def->columns) spec.columns.push_back(columnSpec(c, db->format()));
+        auto scan = db->scan(def);
+        while (scan.next()) spec.rows.push_back(scan.values());
+        tables.push_back(std::move(spec));
+    }
+    try {
+        createDatabase(target, tables, options);
+    } catch (const Error& e) {
+        throw Error(std::string(e.what()) + "; no file was made", e.kind());
+    }
+}
+
+}  // namespace jet
