@@ -121,6 +121,10 @@ void createNew(const fs::path& file, const std::vector<jet::TableSpec>& tables) 
 
 bool ensureBank(const fs::path& bankFile, const fs::path& sampleJsonl) {
     if (!present(bankFile)) {
+        // An installed program's bank folder is made at its first start; when that fails, the
+        // creation below reports why.
+        std::error_code ec;
+        if (bankFile.has_parent_path()) fs::create_directories(bankFile.parent_path(), ec);
         std::vector<Row> rows;
         if (present(sampleJsonl)) rows = loadSample(sampleJsonl);
         if (tryCreateNew(bankFile, bankTables(std::move(rows)))) return true;
