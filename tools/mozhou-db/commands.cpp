@@ -31,13 +31,14 @@ const char* const kUsageText =
     "  query FILE 'SQL'        the rows of a Select, one JSON array per line\n"
     "  create-bank FILE [--sample | --sample-file JSONL] [--force]\n"
     "                          a new question bank (tiku, chengji, back); --sample fills tiku\n"
-    "                          with the sample questions of the program folder\n"
+    "                          with the sample questions the program starts with\n"
     "  create-template FILE [--force]\n"
     "                          a new export template (an empty tiku)\n"
     "  append FILE TABLE       rows from standard input, one JSON array per line in the\n"
     "                          export format, all in one transaction\n"
     "  check FILE              visits every page, row and long value; exit 2 on any problem\n"
     "  --help                  this text\n"
+    "  --version               the version\n"
     "\n"
     "An existing FILE is replaced by create-bank and create-template only with --force.\n"
     "Exit status: 0 success, 1 usage error, 2 file or SQL error.\n";
@@ -324,6 +325,10 @@ int run(const std::vector<std::string>& args, const fs::path& programDir, Stream
             io.out << kUsageText;
             return kOk;
         }
+    if (args[0] == "--version") {
+        io.out << "mozhou-db " MOZHOU_VERSION "\n";
+        return kOk;
+    }
     try {
         return dispatch(args, programDir, io);
     } catch (const UsageError& e) {
