@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QIcon>
 #include <cstdio>
 #include <cstring>
 
@@ -20,7 +21,9 @@ int main(int argc, char** argv) {
         return 0;
     }
     QApplication app(argc, argv);
+    // Installed, the desktop knows the program and its icon by this name.
     QGuiApplication::setDesktopFileName(QStringLiteral(MOZHOU_APP_ID));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral(MOZHOU_APP_ID)));
     // Closing the main window closes no other window; the program ends with its last window.
     QApplication::setQuitOnLastWindowClosed(true);
     mozhou::registerWindows();
