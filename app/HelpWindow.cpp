@@ -1,12 +1,12 @@
 #include "HelpWindow.h"
 
 #include <iconv.h>
-#include <QCoreApplication>
 #include <QFile>
 #include <QTextEdit>
 #include <cerrno>
 #include <memory>
 
+#include "bank_path.h"
 #include "looks.h"
 
 namespace mozhou {
@@ -46,7 +46,7 @@ HelpWindow::HelpWindow(const QString& folder, QWidget* parent) : QWidget(parent)
     RichTextBox1_->setPlainText(readHelpText(folder));
 }
 
-QString HelpWindow::defaultFolder() { return QCoreApplication::applicationDirPath(); }
+QString HelpWindow::defaultFolder() { return QString::fromStdString(programFolder().string()); }
 
 QString HelpWindow::readHelpText(const QString& folder) {
     QFile file(folder + QStringLiteral("/help.txt"));

@@ -140,7 +140,8 @@ ShujudaoruWindow::~ShujudaoruWindow() {
 
 void ShujudaoruWindow::Form_Load() {
     Label1_->setText(kReady);
-    // The program's own folder, where its question bank lies, is where a target is looked for.
+    // The folder of the question bank (beside the program, or the data folder when installed) is
+    // where a target is looked for.
     const QString start = QString::fromStdString(bankPath().parent_path().string());
     Drive2_->setDrive(start);
     if (Dir2_->Path().isEmpty()) Dir2_->setPath(Drive2_->Drive());

@@ -1,12 +1,12 @@
 #include "TreeView.h"
 
-#include <QCoreApplication>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QPainter>
 #include <algorithm>
 
+#include "bank_path.h"
 #include "looks.h"
 
 namespace mozhou {
@@ -48,7 +48,7 @@ TreeView::TreeView(QWidget* parent) : QTreeWidget(parent) {
 void TreeView::build(bank::TreeWindow window, ImageList& images, const bank::TreeQuery& run) {
     const bank::TreeLook look = bank::treeLook(window);
     images.clear();
-    const QString folder = QCoreApplication::applicationDirPath();
+    const QString folder = QString::fromStdString(programFolder().string());
     for (const char* file : look.icons) images.add(folder + "/" + QString::fromUtf8(file));
     setImageList(&images);
     clearNodes();

@@ -1,6 +1,7 @@
 // Draws the program's tree icons and answer pictures and writes them into a folder.
 //
 //   make_pictures <output folder>
+//   make_pictures --app-icon <name> <hicolor folder>
 //
 // bbb.ico  a grade: a stack of closed books
 // ccc.ico  a subject: an open book
@@ -8,6 +9,9 @@
 // ddd.ico  a lesson in the export tree: a page with a pencil
 // dui.jpg  a right answer: a green tick
 // cuo.jpg  a wrong answer: a red cross
+//
+// The program's own icon (an open book on an ink-blue tile, with a green tick) goes into a
+// freedesktop hicolor tree as <size>x<size>/apps/<name>.png, for the desktop's menus.
 //
 // Every icon file holds a 16 x 16 and a 32 x 32 picture. Each picture is drawn on a 32 x 32
 // design grid and scaled, so both sizes show the same shapes.
@@ -164,6 +168,40 @@ void crossPicture(QPainter& p) {
     p.drawLine(QPointF(24, 8), QPointF(8, 24));
 }
 
+void appIcon(QPainter& p) {
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(32, 60, 100));
+    p.drawRoundedRect(QRectF(1, 1, 30, 30), 6, 6);
+    p.save();
+    p.translate(3.5, 2.5);
+    p.scale(0.78, 0.78);
+    subjectIcon(p);
+    p.restore();
+    p.save();
+    p.translate(15, 15);
+    p.scale(0.5, 0.5);
+    p.setPen(QPen(QColor(255, 255, 255), 9.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    QPainterPath tick;
+    tick.moveTo(6, 17);
+    tick.lineTo(13, 24);
+    tick.lineTo(26, 8);
+    p.drawPath(tick);
+    tickPicture(p);
+    p.restore();
+}
+
+bool writeAppIcons(const QString& name, const QDir& hicolor) {
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        const QString folder = QStringLiteral("%1x%1/apps").arg(size);
+        const QString path = hicolor.filePath(folder + "/" + name + ".png");
+        if (!hicolor.mkpath(folder) || !render(appIcon, size, Qt::transparent).save(path, "png")) {
+            std::fprintf(stderr, "make_pictures: cannot write %s\n", qPrintable(path));
+            return false;
+        }
+    }
+    return true;
+}
+
 // Qt's ico writer puts one picture into each file it writes. Each size is written on its own
 // into memory and the entries are joined into one icon directory: a 6-byte header (reserved,
 // type 1, count) followed by one 16-byte entry per picture, whose last field is the offset of
@@ -222,8 +260,14 @@ bool writeJpeg(const QString& path, const Drawing& draw) {
 
 int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);
+    if (argc == 4 && QByteArray(argv[1]) == "--app-icon")
+        return writeAppIcons(QString::fromLocal8Bit(argv[2]), QDir(QString::fromLocal8Bit(argv[3])))
+                   ? 0
+                   : 1;
     if (argc != 2) {
-        std::fprintf(stderr, "usage: make_pictures <output folder>\n");
+        std::fprintf(stderr,
+                     "usage: make_pictures <output folder>\n"
+                     "       make_pictures --app-icon <name> <hicolor folder>\n");
         return 2;
     }
     const QDir out(QString::fromLocal8Bit(argv[1]));

@@ -10,7 +10,9 @@ packages=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev
           libgtest-dev libgmock-dev googletest libbenchmark-dev
           fonts-arphic-gbsn00lp fonts-noto-cjk qt6-translations-l10n)
 if [ "$mode" = test ]; then
-    packages+=(mdbtools xvfb xauth strace)
+    # dpkg-dev and file make the Debian package (its dependencies from the linked libraries);
+    # the validators check what it installs.
+    packages+=(mdbtools xvfb xauth dpkg-dev file desktop-file-utils appstream strace)
 fi
 
 missing=()
@@ -43,6 +45,8 @@ test)
     export QT_QPA_PLATFORM=offscreen
     status=0
     ctest --test-dir build --output-on-failure -j "$jobs" || status=1
+    # The Debian package, unpacked and started as an installed program.
+    bash scripts/check_package.sh build || status=1
     # The engine again, under AddressSanitizer and UndefinedBehaviorSanitizer.
     cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DMOZHOU_ENGINE_ONLY=ON \
         -DMOZHOU_SANITIZE=ON >/dev/null

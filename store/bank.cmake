@@ -12,3 +12,8 @@ add_library(mozhou_store STATIC ${MOZHOU_STORE_SOURCES})
 target_include_directories(mozhou_store PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(mozhou_store PUBLIC mozhou_dao mozhou_bank_tables)
 mozhou_warnings(mozhou_store)
+# Where an installed program finds its files, seen from its bin folder.
+file(RELATIVE_PATH mozhou_files_from_bin ${CMAKE_INSTALL_FULL_BINDIR}
+     ${CMAKE_INSTALL_FULL_DATADIR}/mozhou)
+set_property(SOURCE ${CMAKE_CURRENT_SOURCE_DIR}/bank_place.cpp APPEND PROPERTY
+             COMPILE_DEFINITIONS MOZHOU_FILES_FROM_BIN="${mozhou_files_from_bin}")

@@ -136,6 +136,10 @@ void writeNew(const fs::path& file, const std::function<void(const fs::path&)>& 
 
 bool ensureBank(const fs::path& bankFile, const fs::path& sampleJsonl) {
     if (!present(bankFile)) {
+        // An installed program's bank folder is made at its first start; when that fails, the
+        // creation below reports why.
+        std::error_code ec;
+        if (bankFile.has_parent_path()) fs::create_directories(bankFile.parent_path(), ec);
         std::vector<Row> rows;
         if (present(sampleJsonl)) rows = loadSample(sampleJsonl);
         const auto tables = bankTables(std::move(rows));

@@ -29,9 +29,9 @@ void writeNew(const std::filesystem::path& file,
 // The bank's three tables, tiku holding `questions`.
 std::vector<jet::TableSpec> bankTables(std::vector<Row> questions);
 
-// Makes the bank from the sample when `bankFile` is missing (with no questions when the sample
-// file is missing too) and returns true; otherwise checks that the file opens as a Jet
-// database whose tiku has the twelve columns and returns false. Throws jet::Error naming the
+// Makes the bank (and its folder) from the sample when `bankFile` is missing (with no questions
+// when the sample file is missing too) and returns true; otherwise checks that the file opens as a
+// Jet database whose tiku has the twelve columns and returns false. Throws jet::Error naming the
 // file and what is wrong.
 bool ensureBank(const std::filesystem::path& bankFile, const std::filesystem::path& sampleJsonl);
 

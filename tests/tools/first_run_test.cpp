@@ -1,7 +1,11 @@
 // The bank at the first start: made from the sample when missing; an existing file, sound or
 // not, is never replaced or changed.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cstdlib>
+
+#include "bank_place.h"
 #include "bank_tables.h"
 #include "first_run.h"
 #include "jet/database.h"
@@ -91,5 +95,55 @@ TEST(EnsureBank, ExistingFilesAreReportedAndLeftAlone) {
     EXPECT_FALSE(fs::exists(dir / "nowhere.mdb"));
     fs::create_directory(dir / "folder.mdb");
     EXPECT_NE(refusal(dir / "folder.mdb"), "accepted");
+    fs::remove_all(dir);
+}
+
+// A portable folder keeps the bank beside the program; an installed program reads its files
+// from the share folder and makes its bank in the user's data folder at the first start.
+TEST(BankPlace, PortableBesideTheProgramInstalledInTheDataFolder) {
+    const fs::path dir = scratchDir("bank_place");
+    const std::string oldHome = std::getenv("HOME") ? std::getenv("HOME") : "";
+    const char* oldXdg = std::getenv("XDG_DATA_HOME");
+    const std::string keptXdg = oldXdg ? oldXdg : "";
+
+    const fs::path portable = dir / "portable";
+    fs::create_directories(portable);
+    writeBytes(portable / "help.txt", "x");
+    auto p = bank::places(portable);
+    EXPECT_TRUE(p.portable);
+    EXPECT_EQ(p.files, portable);
+    EXPECT_EQ(p.bank, portable / "shujuku.mdb");
+
+    const fs::path bin = dir / "usr" / "bin", share = dir / "usr" / "share" / "mozhou";
+    fs::create_directories(bin);
+    fs::create_directories(share);
+    writeBytes(share / "help.txt", "x");
+    ::setenv("HOME", (dir / "home").c_str(), 1);
+    ::setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
+    p = bank::places(bin);
+    EXPECT_FALSE(p.portable);
+    EXPECT_EQ(p.files, share);
+    EXPECT_EQ(p.bank, dir / "data" / "mozhou" / "shujuku.mdb");
+    EXPECT_TRUE(bank::ensureBank(p.bank, share / "sample_bank.jsonl"));
+    EXPECT_TRUE(fs::is_regular_file(dir / "data" / "mozhou" / "shujuku.mdb"));
+    // A relative XDG_DATA_HOME is ignored, as the base directory rules say.
+    ::setenv("XDG_DATA_HOME", "data", 1);
+    EXPECT_EQ(bank::places(bin).bank, dir / "home" / ".local" / "share" / "mozhou" / "shujuku.mdb");
+    // A portable folder that cannot be written (root writes anywhere) keeps its files but not
+    // the bank.
+    if (::geteuid() != 0) {
+        fs::permissions(portable, fs::perms::owner_write, fs::perm_options::remove);
+        p = bank::places(portable);
+        EXPECT_FALSE(p.portable);
+        EXPECT_EQ(p.files, portable);
+        EXPECT_EQ(p.bank, dir / "home" / ".local" / "share" / "mozhou" / "shujuku.mdb");
+        fs::permissions(portable, fs::perms::owner_write, fs::perm_options::add);
+    }
+
+    ::setenv("HOME", oldHome.c_str(), 1);
+    if (oldXdg)
+        ::setenv("XDG_DATA_HOME", keptXdg.c_str(), 1);
+    else
+        ::unsetenv("XDG_DATA_HOME");
     fs::remove_all(dir);
 }

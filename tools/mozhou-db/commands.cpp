@@ -31,7 +31,7 @@ const char* const kUsageText =
     "  query FILE 'SQL'        the rows of a Select, one JSON array per line\n"
     "  create-bank FILE [--sample | --sample-file JSONL] [FORMAT] [--force]\n"
     "                          a new question bank (tiku, chengji, back); --sample fills tiku\n"
-    "                          with the sample questions of the program folder\n"
+    "                          with the sample questions the program starts with\n"
     "  create-template FILE [FORMAT] [--force]\n"
     "                          a new export template (an empty tiku)\n"
     "  convert SRC DST [FORMAT] [--force]\n"
@@ -41,6 +41,7 @@ const char* const kUsageText =
     "                          export format, all in one transaction\n"
     "  check FILE              visits every page, row and long value; exit 2 on any problem\n"
     "  --help                  this text\n"
+    "  --version               the version\n"
     "\n"
     "FORMAT is --format jet4 (Access 2000 and later; the default) or --format jet3 (Access 97),\n"
     "with --code-page N for the text of a Jet 3 file (default 936, Simplified Chinese).\n"
@@ -381,6 +382,10 @@ int run(const std::vector<std::string>& args, const fs::path& programDir, Stream
             io.out << kUsageText;
             return kOk;
         }
+    if (args[0] == "--version") {
+        io.out << "mozhou-db " MOZHOU_VERSION "\n";
+        return kOk;
+    }
     try {
         return dispatch(args, programDir, io);
     } catch (const UsageError& e) {

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "bank_place.h"
 #include "commands.h"
 
 namespace {
@@ -43,7 +44,9 @@ int main(int argc, char** argv) {
     // Rows go out in large blocks; nothing ties the C++ streams to stdio.
     std::ios::sync_with_stdio(false);
     std::vector<std::string> args(argv + 1, argv + argc);
-    const int status = mozhou_db::run(args, exe.parent_path(), {std::cin, std::cout, std::cerr});
+    // The sample questions lie with the program's other files (installed: in the share folder).
+    const auto files = bank::places(exe.parent_path()).files;
+    const int status = mozhou_db::run(args, files, {std::cin, std::cout, std::cerr});
     std::cout.flush();
     if (!std::cout) {
         std::cerr << "mozhou-db: cannot write the output\n";
