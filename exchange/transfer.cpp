@@ -63,6 +63,11 @@ void append(dao::Recordset& target, std::vector<jet::Value> row) {
     target.Update();
 }
 
+// The engine refuses such a row before writing any of it, so the transaction goes on intact.
+bool unstorable(const jet::Error& e) {
+    return e.kind() == jet::ErrorKind::ValueDoesNotFit || e.kind() == jet::ErrorKind::Unencodable;
+}
+
 // Runs `work` inside one transaction of `ws`, which it keeps only when `work` returns Done.
 Outcome transaction(dao::Workspace& ws, Outcome outcome,
                     const std::function<void(Outcome&)>& work) {
@@ -91,6 +96,7 @@ Outcome transaction(dao::Workspace& ws, Outcome outcome,
     if (outcome.status != Outcome::Status::Done) {
         outcome.removed = 0;
         outcome.added = 0;
+        outcome.leftOut.clear();
     }
     return outcome;
 }
@@ -119,10 +125,14 @@ Outcome prepared(dao::Recordset& source, dao::Recordset& target) {
 }
 
 // Copy pass: every source row appended whole, in order, one progress step per row after
-// `counter`. After one unreadable row nothing will be kept; reading on only counts them.
+// `counter`. After one unreadable row nothing will be kept; reading on only counts them. With
+// `stored` (the import), a row the target cannot store is left out and the texts of the rows
+// stored are collected.
 void copyRows(dao::Recordset& source, dao::Recordset& target, Ticker& ticker, long counter,
-              Outcome& o) {
+              Outcome& o, ReplacedTexts* stored = nullptr) {
+    long place = 0;
     for (source.MoveFirst(); !source.Eof(); source.MoveNext()) {
+        ++place;
         ticker.reach(++counter);
         auto row = readRow(source);
         if (!row) {
@@ -130,7 +140,16 @@ void copyRows(dao::Recordset& source, dao::Recordset& target, Ticker& ticker, lo
             continue;
         }
         if (o.unreadable) continue;
-        append(target, std::move(*row));
+        const jet::Value yuanti = (*row)[tiku::yuanti];
+        try {
+            append(target, std::move(*row));
+        } catch (const jet::Error& e) {
+            if (!stored || !unstorable(e)) throw;
+            target.CancelUpdate();
+            o.leftOut.push_back({place, dao::toText(yuanti), e.kind()});
+            continue;
+        }
+        if (stored) stored->add(yuanti);
         ++o.added;
     }
     if (o.unreadable) o.status = Outcome::Status::Unreadable;
@@ -158,35 +177,33 @@ Outcome importQuestions(dao::Workspace& targetWorkspace, dao::Recordset& source,
 
     // Every source row is read before anything changes: one that cannot be read stops the
     // import with the target untouched.
-    ReplacedTexts replaced;
-    for (; !source.Eof(); source.MoveNext()) {
-        auto row = readRow(source);
-        if (row)
-            replaced.add((*row)[tiku::yuanti]);
-        else
-            ++outcome.unreadable;
-    }
+    for (; !source.Eof(); source.MoveNext())
+        if (!readRow(source)) ++outcome.unreadable;
     if (outcome.unreadable) {
         outcome.status = Outcome::Status::Unreadable;
         return outcome;
     }
 
     return transaction(targetWorkspace, outcome, [&](Outcome& o) {
-        // Removal pass: one walk over the target; its first half of the progress follows the
-        // walk, one step per source row.
+        // The source rows go in first, so that only a stored row replaces anything: a row left
+        // out keeps the target's own version of its question.
         const long m = target.RecordCount();
+        ReplacedTexts stored;
+        copyRows(source, target, ticker, 0, o, &stored);
+        if (o.status != Outcome::Status::Done) return;
+
+        // Removal pass: one walk over the rows the target had before; the second half of the
+        // progress follows the walk.
         long walked = 0;
-        for (target.MoveFirst(); !target.Eof(); target.MoveNext()) {
-            if (replaced.replaces(target.Fields(tiku::yuanti).value())) {
+        for (target.MoveFirst(); walked < m && !target.Eof(); target.MoveNext()) {
+            if (stored.replaces(target.Fields(tiku::yuanti).value())) {
                 target.Delete();
                 ++o.removed;
             }
             ++walked;
-            if (m > 0) ticker.reach(n * std::min(walked, m) / m);
+            ticker.reach(n + n * walked / m);
         }
-        ticker.reach(n);
-
-        copyRows(source, target, ticker, n, o);
+        ticker.reach(2 * n);
     });
 }
 

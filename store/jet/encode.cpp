@@ -203,7 +203,8 @@ std::int64_t integerIn(const Value& v, std::int64_t lo, std::int64_t hi, std::st
     if (!i) wrongKind(what, "an integer");
     if (*i < lo || *i > hi)
         throw Error(std::string(what) + ": " + std::to_string(*i) + " is out of range " +
-                    std::to_string(lo) + ".." + std::to_string(hi));
+                        std::to_string(lo) + ".." + std::to_string(hi),
+                    ErrorKind::ValueDoesNotFit);
     return *i;
 }
 
@@ -277,8 +278,9 @@ Cell encodeCell(const ColumnLayout& column, const Value& value, std::string_view
             const auto units = toUtf16(*s);
             if (units.size() * 2 > column.length)
                 throw Error(std::string(what) + ": text of " + std::to_string(units.size()) +
-                            " characters is longer than the column's " +
-                            std::to_string(column.length / 2));
+                                " characters is longer than the column's " +
+                                std::to_string(column.length / 2),
+                            ErrorKind::ValueDoesNotFit);
             if (column.fixed) {
                 // Fixed-size text fills its column, blank-padded and never compressed.
                 std::u16string padded = units;
@@ -292,7 +294,9 @@ Cell encodeCell(const ColumnLayout& column, const Value& value, std::string_view
             if (!b) wrongKind(what, "bytes");
             if (b->size() > column.length)
                 throw Error(std::string(what) + ": " + std::to_string(b->size()) +
-                            " bytes are more than the column's " + std::to_string(column.length));
+                                " bytes are more than the column's " +
+                                std::to_string(column.length),
+                            ErrorKind::ValueDoesNotFit);
             return *b;
         }
         default:
@@ -340,12 +344,14 @@ Bytes encodeRow(const RowLayout& layout, std::span<const Cell> cells) {
     }
     row.insert(row.end(), nullMask.begin(), nullMask.end());
     if (row.size() > kMaxRowSize)
-        throw Error("row of " + std::to_string(row.size()) + " bytes does not fit a page");
+        throw Error("row of " + std::to_string(row.size()) + " bytes does not fit a page",
+                    ErrorKind::ValueDoesNotFit);
     return row;
 }
 
 Bytes longValueInline(std::span<const std::uint8_t> data) {
-    if (data.size() > 0x3FFFFF) throw Error("long value too long to keep in a row");
+    if (data.size() > 0x3FFFFF)
+        throw Error("long value too long to keep in a row", ErrorKind::ValueDoesNotFit);
     Bytes out =
         longValueReference(static_cast<std::uint32_t>(data.size()), LongValueKind::Inline, 0);
     out.insert(out.end(), data.begin(), data.end());
@@ -355,7 +361,8 @@ Bytes longValueInline(std::span<const std::uint8_t> data) {
 Bytes longValueReference(std::uint32_t length, LongValueKind kind, std::uint32_t pageRow) {
     if (length > 0x3FFFFF)
         throw Error("long value of " + std::to_string(length) +
-                    " bytes is longer than Jet allows in one field");
+                        " bytes is longer than Jet allows in one field",
+                    ErrorKind::ValueDoesNotFit);
     Bytes out;
     put32(out, length | static_cast<std::uint32_t>(kind) << 24);
     put32(out, pageRow);

@@ -380,4 +380,34 @@ TEST_F(ImportWindowTest, FilesThatCannotBeImportedAreRefused) {
     EXPECT_FALSE(fs::exists(exchange::backupPath(bank)));
 }
 
+// A row the target cannot store stays out; the rest goes in, and the user is told which.
+TEST_F(ImportWindowTest, RowsTheTargetCannotStoreAreLeftOut) {
+    // Made elsewhere: a Long mark and a memo lesson, both wider than the bank's columns.
+    auto tiku = jet::bank::tikuSpec();
+    tiku.columns[2].type = jet::ColumnType::Memo;
+    tiku.columns[10].type = jet::ColumnType::Int32;
+    tiku.rows = {question("初一", "语文", "第一课", "夏", 70000, "新0"),
+                 question("初三", "物理", std::string(300, 'k'), "长课名", 0, "新1"),
+                 question("初三", "物理", "力", "新题", 0, "新2"),
+                 question("初二", "数学", "方程", "Case", 1, "新3")};
+    jet::createDatabase(downloads / "wide.mdb", {tiku});
+    ShujudaoruWindow w;
+    chooseSource(w, downloads / "wide.mdb");
+    ASSERT_TRUE(clickTarget(w, "shujuku.mdb"));
+    ASSERT_TRUE(w.command1()->isEnabled());
+    QTest::mouseClick(w.command1(), Qt::LeftButton);
+
+    EXPECT_EQ(w.label1()->text(), QStringLiteral("导入完毕，2题未导入"));
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0].startsWith(QStringLiteral("以下 2 道题无法存入目标文件")));
+    EXPECT_TRUE(messages[0].contains(QStringLiteral("源文件第 1 题“夏”")));
+    EXPECT_TRUE(messages[0].contains(QStringLiteral("源文件第 2 题“长课名”")));
+    EXPECT_FALSE(messages[0].contains(QStringLiteral("新题")));
+    // Both "夏" rows of the bank stay, as nothing replaced them; "Case" was replaced.
+    const std::vector<Row> expected = {bankRows[0], bankRows[1], bankRows[3], tiku.rows[2],
+                                       tiku.rows[3]};
+    EXPECT_EQ(ourRows(bank), expected);
+    expectOraclesSee(bank, expected);
+}
+
 }  // namespace
