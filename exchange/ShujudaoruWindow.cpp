@@ -7,6 +7,7 @@
 #include <QPushButton>
 
 #include "DataGrid.h"
+#include "ShujudaochuWindow.h"
 #include "bank_path.h"
 #include "file_lists.h"
 #include "looks.h"
@@ -49,6 +50,9 @@ QString problemText(exchange::FileProblem p, const QString& side) {
             return QStringLiteral("所选的%1中的题库表 tiku 与题库的结构不同，不能导入。").arg(side);
         case P::NotWritable:
             return QStringLiteral("所选的%1不能写入（只读文件或旧版数据库）。").arg(side);
+        case P::Busy:
+            return QStringLiteral("所选的%1正在被另一个程序修改，请等它改完或关闭那个程序后再选。")
+                .arg(side);
     }
     return {};
 }
@@ -158,16 +162,25 @@ void ShujudaoruWindow::Dir2_Change() {
 void ShujudaoruWindow::File2_Click() {
     Text2_->setText(joined(Dir2_->Path(), File2_->FileName()));
     const QString chosen = Text2_->text();
+    // Whatever this click comes to, the earlier target is no longer the one on show.
+    dropTarget();
     if (!exchange::endsWithMdb(chosen.toStdString())) return;
     const fs::path path = toPath(chosen);
-    if (source_.isOpen() && exchange::sameFile(path, source_.database.path())) {
-        showMessage(this, QStringLiteral("目标文件与源文件是同一个文件，请另选目标文件。"));
+    QString refusal;
+    if (source_.isOpen() && exchange::sameFile(path, source_.database.path()))
+        refusal = QStringLiteral("目标文件与源文件是同一个文件，请另选目标文件。");
+    else if (exchange::sameFile(path, ShujudaochuWindow::templatePath()))
+        // Every later export is a copy of the template: it must stay empty.
+        refusal = QStringLiteral(
+            "不能导入到导出模板 daochu.mdb，否则以后每个导出文件都会带上这些题。请另选目标文件。");
+    else if (exchange::isBackupOf(bankPath(), path))
+        refusal = QStringLiteral("这是题库的备份，不能作为导入的目标文件。请另选目标文件。");
+    if (!refusal.isEmpty()) {
+        showMessage(this, refusal);
         return;
     }
     const auto problem = exchange::openQuestionFile(path, bank::sql::allQuestions(), true, target_);
     if (problem != exchange::FileProblem::None) {
-        DBGrid2_->closeData();
-        Command1_->setEnabled(false);
         showMessage(this, problemText(problem, QStringLiteral("目标文件")));
         return;
     }
@@ -205,6 +218,12 @@ void ShujudaoruWindow::Command2_Click() {
         status_->report(kTexts.empty);
     else
         status_->selectionUsable();
+}
+
+void ShujudaoruWindow::dropTarget() {
+    target_.close();
+    DBGrid2_->closeData();
+    Command1_->setEnabled(false);
 }
 
 bool ShujudaoruWindow::importable() const {

@@ -46,6 +46,12 @@ bool fits(const dao::Recordset& rs) { return rs.fieldCount() == std::size_t(tiku
 
 std::string what(const std::exception& e) { return e.what(); }
 
+void failed(Outcome& o, const std::exception& e) {
+    o.status = Outcome::Status::Failed;
+    o.error = what(e);
+    if (const auto* jetError = dynamic_cast<const jet::Error*>(&e)) o.errorKind = jetError->kind();
+}
+
 // One row of the source, or nothing when it cannot be read (a damaged row, or one deleted
 // since the record set was opened).
 std::optional<std::vector<jet::Value>> readRow(const dao::Recordset& source) {
@@ -74,8 +80,7 @@ Outcome transaction(dao::Workspace& ws, Outcome outcome,
     try {
         ws.BeginTrans();
     } catch (const std::exception& e) {
-        outcome.status = Outcome::Status::Failed;
-        outcome.error = what(e);
+        failed(outcome, e);
         return outcome;
     }
     try {
@@ -90,8 +95,7 @@ Outcome transaction(dao::Workspace& ws, Outcome outcome,
         } catch (...) {
             // The engine's journal undoes what the rollback could not.
         }
-        outcome.status = Outcome::Status::Failed;
-        outcome.error = what(e);
+        failed(outcome, e);
     }
     if (outcome.status != Outcome::Status::Done) {
         outcome.removed = 0;
@@ -115,8 +119,7 @@ Outcome prepared(dao::Recordset& source, dao::Recordset& target) {
         source.Requery();
         target.Requery();
     } catch (const std::exception& e) {
-        outcome.status = Outcome::Status::Failed;
-        outcome.error = what(e);
+        failed(outcome, e);
         return outcome;
     }
     outcome.sourceRows = source.RecordCount();

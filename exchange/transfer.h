@@ -47,6 +47,7 @@ struct Outcome {
     long added = 0;       // rows appended to the target
     long unreadable = 0;  // source rows that could not be read
     std::string error;    // the first failure, for Failed
+    jet::ErrorKind errorKind = jet::ErrorKind::General;
     // Source rows the target cannot store (a value out of its column's range or longer than
     // it, a character its code page lacks): left out of an import that goes on without them.
     struct LeftOut {

@@ -90,7 +90,11 @@ Outcome TransferStatus::run(QWidget* owner, const TransferTexts& texts,
             break;
         case Status::Failed:
             report(texts.failed);
-            showMessage(owner, texts.failMessage + QString::fromStdString(outcome.error));
+            if (outcome.errorKind == jet::ErrorKind::Busy)
+                showMessage(owner, QStringLiteral("目标文件正在被另一个程序修改，没有做任何改动。"
+                                                  "请等它改完或关闭那个程序后再试。"));
+            else
+                showMessage(owner, texts.failMessage + QString::fromStdString(outcome.error));
             break;
     }
     return outcome;

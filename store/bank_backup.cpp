@@ -34,6 +34,16 @@ fs::path backupPath(const fs::path& bank) {
     return p;
 }
 
+fs::path backupFolder(const fs::path& bank) {
+    return bank.parent_path() / (bank.stem().string() + "-备份");
+}
+
+bool isBackupOf(const fs::path& bank, const fs::path& file) {
+    std::error_code ec;
+    const bool inFolder = fs::equivalent(file.parent_path(), backupFolder(bank), ec);
+    return !ec && inFolder;
+}
+
 void copyReplacing(const fs::path& from, const fs::path& to) {
     // Unique to this process, so two programs never write one temporary file.
     fs::path partial = to;

@@ -24,6 +24,11 @@ void copyReplacing(const std::filesystem::path& from, const std::filesystem::pat
 // "<bank>.bak" beside the bank.
 std::filesystem::path backupPath(const std::filesystem::path& bank);
 
+// The folder beside the bank that holds its dated copies.
+std::filesystem::path backupFolder(const std::filesystem::path& bank);
+// True when `file` is one of the bank's copies (it lies in backupFolder(bank)).
+bool isBackupOf(const std::filesystem::path& bank, const std::filesystem::path& file);
+
 // Makes backupPath(bank) a copy of the bank as it is on disk now (copyReplacing); an earlier
 // copy there becomes "<bank>.bak.1", replacing the one before it. Refuses
 // (BackupError with the reason) a bank with an unfinished change in its rollback journal, since its

@@ -374,7 +374,11 @@ PageFile::PageFile(const std::filesystem::path& path, Mode mode) : impl_(std::ma
     // back before anything is read; a journal of a change still running elsewhere is not.
     const bool journal = ::access(journalPath(path).c_str(), F_OK) == 0;
     if (mode == Mode::ReadWrite) {
-        if (!lockForWriting(impl_->fd)) failClosed(lockedText());
+        if (!lockForWriting(impl_->fd)) {
+            ::close(impl_->fd);
+            impl_->fd = -1;
+            throw Error(describe(path, lockedText()), ErrorKind::Busy);
+        }
         if (journal) {
             try {
                 rollBackJournal(path, impl_->fd);

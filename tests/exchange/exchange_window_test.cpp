@@ -1,6 +1,9 @@
 // The export and import windows on their real widgets, headless, over files of the tests' own.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -368,6 +371,49 @@ TEST_F(ImportWindowTest, FilesThatCannotBeImportedAreRefused) {
     ASSERT_TRUE(clickTarget(w, "scores.mdb"));
     expectMessage(QStringLiteral("所选的目标文件中没有题库表 tiku。"));
     EXPECT_FALSE(w.command1()->isEnabled());
+
+    // A good target first; then files that must not take questions drop it and are refused.
+    auto dropsTheTarget = [&](const QString& message) {
+        EXPECT_FALSE(w.command1()->isEnabled());
+        EXPECT_EQ(w.dbGrid2()->dataRowCount(), 0);
+        if (!message.isEmpty()) expectMessage(message);
+        ASSERT_TRUE(clickTarget(w, "shujuku.mdb"));
+        EXPECT_TRUE(w.command1()->isEnabled());
+    };
+    ASSERT_TRUE(clickTarget(w, "shujuku.mdb"));
+    // Listed (the list ignores case) but not opened.
+    std::ofstream(programDir / "OTHER.MDB") << "x";
+    w.file2()->Refresh();
+    ASSERT_TRUE(clickTarget(w, "OTHER.MDB"));
+    dropsTheTarget({});
+    // The export template: every later export would carry what went in.
+    if (!fs::exists(ShujudaochuWindow::templatePath()))
+        jet::createTemplate(ShujudaochuWindow::templatePath());
+    w.dir2()->setPath(QString::fromStdString(ShujudaochuWindow::templatePath().parent_path()));
+    ASSERT_TRUE(clickTarget(w, "daochu.mdb"));
+    w.dir2()->setPath(QString::fromStdString(programDir.string()));
+    dropsTheTarget(QStringLiteral(
+        "不能导入到导出模板 daochu.mdb，否则以后每个导出文件都会带上这些题。请另选目标文件。"));
+    // A copy of the bank.
+    const fs::path copies = bank::backupFolder(bank);
+    fs::create_directories(copies);
+    fs::copy_file(bank, copies / "shujuku-20261201-080000.mdb");
+    w.dir2()->setPath(QString::fromStdString(copies.string()));
+    ASSERT_TRUE(clickTarget(w, "shujuku-20261201-080000.mdb"));
+    w.dir2()->setPath(QString::fromStdString(programDir.string()));
+    dropsTheTarget(QStringLiteral("这是题库的备份，不能作为导入的目标文件。请另选目标文件。"));
+    // A file another program is changing.
+    makeBank(programDir / "other.mdb", {});
+    w.file2()->Refresh();
+    const int other = ::open((programDir / "other.mdb").c_str(), O_RDWR | O_CLOEXEC);
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    ASSERT_EQ(::fcntl(other, F_OFD_SETLK, &lock), 0);
+    ASSERT_TRUE(clickTarget(w, "other.mdb"));
+    ::close(other);
+    dropsTheTarget(
+        QStringLiteral("所选的目标文件正在被另一个程序修改，请等它改完或关闭那个程序后再选。"));
+    EXPECT_EQ(fileBytes(bank), bankBytes);
 
     // An empty source is reported, and "导入" stays off.
     makeBank(downloads / "empty.mdb", {}, true);
