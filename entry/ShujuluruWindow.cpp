@@ -302,11 +302,12 @@ void ShujuluruWindow::emptyBank() {
         return;
     }
     // Taken while no change is under way; without a copy the bank is left alone.
+    std::optional<bank::Backup> copy;
     try {
-        bank::keepBackup(bankFile);
+        copy.emplace(bankFile);
     } catch (const bank::BackupError& e) {
         showMessage(this, QStringLiteral("无法备份题库到 %1（%2），题库没有清空。")
-                              .arg(pathText(bank::backupPath(bankFile)), qtext(e.what())));
+                              .arg(pathText(bank::backupFolder(bankFile)), qtext(e.what())));
         return;
     }
     // One transaction: the bank is emptied whole or not at all.
@@ -317,12 +318,16 @@ void ShujuluruWindow::emptyBank() {
         bank::deleteAllRows(*ws_, *rs_);
     } catch (const std::exception& e) {
         closeHandles();
+        copy->discard();
         showMessage(
             this,
             QStringLiteral("题库没有清空，其中的题目都还在：%1").arg(QString::fromUtf8(e.what())));
         return;
     }
     closeHandles();
+    copy->keep();
+    showMessage(this,
+                QStringLiteral("题库已清空。清空前的题库备份在 %1。").arg(pathText(copy->path())));
 }
 
 // ---------------------------------------------------------------------------------------------

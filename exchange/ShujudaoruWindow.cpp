@@ -242,21 +242,30 @@ void ShujudaoruWindow::Command1_Click() {
     }
     // The question bank is kept as it was beside itself before anything of it changes.
     const fs::path targetPath = target_.database.path();
+    std::optional<bank::Backup> copy;
     if (exchange::sameFile(targetPath, bankPath())) {
         try {
-            bank::keepBackup(bankPath());
+            copy.emplace(bankPath());
         } catch (const std::exception& e) {
             showMessage(this,
-                        QStringLiteral("无法保存题库的备份 shujuku.mdb.bak（%1），导入没有进行。")
-                            .arg(QString::fromUtf8(e.what())));
+                        QStringLiteral("无法备份题库到 %1（%2），导入没有进行。")
+                            .arg(QString::fromStdString(bank::backupFolder(bankPath()).string()),
+                                 QString::fromUtf8(e.what())));
             return;
         }
     }
 
-    status_->run(this, kTexts, [this](const exchange::Progress& progress) {
+    const auto outcome = status_->run(this, kTexts, [this](const exchange::Progress& progress) {
         return exchange::importQuestions(target_.workspace, *source_.records, *target_.records,
                                          progress);
     });
+    if (copy && outcome.status == exchange::Outcome::Status::Done) {
+        copy->keep();
+        showMessage(this, QStringLiteral("导入前的题库备份在 %1。")
+                              .arg(QString::fromStdString(copy->path().string())));
+    } else if (copy) {
+        copy->discard();
+    }
     Command1_->setEnabled(false);
     source_.close();
     target_.close();

@@ -20,7 +20,7 @@ bool endsWithMdb(std::string_view path);
 bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b);
 
 // The template copy and the bank's backup: durable, never half written (see bank_backup.h).
-using bank::backupPath;
+using bank::Backup;
 using bank::copyReplacing;
 using bank::isBackupOf;
 

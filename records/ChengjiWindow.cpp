@@ -127,22 +127,28 @@ void ChengjiWindow::clearRecords() {
         closeRecordset();
         return;
     }
+    std::optional<bank::Backup> copy;
     try {
-        bank::keepBackup(bankFile);
+        copy.emplace(bankFile);
     } catch (const bank::BackupError& e) {
         closeRecordset();
         showMessage(this, QStringLiteral("无法备份题库到 %1（%2），成绩记录没有清空。")
-                              .arg(pathText(bank::backupPath(bankFile)), reason(e)));
+                              .arg(pathText(bank::backupFolder(bankFile)), reason(e)));
         return;
     }
     try {
         bank::deleteAllRows(*ws_, *rs_);
     } catch (const std::exception& e) {
         closeRecordset();
+        copy->discard();
         showMessage(this, QStringLiteral("成绩记录没有清空，原有的记录都还在：%1").arg(reason(e)));
         return;
     }
     closeRecordset();
+    copy->keep();
+    showMessage(
+        this,
+        QStringLiteral("成绩记录已清空。清空前的题库备份在 %1。").arg(pathText(copy->path())));
 }
 
 void ChengjiWindow::closeRecordset() {

@@ -319,8 +319,13 @@ TEST_F(ImportWindowTest, ReplacesEqualTextsAndAppendsTheSourceInOrder) {
     EXPECT_EQ(ourRows(bank), expected);
     expectOraclesSee(bank, expected);
     EXPECT_EQ(fileBytes(downloads / "source.mdb"), sourceBytes);
-    // The bank as it was, kept beside it.
-    EXPECT_EQ(ourRows(exchange::backupPath(bank)), bankRows);
+    // The bank as it was, kept beside it, and the user told where.
+    ASSERT_EQ(messages.size(), 1u);
+    const fs::path copy = fs::directory_iterator(bank::backupFolder(bank))->path();
+    EXPECT_EQ(messages[0],
+              QStringLiteral("导入前的题库备份在 %1。").arg(QString::fromStdString(copy.string())));
+    EXPECT_EQ(ourRows(copy), bankRows);
+    messages.clear();
 
     // Everything was closed: a second click does nothing until both are chosen again.
     w.command1()->setEnabled(true);
@@ -423,7 +428,8 @@ TEST_F(ImportWindowTest, FilesThatCannotBeImportedAreRefused) {
     EXPECT_FALSE(w.command1()->isEnabled());
     QTest::mouseClick(w.command1(), Qt::LeftButton);
     EXPECT_EQ(fileBytes(bank), bankBytes);
-    EXPECT_FALSE(fs::exists(exchange::backupPath(bank)));
+    // No copy of the bank but the one put there above.
+    EXPECT_EQ(std::distance(fs::directory_iterator(bank::backupFolder(bank)), {}), 1);
 }
 
 // A row the target cannot store stays out; the rest goes in, and the user is told which.
@@ -444,7 +450,7 @@ TEST_F(ImportWindowTest, RowsTheTargetCannotStoreAreLeftOut) {
     QTest::mouseClick(w.command1(), Qt::LeftButton);
 
     EXPECT_EQ(w.label1()->text(), QStringLiteral("导入完毕，2题未导入"));
-    ASSERT_EQ(messages.size(), 1u);
+    ASSERT_EQ(messages.size(), 2u);  // and where the copy of the bank is
     EXPECT_TRUE(messages[0].startsWith(QStringLiteral("以下 2 道题无法存入目标文件")));
     EXPECT_TRUE(messages[0].contains(QStringLiteral("源文件第 1 题“夏”")));
     EXPECT_TRUE(messages[0].contains(QStringLiteral("源文件第 2 题“长课名”")));
