@@ -47,7 +47,7 @@ XuexiWindow::XuexiWindow(QWidget* parent) : QWidget(parent), ws_("", "admin", ""
     RichTextBox1_->setReadOnly(true);
     RichTextBox1_->setFont(song);
     RichTextBox1_->setPlainText(qs(study::kNothingChosen));
-    Label3_ = placed(new QLabel(qs(study::kCountAtStart), this), "Label3", 4080, 7680, 1050, 285);
+    Label3_ = placed(new QLabel(qs(study::kCountAtStart), this), "Label3", 4080, 7680, 1800, 285);
     Label2_ = placed(new QLabel(QStringLiteral("Label2"), this), "Label2", 6000, 7680, 900, 285);
     Label3_->setFont(song);
     Label2_->setFont(song);

@@ -45,6 +45,9 @@ TEST_F(XuexiTest, LessonSubjectAndSearch) {
     ASSERT_TRUE(tree && display && count);
     EXPECT_EQ(display->toPlainText(), "您还没有选择学习内容！");
     EXPECT_EQ(count->text(), "*******");
+    // Room for a count of six digits.
+    count->setText(QStringLiteral("共999999题"));
+    EXPECT_LE(count->sizeHint().width(), count->width());
 
     mozhou_test::clickTreeItem(tree, find(tree, "第一课"));
     EXPECT_EQ(count->text(), "共2题");
