@@ -32,6 +32,8 @@ QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<
 XuexiWindow::XuexiWindow(QWidget* parent) : QWidget(parent), ws_("", "admin", "") {
     setObjectName(QStringLiteral("xuexi"));
     setWindowTitle(QStringLiteral("学习"));
+    // Leaving closes the window; the next opening builds it anew from the bank as it is then.
+    setAttribute(Qt::WA_DeleteOnClose);
     setFixedSize(looks::px(11340), looks::px(8220));
     const QFont song = looks::songFont(14);
 
