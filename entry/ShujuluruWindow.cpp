@@ -22,6 +22,10 @@
 
 namespace mozhou {
 
+namespace {
+const QString kPlaceholder = QStringLiteral("请选择");
+}  // namespace
+
 namespace fs = std::filesystem;
 using namespace jet::bank;
 
@@ -60,7 +64,7 @@ ShujuluruWindow::ShujuluruWindow(QWidget* parent) : QWidget(parent) {
         box->setCompleter(nullptr);
         box->setInsertPolicy(QComboBox::NoInsert);
         box->setFont(big);
-        box->setEditText(QStringLiteral("请选择"));
+        box->setEditText(kPlaceholder);
         box->installEventFilter(this);
         const int height = std::max(box->sizeHint().height(), looks::px(465));
         place(box, name, 0, top, 1455, height * looks::kTwipsPerPixel);
@@ -143,10 +147,23 @@ bool ShujuluruWindow::eventFilter(QObject* watched, QEvent* event) {
         // Focus coming back from the list's popup or from another window is not the user
         // entering the box; refilling then would wipe the choice just made.
         const auto reason = static_cast<QFocusEvent*>(event)->reason();
-        if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason) {
+        auto gotFocus = [&] {
             if (watched == Combo1_) Combo1_GotFocus();
             if (watched == Combo2_) Combo2_GotFocus();
             if (watched == Combo3_) Combo3_GotFocus();
+        };
+        auto* box = qobject_cast<QComboBox*>(watched);
+        if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason) {
+            gotFocus();
+        } else if (box && box->currentText() == kPlaceholder) {
+            // A box that has not been entered yet (the window opens with the focus in it):
+            // its list is filled all the same, the placeholder stays, selected, so that typing
+            // replaces it, and the grid keeps its query.
+            const std::string query = currentQuery_;
+            gotFocus();
+            currentQuery_ = query;
+            box->setEditText(kPlaceholder);
+            box->lineEdit()->selectAll();
         }
     }
     return QWidget::eventFilter(watched, event);

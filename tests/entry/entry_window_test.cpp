@@ -117,9 +117,10 @@ struct EntryWindowTest : ::testing::Test, mozhou_test::AnswerBoxes {
 
 TEST_F(EntryWindowTest, OpensEmptyWithAddingOffAndTheGridReadOnly) {
     EXPECT_EQ(window->windowTitle(), QStringLiteral("数据录入"));
+    // The focus is in Combo1, whose list is filled; the others wait until they are entered.
     for (int n = 1; n <= 3; ++n) {
         EXPECT_EQ(combo(n)->currentText(), kPlease);
-        EXPECT_EQ(combo(n)->count(), 0);
+        EXPECT_EQ(combo(n)->count(), n == 1 ? 2 : 0);
     }
     EXPECT_EQ(get<QPushButton>("Command1")->text(), QStringLiteral("录入"));
     EXPECT_FALSE(get<QPushButton>("Command1")->isEnabled());
@@ -156,6 +157,17 @@ TEST_F(EntryWindowTest, TheAnswerLetterCapitalisesAndCopiesItsOption) {
 }
 
 TEST_F(EntryWindowTest, ListsRefillOnFocusAndAQuestionIsAddedInColumnOrder) {
+    // The window opens with the focus in Combo1: its list is filled, and typing replaces the
+    // placeholder.
+    QFocusEvent opening(QEvent::FocusIn, Qt::ActiveWindowFocusReason);
+    QApplication::sendEvent(combo(1), &opening);
+    EXPECT_EQ(items(combo(1)), (QStringList{QStringLiteral("初一"), QStringLiteral("初二")}));
+    EXPECT_EQ(combo(1)->currentText(), kPlease);
+    QTest::keyClicks(combo(1)->lineEdit(), "G7");
+    EXPECT_EQ(combo(1)->currentText(), "G7");
+    // Coming back from another window keeps what is in the box.
+    QApplication::sendEvent(combo(1), &opening);
+    EXPECT_EQ(combo(1)->currentText(), "G7");
     text1()->setPlainText("left over");
     enter(combo(1));
     EXPECT_EQ(items(combo(1)), (QStringList{QStringLiteral("初一"), QStringLiteral("初二")}));
