@@ -10,7 +10,7 @@ packages=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev
           libgtest-dev libgmock-dev googletest libbenchmark-dev
           fonts-arphic-gbsn00lp fonts-noto-cjk)
 if [ "$mode" = test ]; then
-    packages+=(mdbtools xvfb xauth)
+    packages+=(mdbtools xvfb xauth strace)
 fi
 
 missing=()

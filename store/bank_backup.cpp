@@ -60,10 +60,9 @@ void copyReplacing(const fs::path& from, const fs::path& to) {
     if (ec) fail(ec);
     // The copy must be on disk before its name replaces the previous file.
     if ((ec = sync(partial, O_RDONLY))) fail(ec);
-    // A journal left beside the file being replaced would be played back onto the copy when
-    // it is opened, so it goes first.
-    fs::remove(jet::PageFile::journalPath(to), ec);
-    if (ec) fail(ec);
+    // A journal left beside the file being replaced belongs to the old file: it is dealt with
+    // before the copy takes the name.
+    jet::PageFile::settle(to);
     fs::rename(partial, to, ec);
     if (ec) fail(ec);
     const fs::path folder = to.has_parent_path() ? to.parent_path() : fs::path(".");

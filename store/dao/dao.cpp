@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <charconv>
+#include <optional>
 
 #include "jet/json.h"
 #include "sql/jet_source.h"
@@ -130,23 +131,30 @@ struct Recordset::State {
     enum class Mode { None, Adding, Editing } mode = Mode::None;
     std::vector<Value> buffer;  // the row being added or edited, in table column order
     std::size_t width = 0;      // columns of the table
-    // The current row as last read, and when.
+    // Rows as last read, from position cachedPos on, and when. A walk from row to row reads
+    // ever larger blocks of rows under one read of the file, so that it does not pay for the
+    // file's locks and checks once per row; a jump reads just the row.
     mutable long cachedPos = -2;
     mutable std::uint64_t cachedGeneration = 0;
-    mutable std::vector<Value> cachedRow;
+    mutable std::vector<std::optional<std::vector<Value>>> cachedRows;
+    mutable long lastRead = -2;
+    mutable std::size_t block = 1;
+    void readRows() const;
     // Places of the live rows, rebuilt after a deletion.
     mutable std::vector<long> liveIndex;
     mutable bool liveIndexValid = false;
 
     long size() const { return long(result.grouped ? result.rows.size() : result.rowIds.size()); }
     void run() {
+        // One read: the rows found and the row ids kept are of one state of the file.
+        jet::PageFile::Reading reading(db->pages());
         sql::JetSource source(db);
         result = sql::execute(source, text, sql::Options{false});
         deleted.assign(std::size_t(size()), false);
         live = std::size_t(size());
         width = db->table(result.table)->columns.size();
         pos = 0;
-        cachedPos = -2;
+        cachedRows.clear();
         liveIndexValid = false;
         mode = Mode::None;
     }
@@ -262,16 +270,41 @@ const Value& Recordset::current(std::size_t i) const {
     if (s.pos < 0 || s.pos >= s.size() || s.deleted[std::size_t(s.pos)])
         throw Error("there is no current row");
     if (s.result.grouped) return s.result.rows[std::size_t(s.pos)][i];
-    std::uint64_t generation = s.db->pages().generation();
-    if (s.cachedPos != s.pos || s.cachedGeneration != generation) {
-        std::vector<bool> wanted(s.width, false);
-        for (auto c : s.result.projection) wanted[c] = true;
-        s.cachedRow = s.db->readRow(*s.db->table(s.result.table),
-                                    sql::unpackRowId(s.result.rowIds[std::size_t(s.pos)]), wanted);
-        s.cachedPos = s.pos;
-        s.cachedGeneration = generation;
+    const long at = s.pos - s.cachedPos;
+    if (s.cachedGeneration != s.db->pages().generation() || at < 0 ||
+        at >= long(s.cachedRows.size()) || !s.cachedRows[std::size_t(at)])
+        s.readRows();
+    return (*s.cachedRows[std::size_t(s.pos - s.cachedPos)])[s.result.projection[i]];
+}
+
+void Recordset::State::readRows() const {
+    block = pos == lastRead + long(block) ? std::min<std::size_t>(block * 2, 64) : 1;
+    lastRead = pos;
+    jet::PageFile::Reading reading(db->pages());
+    const auto table = db->table(result.table);
+    std::vector<bool> wanted(width, false);
+    for (auto c : result.projection) wanted[c] = true;
+    cachedRows.clear();
+    cachedPos = pos;
+    // The row asked for, then as many after it as the block holds; a later row that cannot
+    // be read (deleted by another program) ends the block, and is read again when asked for.
+    for (long p = pos; p < size() && cachedRows.size() < block; ++p) {
+        if (deleted[std::size_t(p)]) {
+            cachedRows.emplace_back();
+            continue;
+        }
+        const auto id = sql::unpackRowId(result.rowIds[std::size_t(p)]);
+        if (p == pos) {
+            cachedRows.emplace_back(db->readRow(*table, id, wanted));
+            continue;
+        }
+        try {
+            cachedRows.emplace_back(db->readRow(*table, id, wanted));
+        } catch (const jet::Error&) {
+            break;
+        }
     }
-    return s.cachedRow[s.result.projection[i]];
+    cachedGeneration = db->pages().generation();
 }
 
 const Value& Recordset::Fields(std::size_t i) const { return current(i); }
@@ -329,7 +362,7 @@ void Recordset::Update() {
                         s.buffer);
     }
     s.mode = State::Mode::None;
-    s.cachedPos = -2;
+    s.cachedRows.clear();
 }
 
 void Recordset::CancelUpdate() { open(state_).mode = State::Mode::None; }
@@ -344,7 +377,7 @@ void Recordset::Delete() {
     s.deleted[std::size_t(s.pos)] = true;
     --s.live;
     s.liveIndexValid = false;
-    s.cachedPos = -2;
+    s.cachedRows.clear();
 }
 
 void Recordset::Close() { state_.reset(); }

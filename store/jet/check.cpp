@@ -387,6 +387,7 @@ struct Checker {
 
 std::vector<std::string> checkDatabase(const std::filesystem::path& file) {
     auto db = Database::open(file, PageFile::Mode::ReadOnly);
+    PageFile::Reading reading(db->pages());  // one state of the file, however long it takes
     Checker c{*db, db->pages(), db->layout(), {}, {}};
     c.checkPageTypes();
     std::vector<CatalogEntry> entries;

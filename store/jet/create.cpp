@@ -7,6 +7,7 @@
 //   then         data pages and long-value (LVAL) pages, as the rows need them
 //   then         usage-map pages (type 5), only for tables spread over more than 512 pages
 #include "create.h"
+#include "page_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -488,6 +489,7 @@ void writeFileAtomically(const std::filesystem::path& path, const std::vector<By
         ::unlink(tmpl.c_str());
         throw Error(path.string() + ": cannot close: " + std::strerror(e));
     }
+    PageFile::settle(path);  // an old file's journal must never meet the new one
     if (::rename(tmpl.c_str(), path.c_str()) != 0) {
         const int e = errno;
         ::unlink(tmpl.c_str());

@@ -11,14 +11,15 @@ namespace jet {
 
 namespace {
 
-// Recursive: a Database released while the registry is locked removes itself from it.
+// Recursive: a Database released while the registry is locked removes itself from it. Never
+// destroyed, so that a Database held by some static object can still leave it at exit.
 std::recursive_mutex& registryMutex() {
-    static std::recursive_mutex m;
-    return m;
+    static auto* m = new std::recursive_mutex;
+    return *m;
 }
 std::map<std::string, std::weak_ptr<Database>>& registry() {
-    static std::map<std::string, std::weak_ptr<Database>> r;
-    return r;
+    static auto* r = new std::map<std::string, std::weak_ptr<Database>>;
+    return *r;
 }
 
 bool sameName(std::string_view a, std::string_view b) {
@@ -43,9 +44,17 @@ std::shared_ptr<Database> Database::open(const std::filesystem::path& path, Page
     auto found = registry().find(key);
     if (auto existing = found == registry().end() ? nullptr : found->second.lock()) {
         if (mode == PageFile::Mode::ReadWrite && existing->mode() == PageFile::Mode::ReadOnly)
-            throw Error(path.string() +
-                        ": already open read-only in this program; close it before writing");
-        return existing;
+            throw Error(
+                path.string() + ": already open read-only in this program; close it before writing",
+                ErrorKind::Busy);
+        try {
+            existing->current();
+            return existing;
+        } catch (const Error& e) {
+            // Another file of another kind now stands under the name: it gets an object of
+            // its own, and the handles on the old one keep failing.
+            if (e.kind() != ErrorKind::Replaced) throw;
+        }
     }
     std::shared_ptr<Database> db(new Database(std::make_unique<PageFile>(canonical, mode)));
     db->key_ = key;
@@ -69,8 +78,18 @@ Database::~Database() {
 }
 
 std::shared_ptr<Database::Snapshot> Database::current() const {
+    PageFile::Reading reading(*pages_);
     std::lock_guard lock(mutex_);
     if (!snapshot_ || snapshot_->generation != pages_->generation()) {
+        // Changed by another program: it must still be the database this object was made for.
+        if (snapshot_) {
+            const Header now = readHeader(pages_->page(0), pages_->path().string());
+            if (now.format != header_.format || now.codePage != header_.codePage)
+                throw Error(pages_->path().string() +
+                                ": was replaced by another database while it was open; open it "
+                                "again",
+                            ErrorKind::Replaced);
+        }
         auto s = std::make_shared<Snapshot>();
         s->generation = pages_->generation();
         s->entries = readCatalog(*pages_, layout(), *text_);
@@ -105,6 +124,7 @@ bool Database::hasTable(std::string_view name) const {
 }
 
 std::shared_ptr<const TableDef> Database::table(std::string_view name) const {
+    PageFile::Reading reading(*pages_);
     auto s = current();
     std::size_t i = 0;
     const CatalogEntry* e = findEntry(*s, name, i);
@@ -127,6 +147,7 @@ Database::Scan Database::scan(std::string_view table, std::vector<bool> wanted) 
 
 std::vector<Value> Database::readRow(const TableDef& table, RowId id,
                                      const std::vector<bool>& wanted) const {
+    PageFile::Reading reading(*pages_);
     return readTableRow(*pages_, layout(), *text_, table, id, wanted);
 }
 
@@ -173,7 +194,18 @@ void Database::commitTransaction() {
     if (!pages_->inTransaction())
         throw Error(path().string() + ": commit: no transaction is running");
     const std::uint64_t before = pages_->generation();
-    pages_->commit();
+    try {
+        pages_->commit();
+    } catch (...) {
+        // A change that could not be made final is undone, so that the next one starts clean.
+        writers_.reset();
+        try {
+            pages_->rollback();
+        } catch (...) {
+            // The journal undoes what is left at the next read.
+        }
+        throw;
+    }
     carryOver(before);
 }
 
@@ -188,14 +220,15 @@ bool Database::inTransaction() const { return pages_->inTransaction(); }
 
 void Database::write(std::string_view table, const std::function<void(TableWriter&)>& step) {
     requireWritable("change a row");
-    auto def = this->table(table);
-    const std::uint64_t before = pages_->generation();
     const bool own = !pages_->inTransaction();
     if (own)
         pages_->begin();
     else
         pages_->beginStatement();
+    // Only now: beginning brings in what other programs changed meanwhile.
+    const std::uint64_t before = pages_->generation();
     try {
+        auto def = this->table(table);
         if (!writers_ || writers_->generation != before) {
             writers_ = std::make_unique<Writers>();
             writers_->generation = before;
@@ -237,23 +270,43 @@ void Database::deleteRow(std::string_view table, RowId id) {
 
 Database::Scan::Scan(std::shared_ptr<const Database> db, std::shared_ptr<const TableDef> table,
                      std::vector<bool> wanted)
-    : db_(std::move(db)), table_(std::move(table)), generation_(db_->pages().generation()) {
+    : db_(std::move(db)), table_(std::move(table)) {
+    // The definition was read before this read began; another program may have changed the
+    // file in between.
+    const std::uint64_t before = db_->pages().generation();
+    reading_ = std::make_unique<PageFile::Reading>(db_->pages());
+    if (db_->pages().generation() != before) refind();
+    generation_ = db_->pages().generation();
     cursor_ = std::make_unique<RowCursor>(db_->pages(), db_->layout(), db_->text(), *table_,
                                           std::move(wanted));
 }
 
+Database::Scan::~Scan() = default;
+Database::Scan::Scan(Scan&&) noexcept = default;
+
+bool Database::Scan::refind() {
+    std::shared_ptr<const TableDef> fresh;
+    for (const auto& e : db_->current()->entries)
+        if (e.isTable() && e.tdefPage() == table_->tdefPage) fresh = db_->table(e.name);
+    if (!fresh) return false;
+    table_ = std::move(fresh);
+    return true;
+}
+
 bool Database::Scan::next() {
+    if (!reading_) return false;
     if (db_->pages().generation() != generation_) {
         generation_ = db_->pages().generation();
         // The same table, found again by its definition page.
-        std::shared_ptr<const TableDef> fresh;
-        for (const auto& e : db_->current()->entries)
-            if (e.isTable() && e.tdefPage() == table_->tdefPage) fresh = db_->table(e.name);
-        if (!fresh) return false;  // the table is gone
-        table_ = std::move(fresh);
+        if (!refind()) {  // the table is gone
+            reading_.reset();
+            return false;
+        }
         cursor_->reposition(*table_);
     }
-    return cursor_->next();
+    if (cursor_->next()) return true;
+    reading_.reset();  // the end: other programs may change the file again
+    return false;
 }
 
 }  // namespace jet

@@ -47,6 +47,8 @@ class Database : public std::enable_shared_from_this<Database> {
     const TextDecoder& text() const { return *text_; }
     PageFile& pages() { return *pages_; }
     const PageFile& pages() const { return *pages_; }
+    // What the open found and put right that the user should hear of.
+    const std::vector<std::string>& notices() const { return pages_->notices(); }
 
     // The catalog, and the names of the user tables in catalog order.
     std::vector<CatalogEntry> catalog() const;
@@ -108,8 +110,13 @@ class Database : public std::enable_shared_from_this<Database> {
 
 // Rows of one table, one at a time. Holds its Database alive. When the file changes while a
 // scan runs, the scan takes the new definition and goes on after the row it stands on.
+//
+// A scan is one read: from its start to its last row other programs' changes wait (see
+// page_file.h), so it should be run to its end, not kept.
 class Database::Scan {
   public:
+    ~Scan();
+    Scan(Scan&&) noexcept;
     bool next();
     RowId rowId() const { return cursor_->rowId(); }
     const std::vector<Value>& values() const { return cursor_->values(); }
@@ -119,8 +126,10 @@ class Database::Scan {
     friend class Database;
     Scan(std::shared_ptr<const Database> db, std::shared_ptr<const TableDef> table,
          std::vector<bool> wanted);
+    bool refind();  // the table again, by its definition page; false when it is gone
     std::shared_ptr<const Database> db_;
     std::shared_ptr<const TableDef> table_;
+    std::unique_ptr<PageFile::Reading> reading_;
     std::unique_ptr<RowCursor> cursor_;
     std::uint64_t generation_ = 0;
 };

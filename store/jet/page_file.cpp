@@ -1,20 +1,7 @@
-// The page array over a file descriptor. Pages are read on first use and kept for the life of
-// the object (so views handed out stay valid); memory is bounded by the file size.
-//
-// Writing. A transaction keeps its changed pages in memory, and the first image of every page
-// it overwrites. Pages reach the file in a "flush": the old images not yet journaled are
-// appended to "<file>-journal" and flushed to disk (with the directory, when the journal is
-// new), and only then are the changed pages written over the file. Commit flushes, makes the
-// file durable and removes the journal; removing it is the moment the change becomes final.
-//
-// Journal layout (little-endian):
-//   header  "MZJRNL01", page size (4), page count before the transaction (4), nonce (8),
-//           checksum of the 24 bytes before it (8)
-//   records page number (4), the page's old image, checksum of nonce, number and image (8)
-// A header that does not check out means the journal was cut off before its first flush, so
-// the file was never touched: the journal is simply removed. Records are read up to the first
-// one that does not check out; records after the last flush may be torn, but pages are written
-// over the file only after their records were flushed, so nothing read past that is needed.
+// The page array over a file descriptor, and the locking and journaling described in
+// page_file.h. Pages are read on first use and kept for the life of the object (so views handed
+// out stay valid); a change by another program marks them stale, and they are read again into
+// the same memory when next asked for. Memory is bounded by the file size.
 #include "page_file.h"
 
 #include <fcntl.h>
@@ -24,325 +11,428 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <map>
-#include <random>
 #include <set>
-#include <string>
-#include <vector>
+#include <thread>
 
 #include "error.h"
+#include "file_io.h"
 #include "format.h"
+#include "journal.h"
 
 namespace jet {
 
+using namespace file_io;
+
 namespace {
+
+// The lock bytes: past 1 TiB, beyond the largest Jet file (2^24 pages of 4 KiB).
+constexpr off_t kPendingByte = off_t{1} << 40;
+constexpr off_t kReservedByte = kPendingByte + 1;
+constexpr off_t kSharedByte = kPendingByte + 2;
+
+int writerWaitMs = 5000;
+int readerWaitMs = 20000;
 
 std::string describe(const std::filesystem::path& path, const std::string& what) {
     return path.string() + ": " + what;
 }
 
-std::string errnoText() { return std::strerror(errno); }
-
-// Reads exactly n bytes at offset, or fewer only at the end of the file.
-std::size_t readAt(int fd, std::uint8_t* out, std::size_t n, off_t offset) {
-    std::size_t done = 0;
-    while (done < n) {
-        ssize_t r = ::pread(fd, out + done, n - done, offset + static_cast<off_t>(done));
-        if (r < 0) {
-            if (errno == EINTR) continue;
-            return static_cast<std::size_t>(-1);
-        }
-        if (r == 0) break;
-        done += static_cast<std::size_t>(r);
-    }
-    return done;
-}
-
-bool writeAt(int fd, const std::uint8_t* in, std::size_t n, off_t offset) {
-    std::size_t done = 0;
-    while (done < n) {
-        ssize_t r = ::pwrite(fd, in + done, n - done, offset + static_cast<off_t>(done));
-        if (r < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        done += static_cast<std::size_t>(r);
+// A lock of this open file description on one byte; false when another holds a conflicting
+// one.
+bool lockByte(int fd, short type, off_t at) {
+    struct flock fl {};
+    fl.l_type = type;
+    fl.l_whence = SEEK_SET;
+    fl.l_start = at;
+    fl.l_len = 1;
+    while (::fcntl(fd, F_OFD_SETLK, &fl) != 0) {
+        if (errno == EINTR) continue;
+        return false;
     }
     return true;
 }
 
-constexpr std::array<std::uint8_t, 8> kJournalMagic{'M', 'Z', 'J', 'R', 'N', 'L', '0', '1'};
-constexpr std::size_t kJournalHeaderSize = 32;
-// Changed pages a transaction may hold in memory before they go to the file (64 MB of
-// Jet 4 pages).
-constexpr std::size_t kMaxHeldPages = 16384;
-
-// FNV-1a, 64 bits: enough to tell a torn or stale record from a whole one.
-struct Checksum {
-    std::uint64_t h = 0xcbf29ce484222325ULL;
-    void add(const std::uint8_t* p, std::size_t n) {
-        for (std::size_t i = 0; i < n; ++i) {
-            h ^= p[i];
-            h *= 0x100000001b3ULL;
-        }
+// Tries until the lock is had or `ms` have passed.
+bool waitForLock(int fd, short type, off_t at, int ms) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    auto pause = std::chrono::microseconds(500);
+    while (!lockByte(fd, type, at)) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(pause);
+        pause = std::min(pause * 2, std::chrono::microseconds(20000));
     }
-    void add64(std::uint64_t v) {
-        std::array<std::uint8_t, 8> b{};
-        for (int i = 0; i < 8; ++i) b[i] = static_cast<std::uint8_t>(v >> (8 * i));
-        add(b.data(), b.size());
-    }
-};
-
-void store32(std::uint8_t* p, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-void store64(std::uint8_t* p, std::uint64_t v) {
-    for (int i = 0; i < 8; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-std::uint32_t load32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-std::uint64_t load64(const std::uint8_t* p) {
-    return static_cast<std::uint64_t>(load32(p)) | static_cast<std::uint64_t>(load32(p + 4)) << 32;
+    return true;
 }
 
-std::uint64_t recordChecksum(std::uint64_t nonce, std::uint32_t page, const std::uint8_t* image,
-                             std::size_t size) {
-    Checksum c;
-    c.add64(nonce);
-    c.add64(page);
-    c.add(image, size);
-    return c.h;
-}
-
-bool syncDirectoryOf(const std::filesystem::path& file) {
-    const std::filesystem::path dir =
-        file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");
-    const int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd < 0) return false;
-    const bool ok = ::fsync(dfd) == 0;
-    ::close(dfd);
-    return ok;
-}
-
-// A write lock on the whole file, held by the open file description, so that it belongs to
-// this PageFile and no other descriptor's close can drop it.
-bool lockForWriting(int fd) {
+// Whether Access (or a program on its engine) has the file open: its lock file beside it
+// carries byte-range locks while it does, and none once it closed.
+bool accessHoldsIt(const std::filesystem::path& file) {
+    auto ldb = file;
+    ldb.replace_extension(".ldb");
+    const int fd = ::open(ldb.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
     struct flock fl {};
     fl.l_type = F_WRLCK;
     fl.l_whence = SEEK_SET;
-    fl.l_start = 0;
-    fl.l_len = 0;
-#ifdef F_OFD_SETLK
-    return ::fcntl(fd, F_OFD_SETLK, &fl) == 0;
-#else
-    return ::fcntl(fd, F_SETLK, &fl) == 0;
-#endif
+    const bool held = ::fcntl(fd, F_OFD_GETLK, &fl) == 0 && fl.l_type != F_UNLCK;
+    ::close(fd);
+    return held;
 }
 
-std::string lockedText() {
-    return "is being changed by another program; close it there and try again";
+// What tells one state of the file from another.
+struct Signature {
+    dev_t dev = 0;
+    ino_t ino = 0;
+    off_t size = 0;
+    timespec mtime{}, ctime{};
+    bool operator==(const Signature& o) const {
+        return dev == o.dev && ino == o.ino && size == o.size && mtime.tv_sec == o.mtime.tv_sec &&
+               mtime.tv_nsec == o.mtime.tv_nsec && ctime.tv_sec == o.ctime.tv_sec &&
+               ctime.tv_nsec == o.ctime.tv_nsec;
+    }
+};
+
+Signature signatureOf(const struct stat& st) {
+    return {st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
 }
 
-// Puts back what a journal left by an interrupted change holds, then removes it. `fd` is the
-// database opened for writing and locked. Throws on a failure that leaves the journal in
-// place (it is tried again at the next open).
-void rollBackJournal(const std::filesystem::path& path, int fd) {
-    const auto jpath = PageFile::journalPath(path);
-    const int jfd = ::open(jpath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (jfd < 0) {
-        if (errno == ENOENT) return;
-        throw Error(describe(path, "cannot read its rollback journal: " + errnoText()));
-    }
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{jfd};
-    std::array<std::uint8_t, kJournalHeaderSize> head{};
-    bool valid = readAt(jfd, head.data(), head.size(), 0) == head.size() &&
-                 std::equal(kJournalMagic.begin(), kJournalMagic.end(), head.begin());
-    std::uint32_t pageSize = 0, pageCount = 0;
-    std::uint64_t nonce = 0;
-    if (valid) {
-        Checksum c;
-        c.add(head.data(), 24);
-        pageSize = load32(head.data() + 8);
-        pageCount = load32(head.data() + 12);
-        nonce = load64(head.data() + 16);
-        valid = c.h == load64(head.data() + 24) &&
-                (pageSize == kJet3Layout.pageSize || pageSize == kJet4Layout.pageSize);
-    }
-    if (valid) {
-        std::vector<std::uint8_t> record(4 + pageSize + 8);
-        for (off_t at = kJournalHeaderSize;; at += static_cast<off_t>(record.size())) {
-            if (readAt(jfd, record.data(), record.size(), at) != record.size()) break;
-            const std::uint32_t n = load32(record.data());
-            if (n >= pageCount || recordChecksum(nonce, n, record.data() + 4, pageSize) !=
-                                      load64(record.data() + 4 + pageSize))
-                break;
-            if (!writeAt(fd, record.data() + 4, pageSize, static_cast<off_t>(n) * pageSize))
-                throw Error(describe(path, "cannot undo an interrupted change: " + errnoText()));
-        }
-        struct stat st {};
-        if (::fstat(fd, &st) == 0 &&
-            static_cast<std::uint64_t>(st.st_size) >
-                static_cast<std::uint64_t>(pageCount) * pageSize &&
-            ::ftruncate(fd, static_cast<off_t>(pageCount) * pageSize) != 0)
-            throw Error(describe(path, "cannot undo an interrupted change: " + errnoText()));
-        if (::fsync(fd) != 0)
-            throw Error(describe(path, "cannot flush an undone change: " + errnoText()));
-    }
-    if (::unlink(jpath.c_str()) != 0 && errno != ENOENT)
-        throw Error(describe(path, "cannot remove its rollback journal: " + errnoText()));
-    syncDirectoryOf(path);
+std::string busyText() {
+    return "is being changed by another program; try again when it has finished";
 }
 
 }  // namespace
 
 std::filesystem::path PageFile::journalPath(const std::filesystem::path& file) {
-    return std::filesystem::path(file.string() + "-journal");
+    return journal::pathOf(file);
+}
+
+void PageFile::setWaitLimits(int writerMilliseconds, int readerMilliseconds) {
+    writerWaitMs = writerMilliseconds;
+    readerWaitMs = readerMilliseconds;
 }
 
 struct PageFile::Impl {
     std::filesystem::path path;
     Mode mode;
     int fd = -1;
+    bool fdWritable = false;
     std::size_t pageSize = 0;
     std::uint32_t pageCount = 0;
-    // Loaded pages by number; a page once loaded never moves.
+    // Loaded pages by number; a page once loaded never moves. A page is current when its
+    // epoch is the file's; a change by another program starts a new epoch.
     std::vector<std::unique_ptr<std::uint8_t[]>> cache;
-    // Pages dropped by a rollback of an append, kept so old views stay valid.
-    std::vector<std::unique_ptr<std::uint8_t[]>> retired;
+    std::vector<std::uint64_t> loadedIn;
+    std::uint64_t epoch = 1;
     std::uint64_t generation = 0;
+    Signature seen;
+    bool haveSeen = false;
+    Signature settledJournal;  // the journal last rolled back or set aside
+    // Pages as they were before a dead writer's change, read through its journal where the
+    // file cannot be written to put them back.
+    std::map<std::uint32_t, std::vector<std::uint8_t>> overlay;
+    bool overlaid = false;
+    std::vector<std::string> notices;
+
+    // Locks held.
+    int readDepth = 0;
+    bool shared = false, reserved = false, pending = false, exclusive = false;
 
     // The running transaction.
     struct Original {
         std::vector<std::uint8_t> image;
-        bool journaled = false;
+        bool journaled = false;  // may be on disk in its new form
     };
     bool inTransaction = false;
     std::uint32_t pageCountAtBegin = 0;
     std::uint32_t diskPages = 0;                  // pages the file holds on disk now
     std::map<std::uint32_t, Original> originals;  // pages that existed before it, as they were
     std::set<std::uint32_t> dirty;                // pages whose cache is newer than the file
-    int journalFd = -1;
-    off_t journalEnd = 0;
-    std::uint64_t nonce = 0;
+    std::unique_ptr<journal::Writer> journal;
     // The running statement.
     bool inStatement = false;
     std::uint32_t pageCountAtStatement = 0;
     std::map<std::uint32_t, std::vector<std::uint8_t>> statementImages;
 
-    [[noreturn]] void fail(const std::string& what) const { throw Error(describe(path, what)); }
+    [[noreturn]] void fail(const std::string& what, ErrorKind kind = ErrorKind::General) const {
+        throw Error(describe(path, what), kind);
+    }
+
+    // ---- the file under its name ----
+
+    void openFile() {
+        fd = -1;
+        if (mode == Mode::ReadWrite || ::access(path.c_str(), W_OK) == 0)
+            fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+        fdWritable = fd >= 0;
+        // Read-only opens of a file this program may not write still read.
+        if (fd < 0 && (mode == Mode::ReadOnly || errno == EACCES || errno == EROFS))
+            fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) fail("cannot open: " + errnoText(), errnoKind());
+        struct stat st {};
+        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+            ::close(fd);
+            fd = -1;
+            fail("not a regular file", ErrorKind::NotDatabase);
+        }
+    }
+
+    // Throws when the name no longer leads to the open file and it cannot be opened anew
+    // (`mayReopen` false while locks of the open file must be kept).
+    void followName(bool mayReopen) {
+        struct stat byName {
+        }, open{};
+        if (::stat(path.c_str(), &byName) != 0)
+            fail("was moved or deleted while it was open", ErrorKind::Replaced);
+        if (::fstat(fd, &open) != 0) fail("cannot read its state: " + errnoText());
+        if (byName.st_dev == open.st_dev && byName.st_ino == open.st_ino) return;
+        if (!mayReopen) fail("was replaced by another file while it was open", ErrorKind::Replaced);
+        const int old = fd;
+        openFile();
+        ::close(old);  // its locks go with it; none was held
+        haveSeen = false;
+        overlay.clear();
+        overlaid = false;
+        settledJournal = {};
+    }
+
+    // Brings the cache up to date with the file; the caller holds SHARED or RESERVED.
+    void catchUp(bool settle = true) {
+        struct stat st {};
+        if (::fstat(fd, &st) != 0) fail("cannot read its state: " + errnoText());
+        const Signature now = signatureOf(st);
+        if (!haveSeen || !(now == seen)) {
+            std::array<std::uint8_t, header::kVersionOffset + 1> head{};
+            if (readAt(fd, head.data(), head.size(), 0) != head.size())
+                fail("too short for a Jet database header", ErrorKind::NotDatabase);
+            const std::size_t size = head[header::kVersionOffset] == header::kVersionJet3
+                                         ? kJet3Layout.pageSize
+                                         : kJet4Layout.pageSize;
+            if (pageSize && size != pageSize)
+                fail("was replaced by a file of another Jet version; open it again",
+                     ErrorKind::Replaced);
+            pageSize = size;
+            const auto bytes = static_cast<std::uint64_t>(st.st_size);
+            if (bytes < pageSize)
+                fail("too short for a Jet database header page", ErrorKind::NotDatabase);
+            if (bytes / pageSize > 0xFFFFFF)
+                fail("larger than any Jet database can be", ErrorKind::NotDatabase);
+            pageCount = static_cast<std::uint32_t>(bytes / pageSize);
+            diskPages = pageCount;
+            ++epoch;
+            ++generation;
+            seen = now;
+            haveSeen = true;
+        }
+        if (settle) settleJournal();
+    }
+
+    // A journal seen while holding SHARED or RESERVED is that of a writer that died (a live one
+    // holds SHARED for writing all the while its journal exists).
+    void settleJournal() {
+        struct stat js {};
+        if (::stat(journalPath(path).c_str(), &js) != 0) {
+            settledJournal = {};
+            if (overlaid) {  // put right meanwhile by a program that could write
+                overlay.clear();
+                overlaid = false;
+                haveSeen = false;
+                catchUp(false);
+            }
+            return;
+        }
+        // One that could not be removed (a read-only folder) is dealt with once.
+        if (overlaid || signatureOf(js) == settledJournal) return;
+        journal::Recovery r;
+        if (fdWritable) {
+            const bool hadShared = shared, hadReserved = reserved;
+            if (shared) unlock(kSharedByte, shared);
+            try {
+                if (!reserved) take(kReservedByte, F_WRLCK, writerWaitMs, reserved);
+                take(kPendingByte, F_WRLCK, readerWaitMs, pending);
+                take(kSharedByte, F_WRLCK, readerWaitMs, exclusive);
+                r = journal::recover(path, fd, pageSize, true);
+            } catch (...) {
+                restoreLocks(hadShared, hadReserved);
+                throw;
+            }
+            restoreLocks(hadShared, hadReserved);
+        } else {
+            r = journal::recover(path, fd, pageSize, false);
+            if (r.outcome == journal::Recovery::Outcome::Overlay) {
+                overlay = std::move(r.images);
+                overlaid = true;
+                pageCount = std::min(pageCount, r.pageCount);
+                ++epoch;
+                ++generation;
+            }
+        }
+        if (!r.notice.empty()) notices.push_back(describe(path, r.notice));
+        settledJournal = signatureOf(js);
+        if (r.outcome == journal::Recovery::Outcome::RolledBack) {
+            haveSeen = false;
+            catchUp(false);
+        }
+    }
+
+    // ---- locks ----
+
+    void take(off_t byte, short type, int waitMs, bool& held) {
+        if (!waitForLock(fd, type, byte, waitMs)) fail(busyText(), ErrorKind::Busy);
+        held = true;
+    }
+    void unlock(off_t byte, bool& held) {
+        if (held) lockByte(fd, F_UNLCK, byte);
+        held = false;
+    }
+    // After writing or recovering: back to reading (or nothing), keeping RESERVED only when
+    // it was held before.
+    void restoreLocks(bool keepShared, bool keepReserved) {
+        if (keepShared)
+            shared = lockByte(fd, F_RDLCK, kSharedByte);  // a write lock becomes a read lock
+        else if (exclusive || shared) {
+            lockByte(fd, F_UNLCK, kSharedByte);
+            shared = false;
+        }
+        exclusive = false;
+        unlock(kPendingByte, pending);
+        if (!keepReserved) unlock(kReservedByte, reserved);
+    }
+
+    void startReading() {
+        if (readDepth++ > 0 || inTransaction) return;
+        try {
+            followName(true);
+            const auto deadline =
+                std::chrono::steady_clock::now() + std::chrono::milliseconds(readerWaitMs);
+            // PENDING read-locked for a moment: a writer waiting to write keeps new readers out.
+            for (auto pause = std::chrono::microseconds(500);;
+                 pause = std::min(pause * 2, std::chrono::microseconds(20000))) {
+                if (lockByte(fd, F_RDLCK, kPendingByte)) {
+                    shared = lockByte(fd, F_RDLCK, kSharedByte);
+                    lockByte(fd, F_UNLCK, kPendingByte);
+                    if (shared) break;
+                }
+                if (std::chrono::steady_clock::now() >= deadline) fail(busyText(), ErrorKind::Busy);
+                std::this_thread::sleep_for(pause);
+            }
+            catchUp();
+        } catch (...) {
+            unlock(kSharedByte, shared);
+            --readDepth;
+            throw;
+        }
+    }
+
+    void stopReading() {
+        if (--readDepth > 0 || !shared) return;
+        if (!inTransaction) unlock(kSharedByte, shared);
+    }
+
+    // ---- pages ----
 
     std::uint8_t* load(std::uint32_t n) {
+        if (readDepth == 0 && !inTransaction) {
+            Reading one(*owner);
+            return loadNow(n);
+        }
+        return loadNow(n);
+    }
+
+    std::uint8_t* loadNow(std::uint32_t n) {
         if (n >= pageCount)
             fail("page " + std::to_string(n) + " is beyond the end of the file (" +
-                 std::to_string(pageCount) + " pages)");
-        if (n >= cache.size()) cache.resize(pageCount);
+                     std::to_string(pageCount) + " pages)",
+                 ErrorKind::Damaged);
+        if (n >= cache.size()) {
+            cache.resize(pageCount);
+            loadedIn.resize(pageCount, 0);
+        }
         auto& slot = cache[n];
-        if (!slot) {
-            auto buf = std::make_unique<std::uint8_t[]>(pageSize);
-            std::size_t got = readAt(fd, buf.get(), pageSize, static_cast<off_t>(n) * pageSize);
-            if (got == static_cast<std::size_t>(-1))
-                fail("cannot read page " + std::to_string(n) + ": " + errnoText());
-            if (got < pageSize)
-                fail("page " + std::to_string(n) + " is cut short (the file was truncated)");
-            slot = std::move(buf);
+        if (!slot) slot = std::make_unique<std::uint8_t[]>(pageSize);
+        if (loadedIn[n] != epoch) {
+            auto it = overlay.find(n);
+            if (it != overlay.end()) {
+                std::memcpy(slot.get(), it->second.data(), pageSize);
+            } else {
+                std::size_t got =
+                    readAt(fd, slot.get(), pageSize, static_cast<off_t>(n) * pageSize);
+                if (got == static_cast<std::size_t>(-1))
+                    fail("cannot read page " + std::to_string(n) + ": " + errnoText());
+                if (got < pageSize)
+                    fail("page " + std::to_string(n) + " is cut short (the file was truncated)",
+                         ErrorKind::Damaged);
+            }
+            loadedIn[n] = epoch;
         }
         return slot.get();
     }
 
+    // A page the running transaction made or changed; its cache is the page.
+    std::uint8_t* slotFor(std::uint32_t n) {
+        if (n >= cache.size()) {
+            cache.resize(pageCount);
+            loadedIn.resize(pageCount, 0);
+        }
+        if (!cache[n]) cache[n] = std::make_unique<std::uint8_t[]>(pageSize);
+        loadedIn[n] = epoch;
+        return cache[n].get();
+    }
+
     void requireWritable(const char* op) const {
-        if (mode != Mode::ReadWrite) fail(std::string(op) + ": the file is open read-only");
+        if (mode != Mode::ReadWrite)
+            fail(std::string(op) + ": the file is open read-only", ErrorKind::ReadOnly);
         if (!inTransaction) fail(std::string(op) + ": no transaction is running");
     }
 
     void remember(std::uint32_t n) {
         if (n < pageCountAtBegin && !originals.count(n)) {
-            const std::uint8_t* p = load(n);
+            const std::uint8_t* p = loadNow(n);
             originals[n].image.assign(p, p + pageSize);
         }
         if (inStatement && n < pageCountAtStatement && !statementImages.count(n)) {
-            const std::uint8_t* p = load(n);
+            const std::uint8_t* p = loadNow(n);
             statementImages.emplace(n, std::vector<std::uint8_t>(p, p + pageSize));
         }
     }
 
-    void openJournal() {
-        const auto jpath = journalPath(path);
-        journalFd = ::open(jpath.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        if (journalFd < 0) fail("cannot create the rollback journal: " + errnoText());
-        std::random_device rd;
-        nonce = static_cast<std::uint64_t>(rd()) << 32 ^ rd() ^
-                static_cast<std::uint64_t>(::getpid()) << 16;
-        std::array<std::uint8_t, kJournalHeaderSize> head{};
-        std::copy(kJournalMagic.begin(), kJournalMagic.end(), head.begin());
-        store32(head.data() + 8, static_cast<std::uint32_t>(pageSize));
-        store32(head.data() + 12, pageCountAtBegin);
-        store64(head.data() + 16, nonce);
-        Checksum c;
-        c.add(head.data(), 24);
-        store64(head.data() + 24, c.h);
-        if (!writeAt(journalFd, head.data(), head.size(), 0))
-            fail("cannot write the rollback journal: " + errnoText());
-        journalEnd = kJournalHeaderSize;
-    }
-
-    // Journals the old images, then writes the changed pages over the file.
-    void flush() {
-        const bool shrunk = diskPages > pageCount;
-        if (dirty.empty() && !shrunk) return;
-        const bool fresh = journalFd < 0;
-        if (fresh) openJournal();
-        std::vector<std::uint8_t> record(4 + pageSize + 8);
-        for (auto& [n, o] : originals) {
-            if (o.journaled) continue;
-            store32(record.data(), n);
-            std::memcpy(record.data() + 4, o.image.data(), pageSize);
-            store64(record.data() + 4 + pageSize,
-                    recordChecksum(nonce, n, o.image.data(), pageSize));
-            if (!writeAt(journalFd, record.data(), record.size(), journalEnd))
-                fail("cannot write the rollback journal: " + errnoText());
-            journalEnd += static_cast<off_t>(record.size());
-            o.journaled = true;
-        }
-        if (::fsync(journalFd) != 0) fail("cannot flush the rollback journal: " + errnoText());
-        if (fresh && !syncDirectoryOf(path))
-            fail("cannot flush the folder of the rollback journal: " + errnoText());
+    // Journals the old images, then writes the changed pages over the file; the caller holds
+    // SHARED for writing.
+    void writeOut() {
+        journal = std::make_unique<journal::Writer>(path, pageSize, pageCountAtBegin);
+        for (auto& [n, o] : originals)
+            if (dirty.count(n)) journal->add(n, o.image.data(), loadNow(n));
+        journal->sync();
+        for (auto& entry : originals) entry.second.journaled = true;
         for (std::uint32_t n : dirty) {
             if (n >= pageCount) continue;
-            if (!writeAt(fd, load(n), pageSize, static_cast<off_t>(n) * pageSize))
-                fail("cannot write page " + std::to_string(n) + ": " + errnoText());
+            if (!writeAt(fd, loadNow(n), pageSize, static_cast<off_t>(n) * pageSize))
+                fail("cannot write page " + std::to_string(n) + ": " + errnoText(), errnoKind());
             diskPages = std::max(diskPages, n + 1);
         }
+        if (::fsync(fd) != 0) fail("cannot flush to disk: " + errnoText(), errnoKind());
+        // Readers tell states apart by the modification time among other things; two commits
+        // within one tick of the clock must not look alike.
+        timespec times[2]{};
+        times[0].tv_nsec = UTIME_OMIT;
+        ::clock_gettime(CLOCK_REALTIME, &times[1]);
+        const timespec floor{seen.mtime.tv_sec, seen.mtime.tv_nsec + 1};
+        if (times[1].tv_sec < floor.tv_sec ||
+            (times[1].tv_sec == floor.tv_sec && times[1].tv_nsec < floor.tv_nsec))
+            times[1] = floor.tv_nsec < 1000000000 ? floor : timespec{floor.tv_sec + 1, 0};
+        ::futimens(fd, times);
+        journal->remove();
+        journal.reset();
         dirty.clear();
-        if (diskPages > pageCount) {
-            if (::ftruncate(fd, static_cast<off_t>(pageCount) * pageSize) != 0)
-                fail("cannot shorten the file: " + errnoText());
-            diskPages = pageCount;
-        }
-    }
-
-    void removeJournal() {
-        if (journalFd < 0) return;
-        ::close(journalFd);
-        journalFd = -1;
-        if (::unlink(journalPath(path).c_str()) != 0 && errno != ENOENT)
-            fail("cannot remove the rollback journal: " + errnoText());
-        if (!syncDirectoryOf(path))
-            fail("cannot flush the folder of the rollback journal: " + errnoText());
+        struct stat st {};
+        if (::fstat(fd, &st) == 0) seen = signatureOf(st);
     }
 
     void dropPagesFrom(std::uint32_t count) {
-        for (std::uint32_t n = count; n < pageCount; ++n) {
-            if (n < cache.size() && cache[n]) retired.push_back(std::move(cache[n]));
-            dirty.erase(n);
-        }
+        for (std::uint32_t n = count; n < pageCount; ++n) dirty.erase(n);
         pageCount = count;
-        cache.resize(pageCount);
     }
 
     void endTransaction() {
@@ -352,73 +442,28 @@ struct PageFile::Impl {
         dirty.clear();
         statementImages.clear();
         ++generation;
+        restoreLocks(readDepth > 0, false);
     }
+
+    const PageFile* owner = nullptr;
 };
+
+PageFile::Reading::Reading(const PageFile& file) : file_(&file) { file.impl_->startReading(); }
+
+PageFile::Reading::~Reading() { file_->impl_->stopReading(); }
 
 PageFile::PageFile(const std::filesystem::path& path, Mode mode) : impl_(std::make_unique<Impl>()) {
     impl_->path = path;
     impl_->mode = mode;
-    int flags = (mode == Mode::ReadWrite ? O_RDWR : O_RDONLY) | O_CLOEXEC;
-    impl_->fd = ::open(path.c_str(), flags);
-    if (impl_->fd < 0) impl_->fail("cannot open: " + errnoText());
-    auto failClosed = [&](const std::string& what) {
+    impl_->owner = this;
+    impl_->openFile();
+    try {
+        Reading first(*this);
+    } catch (...) {
         ::close(impl_->fd);
         impl_->fd = -1;
-        impl_->fail(what);
-    };
-    struct stat st {};
-    if (::fstat(impl_->fd, &st) != 0) failClosed("cannot read its size: " + errnoText());
-    if (!S_ISREG(st.st_mode)) failClosed("not a regular file");
-
-    // A journal left behind by a program that stopped in the middle of a change is rolled
-    // back before anything is read; a journal of a change still running elsewhere is not.
-    const bool journal = ::access(journalPath(path).c_str(), F_OK) == 0;
-    if (mode == Mode::ReadWrite) {
-        if (!lockForWriting(impl_->fd)) {
-            ::close(impl_->fd);
-            impl_->fd = -1;
-            throw Error(describe(path, lockedText()), ErrorKind::Busy);
-        }
-        if (journal) {
-            try {
-                rollBackJournal(path, impl_->fd);
-            } catch (const Error& e) {
-                ::close(impl_->fd);
-                impl_->fd = -1;
-                throw;
-            }
-        }
-    } else if (journal) {
-        const int wfd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
-        if (wfd < 0)
-            failClosed(
-                "was left half-changed by a program that stopped; open it once with "
-                "write access to repair it");
-        if (lockForWriting(wfd)) {
-            try {
-                rollBackJournal(path, wfd);
-            } catch (const Error&) {
-                ::close(wfd);
-                ::close(impl_->fd);
-                impl_->fd = -1;
-                throw;
-            }
-        }
-        ::close(wfd);
+        throw;
     }
-    if (::fstat(impl_->fd, &st) != 0) failClosed("cannot read its size: " + errnoText());
-
-    std::array<std::uint8_t, header::kVersionOffset + 1> head{};
-    std::size_t got = readAt(impl_->fd, head.data(), head.size(), 0);
-    if (got != head.size()) failClosed("too short for a Jet database header");
-    std::uint8_t version = head[header::kVersionOffset];
-    impl_->pageSize = version == header::kVersionJet3 ? kJet3Layout.pageSize : kJet4Layout.pageSize;
-    auto size = static_cast<std::uint64_t>(st.st_size);
-    if (size < impl_->pageSize) failClosed("too short for a Jet database header page");
-    std::uint64_t pages = size / impl_->pageSize;
-    if (pages > 0xFFFFFF) failClosed("larger than any Jet database can be");
-    impl_->pageCount = static_cast<std::uint32_t>(pages);
-    impl_->diskPages = impl_->pageCount;
 }
 
 PageFile::~PageFile() {
@@ -426,10 +471,9 @@ PageFile::~PageFile() {
         try {
             rollback();
         } catch (...) {
-            // The journal stays; the next open rolls the file back.
+            // The journal stays; the next reader rolls the file back.
         }
     }
-    if (impl_->journalFd >= 0) ::close(impl_->journalFd);
     if (impl_->fd >= 0) ::close(impl_->fd);
 }
 
@@ -438,83 +482,118 @@ PageFile::Mode PageFile::mode() const { return impl_->mode; }
 std::size_t PageFile::pageSize() const { return impl_->pageSize; }
 std::uint32_t PageFile::pageCount() const { return impl_->pageCount; }
 std::uint64_t PageFile::generation() const { return impl_->generation; }
+const std::vector<std::string>& PageFile::notices() const { return impl_->notices; }
 
 std::span<const std::uint8_t> PageFile::page(std::uint32_t n) const {
     return {impl_->load(n), impl_->pageSize};
 }
 
 void PageFile::begin() {
-    if (impl_->mode != Mode::ReadWrite) impl_->fail("begin: the file is open read-only");
-    if (impl_->inTransaction) impl_->fail("begin: a transaction is already running");
-    impl_->inTransaction = true;
-    impl_->pageCountAtBegin = impl_->pageCount;
-    impl_->originals.clear();
-    impl_->dirty.clear();
+    Impl& m = *impl_;
+    if (m.mode != Mode::ReadWrite) m.fail("begin: the file is open read-only", ErrorKind::ReadOnly);
+    if (m.inTransaction) m.fail("begin: a transaction is already running");
+    if (!m.fdWritable)
+        m.fail("cannot be written: " + std::string(std::strerror(EACCES)), ErrorKind::ReadOnly);
+    if (accessHoldsIt(m.path))
+        m.fail("is open in Microsoft Access (its lock file is in use); close it there to change it",
+               ErrorKind::Busy);
+    m.followName(m.readDepth == 0);
+    // Holding a read lock, waiting could wait for ever on a writer that waits for that lock.
+    m.take(kReservedByte, F_WRLCK, m.readDepth > 0 ? 0 : writerWaitMs, m.reserved);
+    try {
+        m.catchUp();
+        if (m.overlaid)
+            m.fail("was left half-changed by a program that stopped and cannot be repaired here",
+                   ErrorKind::ReadOnly);
+    } catch (...) {
+        m.unlock(kReservedByte, m.reserved);
+        throw;
+    }
+    m.inTransaction = true;
+    m.pageCountAtBegin = m.pageCount;
+    m.diskPages = m.pageCount;
+    m.originals.clear();
+    m.dirty.clear();
 }
 
 void PageFile::write(std::uint32_t n, std::span<const std::uint8_t> content) {
-    impl_->requireWritable("write");
-    if (content.size() != impl_->pageSize)
-        impl_->fail("write: page " + std::to_string(n) + " given " +
-                    std::to_string(content.size()) + " bytes");
-    if (n >= impl_->pageCount) impl_->fail("write: no page " + std::to_string(n));
-    impl_->remember(n);
-    std::uint8_t* p = impl_->load(n);
-    std::memmove(p, content.data(), impl_->pageSize);
-    impl_->dirty.insert(n);
-    ++impl_->generation;
-    if (impl_->dirty.size() > kMaxHeldPages) impl_->flush();
+    Impl& m = *impl_;
+    m.requireWritable("write");
+    if (content.size() != m.pageSize)
+        m.fail("write: page " + std::to_string(n) + " given " + std::to_string(content.size()) +
+               " bytes");
+    if (n >= m.pageCount) m.fail("write: no page " + std::to_string(n));
+    m.remember(n);
+    std::memmove(m.loadNow(n), content.data(), m.pageSize);
+    m.dirty.insert(n);
+    ++m.generation;
 }
 
 std::uint32_t PageFile::append(std::span<const std::uint8_t> content) {
-    impl_->requireWritable("append");
-    if (content.size() != impl_->pageSize)
-        impl_->fail("append: given " + std::to_string(content.size()) + " bytes");
-    if (impl_->pageCount >= 0xFFFFFF) impl_->fail("append: the file is full");
-    std::uint32_t n = impl_->pageCount;
-    impl_->pageCount = n + 1;
-    impl_->cache.resize(impl_->pageCount);
-    auto buf = std::make_unique<std::uint8_t[]>(impl_->pageSize);
-    std::memcpy(buf.get(), content.data(), impl_->pageSize);
-    impl_->cache[n] = std::move(buf);
-    impl_->dirty.insert(n);
-    ++impl_->generation;
-    if (impl_->dirty.size() > kMaxHeldPages) impl_->flush();
+    Impl& m = *impl_;
+    m.requireWritable("append");
+    if (content.size() != m.pageSize)
+        m.fail("append: given " + std::to_string(content.size()) + " bytes");
+    if (m.pageCount >= 0xFFFFFF) m.fail("append: the file is full", ErrorKind::DiskFull);
+    const std::uint32_t n = m.pageCount;
+    m.pageCount = n + 1;
+    std::memcpy(m.slotFor(n), content.data(), m.pageSize);
+    m.dirty.insert(n);
+    ++m.generation;
     return n;
 }
 
 void PageFile::commit() {
-    if (!impl_->inTransaction) impl_->fail("commit: no transaction is running");
-    impl_->inStatement = false;
-    impl_->flush();
-    if (impl_->journalFd >= 0) {
-        if (::fsync(impl_->fd) != 0) impl_->fail("commit: cannot flush to disk: " + errnoText());
-        impl_->removeJournal();
+    Impl& m = *impl_;
+    if (!m.inTransaction) m.fail("commit: no transaction is running");
+    m.inStatement = false;
+    if (!m.dirty.empty()) {
+        m.take(kPendingByte, F_WRLCK, readerWaitMs, m.pending);
+        m.take(kSharedByte, F_WRLCK, readerWaitMs, m.exclusive);
+        // Nobody may have put another file under the name or written into this one meanwhile:
+        // the change was made from the pages as they were at begin.
+        m.followName(false);
+        struct stat st {};
+        if (::fstat(m.fd, &st) != 0 || st.st_nlink == 0 || !(signatureOf(st) == m.seen))
+            m.fail(
+                "was changed by another program while this change was being made; nothing "
+                "was written",
+                ErrorKind::Replaced);
+        m.writeOut();
     }
-    impl_->endTransaction();
+    m.endTransaction();
 }
 
 void PageFile::rollback() {
-    if (!impl_->inTransaction) impl_->fail("rollback: no transaction is running");
     Impl& m = *impl_;
+    if (!m.inTransaction) m.fail("rollback: no transaction is running");
     bool wroteFile = false;
     for (auto& [n, o] : m.originals) {
-        std::memcpy(m.load(n), o.image.data(), m.pageSize);
+        std::memcpy(m.loadNow(n), o.image.data(), m.pageSize);
         if (o.journaled) {
             if (!writeAt(m.fd, o.image.data(), m.pageSize, static_cast<off_t>(n) * m.pageSize))
-                m.fail("rollback: cannot write page " + std::to_string(n) + ": " + errnoText());
+                m.fail("rollback: cannot write page " + std::to_string(n) + ": " + errnoText(),
+                       errnoKind());
             wroteFile = true;
         }
     }
     m.dropPagesFrom(m.pageCountAtBegin);
     if (m.diskPages > m.pageCount) {
         if (::ftruncate(m.fd, static_cast<off_t>(m.pageCount) * m.pageSize) != 0)
-            m.fail("rollback: cannot shorten the file: " + errnoText());
+            m.fail("rollback: cannot shorten the file: " + errnoText(), errnoKind());
         m.diskPages = m.pageCount;
         wroteFile = true;
     }
-    if (wroteFile && ::fsync(m.fd) != 0) m.fail("rollback: cannot flush to disk: " + errnoText());
-    m.removeJournal();
+    if (wroteFile && ::fsync(m.fd) != 0)
+        m.fail("rollback: cannot flush to disk: " + errnoText(), errnoKind());
+    if (m.journal) {
+        m.journal->remove();
+        m.journal.reset();
+    }
+    if (wroteFile) {
+        struct stat st {};
+        if (::fstat(m.fd, &st) == 0) m.seen = signatureOf(st);
+    }
     m.endTransaction();
 }
 
@@ -531,13 +610,28 @@ void PageFile::undoStatement() {
     Impl& m = *impl_;
     if (!m.inTransaction || !m.inStatement) m.fail("undoStatement: no statement is running");
     for (auto& [n, image] : m.statementImages) {
-        std::memcpy(m.load(n), image.data(), m.pageSize);
+        std::memcpy(m.loadNow(n), image.data(), m.pageSize);
         m.dirty.insert(n);
     }
     m.dropPagesFrom(m.pageCountAtStatement);
     m.statementImages.clear();
     m.inStatement = false;
     ++m.generation;
+}
+
+void PageFile::settle(const std::filesystem::path& file) {
+    const auto jpath = journalPath(file);
+    if (::access(jpath.c_str(), F_OK) != 0) return;
+    try {
+        // Opening rolls a dead writer's change back (or sets a foreign journal aside).
+        PageFile settled(file, Mode::ReadWrite);
+        return;
+    } catch (const Error&) {
+        // No file, or none that can be read as one: there is nothing to put back, and the
+        // journal must not meet the file that comes next.
+    }
+    std::error_code ec;
+    std::filesystem::remove(jpath, ec);
 }
 
 }  // namespace jet

@@ -82,6 +82,8 @@ void JetSource::scan(
 }
 
 const Columns* JetSource::columnar(std::string_view table, const std::vector<bool>& wanted) {
+    // Under a read, so that a change by another program is seen before the cache is trusted.
+    jet::PageFile::Reading reading(db_->pages());
     auto def = db_->table(table);
     for (std::size_t i = 0; i < wanted.size() && i < def->columns.size(); ++i)
         if (wanted[i] && longColumn(def->columns[i].type)) return nullptr;

@@ -41,26 +41,18 @@ TEST(Text, Jet3CodePages) {
     EXPECT_THROW(jet::TextDecoder(jet::Format::Jet3, 65001 - 1), jet::Error);
 }
 
-TEST(Json, EveryKindInTheExportFormat) {
+// The kinds and edges the corpus lacks (its rows are held to mdb-reader's in this format).
+TEST(Json, KindsAndEdgesBeyondTheCorpus) {
     EXPECT_EQ(jet::toJson(std::monostate{}, ColumnType::Text), "null");
-    EXPECT_EQ(jet::toJson(true, ColumnType::Boolean), "true");
-    EXPECT_EQ(jet::toJson(std::int64_t{-32768}, ColumnType::Int16), "-32768");
-    EXPECT_EQ(jet::toJson(0.1, ColumnType::Double), "0.1");
     EXPECT_EQ(jet::toJson(static_cast<double>(0.1f), ColumnType::Single), "0.1");
     EXPECT_EQ(jet::toJson(static_cast<double>(0.1f), ColumnType::Double), "0.10000000149011612");
     EXPECT_EQ(jet::toJson(std::nan(""), ColumnType::Double), "null");
-    EXPECT_EQ(jet::toJson(jet::Currency{-35000}, ColumnType::Currency), "\"-3.5000\"");
     EXPECT_EQ(jet::toJson(jet::Currency{INT64_MIN}, ColumnType::Currency),
               "\"-922337203685477.5808\"");
     EXPECT_EQ(jet::toJson(jet::Currency{5}, ColumnType::Currency), "\"0.0005\"");
     EXPECT_EQ(jet::toJson(std::string("a\"\\\n\x01中"), ColumnType::Text),
               "\"a\\\"\\\\\\n\\u0001中\"");
     EXPECT_EQ(jet::toJson(jet::Bytes{0x00, 0xAB, 0x10}, ColumnType::Binary), "\"00ab10\"");
-    jet::Guid g;
-    for (int i = 0; i < 16; ++i)
-        g.bytes[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(i * 17);
-    EXPECT_EQ(jet::toJson(g, ColumnType::Guid), "\"{33221100-5544-7766-8899-AABBCCDDEEFF}\"");
-    EXPECT_EQ(jet::toJson(jet::Decimal{12345, 2, true}, ColumnType::Numeric), "\"-123.45\"");
     EXPECT_EQ(jet::toJson(jet::Decimal{5, 3, false}, ColumnType::Numeric), "\"0.005\"");
     EXPECT_EQ(jet::toJson(jet::Decimal{0, 0, true}, ColumnType::Numeric), "\"0\"");
     // Decimal bytes: sign, then 32-bit words most significant first.

@@ -3,10 +3,14 @@
 //   bulk FILE N TAG   one transaction of N inserts whose nianji is TAG
 //   updates FILE      single durable updates of the "base" rows, round after round, forever
 //   tryopen FILE      opens for writing; exit 3 and the message when refused
+//   insert FILE TAG   one durable insert; "done" once it returned
+//   hold FILE MS TAG  one insert in a transaction kept open for MS milliseconds
 // "go" on standard output says the file is open and changes begin.
+#include <chrono>
 #include <cstdio>
 #include <iostream>
 #include <string>
+#include <thread>
 
 #include "jet/database.h"
 #include "write_child.h"
@@ -22,6 +26,20 @@ int main(int argc, char** argv) {
             const int n = std::stoi(argv[3]);
             db->beginTransaction();
             for (int i = 0; i < n; ++i) db->insertRow("tiku", jet_write_test::bulkRow(argv[4], i));
+            db->commitTransaction();
+            return 0;
+        }
+        if (mode == "insert" && argc == 4) {
+            std::cout << "go" << std::endl;
+            db->insertRow("tiku", jet_write_test::bulkRow(argv[3], 0));
+            std::cout << "done" << std::endl;
+            return 0;
+        }
+        if (mode == "hold" && argc == 5) {
+            db->beginTransaction();
+            db->insertRow("tiku", jet_write_test::bulkRow(argv[4], 0));
+            std::cout << "go" << std::endl;
+            std::this_thread::sleep_for(std::chrono::milliseconds(std::stoi(argv[3])));
             db->commitTransaction();
             return 0;
         }

@@ -23,30 +23,6 @@ TEST(Looks, PlainColoursAreBlueGreenRed) {
     EXPECT_EQ(colour(kBlack), QColor(0, 0, 0));
 }
 
-TEST(Looks, SystemColoursFollowThePalette) {
-    QPalette palette;
-    palette.setColor(QPalette::Base, QColor(1, 2, 3));
-    palette.setColor(QPalette::WindowText, QColor(4, 5, 6));
-    palette.setColor(QPalette::ButtonText, QColor(7, 8, 9));
-    palette.setColor(QPalette::Highlight, QColor(10, 11, 12));
-    palette.setColor(QPalette::HighlightedText, QColor(13, 14, 15));
-    EXPECT_EQ(colour(kSysWindowBackground, palette), QColor(1, 2, 3));
-    EXPECT_EQ(colour(kSysWindowText, palette), QColor(4, 5, 6));
-    EXPECT_EQ(colour(kSysCaptionText, palette), QColor(7, 8, 9));
-    EXPECT_EQ(colour(kSysHighlight, palette), QColor(10, 11, 12));
-    EXPECT_EQ(colour(kSysHighlightText, palette), QColor(13, 14, 15));
-}
-
-TEST(Looks, SongFontWithFallbacks) {
-    const QFont font = songFont(12);
-    ASSERT_FALSE(font.families().isEmpty());
-    EXPECT_EQ(font.families().first(), "SimSun");
-    EXPECT_TRUE(font.families().contains(QStringLiteral("宋体")));
-    EXPECT_TRUE(font.families().contains("Noto Serif CJK SC"));
-    EXPECT_DOUBLE_EQ(font.pointSizeF(), 12.0);
-    EXPECT_FALSE(font.bold());
-}
-
 TEST(Looks, HandCursorIsOurs) {
     const QCursor cursor = handCursor();
     EXPECT_EQ(cursor.shape(), Qt::BitmapCursor);

@@ -17,11 +17,7 @@ using mozhou::TreeView;
 
 namespace {
 
-struct Tiku : store_test::MemoryTiku {
-    bank::TreeQuery query() {
-        return [this](const std::string& text) { return sql::execute(*this, text); };
-    }
-};
+using Tiku = store_test::MemoryTiku;
 
 Tiku sampleBank() {
     Tiku db;

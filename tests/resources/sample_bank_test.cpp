@@ -71,82 +71,63 @@ TEST(SampleBank, InstalledCopyEqualsTheSource) {
     EXPECT_EQ(source.readAll(), installed.readAll());
 }
 
-TEST(SampleBank, EveryRowHasTwelveColumnsOfTheRightKinds) {
+// Every row: twelve columns of the right kinds, unmarked; a choice's answer copies the option
+// its letter names, its four options differ (the test marks by option text); a fill-in has no
+// options and no letter; no question text twice (the import takes equal texts for one question).
+TEST(SampleBank, EveryRowIsAQuestionTheWindowsTreatCorrectly) {
     ASSERT_GE(bank().size(), 50u);
+    int choices = 0, fills = 0;
+    bool multiLine = false;
+    std::set<std::string> seen;
+    std::map<std::string, std::map<std::string, std::set<std::string>>> tree;
     for (size_t i = 0; i < bank().size(); ++i) {
+        SCOPED_TRACE("row " + std::to_string(i + 1));
         const QJsonArray& row = bank()[i];
-        ASSERT_EQ(row.size(), 12) << "row " << i + 1;
-        for (int c = kNianji; c <= kNeirong; ++c)
-            EXPECT_TRUE(row[c].isString()) << "row " << i + 1 << " column " << c;
-        EXPECT_TRUE(row[kTixing].isString()) << "row " << i + 1;
-        ASSERT_TRUE(row[kZhuangtai].isDouble()) << "row " << i + 1;
-        EXPECT_EQ(row[kZhuangtai].toDouble(), 0.0) << "row " << i + 1 << ": starts unmarked";
+        ASSERT_EQ(row.size(), 12);
+        for (int c = kNianji; c <= kTixing; ++c)
+            EXPECT_TRUE(c == kZhuangtai || row[c].isString()) << "column " << c;
+        ASSERT_TRUE(row[kZhuangtai].isDouble());
+        EXPECT_EQ(row[kZhuangtai].toDouble(), 0.0) << "starts unmarked";
         for (int c : {kNianji, kKemu, kKecheng, kYuanti, kNeirong})
-            EXPECT_FALSE(text(row, c).empty()) << "row " << i + 1 << " column " << c;
+            EXPECT_FALSE(text(row, c).empty()) << "column " << c;
         // Lesson names go into SQL texts between single quotes, without escaping.
         for (int c : {kNianji, kKemu, kKecheng})
-            EXPECT_EQ(text(row, c).find('\''), std::string::npos) << "row " << i + 1;
-    }
-}
+            EXPECT_EQ(text(row, c).find('\''), std::string::npos);
+        tree[text(row, kNianji)][text(row, kKemu)].insert(text(row, kKecheng));
 
-// A choice's answer copies the option its letter names; a fill-in has no options and no letter.
-TEST(SampleBank, ChoicesCopyTheNamedOptionAndFillInsHaveNone) {
-    int choices = 0, fills = 0;
-    for (size_t i = 0; i < bank().size(); ++i) {
-        const QJsonArray& row = bank()[i];
-        if (row.size() != 12) continue;
+        const std::string q = text(row, kYuanti);
+        EXPECT_TRUE(seen.insert(q).second) << "repeats " << q;
+        for (size_t p = 0; p < q.size(); ++p)
+            EXPECT_TRUE(q[p] != '\n' || (p > 0 && q[p - 1] == '\r'));
+        multiLine = multiLine || q.find("\r\n") != std::string::npos;
+
         if (text(row, kTixing) != "选择题") {
-            EXPECT_EQ(text(row, kTixing), "填空题") << "row " << i + 1 << ": unknown type";
+            EXPECT_EQ(text(row, kTixing), "填空题") << "unknown type";
             ++fills;
-            for (int c = kA; c <= kDaan; ++c)
-                EXPECT_EQ(text(row, c), "") << "row " << i + 1 << " column " << c;
+            for (int c = kA; c <= kDaan; ++c) EXPECT_EQ(text(row, c), "") << "column " << c;
             continue;
         }
         ++choices;
         const std::string letter = text(row, kDaan);
-        ASSERT_EQ(letter.size(), 1u) << "row " << i + 1;
-        ASSERT_TRUE(letter[0] >= 'A' && letter[0] <= 'D') << "row " << i + 1;
-        EXPECT_EQ(text(row, kNeirong), text(row, kA + (letter[0] - 'A'))) << "row " << i + 1;
-        // The test marks by option text, so the right text must occur once among the four.
+        ASSERT_EQ(letter.size(), 1u);
+        ASSERT_TRUE(letter[0] >= 'A' && letter[0] <= 'D');
+        EXPECT_EQ(text(row, kNeirong), text(row, kA + (letter[0] - 'A')));
         std::set<std::string> options;
         for (int c = kA; c <= kD; ++c) {
-            EXPECT_FALSE(text(row, c).empty()) << "row " << i + 1;
+            EXPECT_FALSE(text(row, c).empty());
             options.insert(text(row, c));
         }
-        EXPECT_EQ(options.size(), 4u) << "row " << i + 1 << ": options must differ";
+        EXPECT_EQ(options.size(), 4u) << "options must differ";
     }
     EXPECT_GE(choices, 20);
     EXPECT_GE(fills, 10);
-}
-
-TEST(SampleBank, ThreeGradesOfTwoSubjectsOfTwoLessons) {
-    std::map<std::string, std::map<std::string, std::set<std::string>>> tree;
-    for (const QJsonArray& row : bank())
-        if (row.size() == 12)
-            tree[text(row, kNianji)][text(row, kKemu)].insert(text(row, kKecheng));
+    EXPECT_TRUE(multiLine);
+    // Three grades of two subjects of two lessons at least.
     EXPECT_GE(tree.size(), 3u);
     for (const auto& [grade, subjects] : tree) {
         EXPECT_GE(subjects.size(), 2u) << grade;
         for (const auto& [subject, lessons] : subjects) EXPECT_GE(lessons.size(), 2u) << subject;
     }
-}
-
-// The import treats equal question texts as one question, so the sample has none twice.
-TEST(SampleBank, QuestionTextsAreUniqueAndOneSpansLines) {
-    std::set<std::string> seen;
-    bool multiLine = false;
-    for (size_t i = 0; i < bank().size(); ++i) {
-        const QJsonArray& row = bank()[i];
-        if (row.size() != 12) continue;
-        const std::string q = text(row, kYuanti);
-        EXPECT_TRUE(seen.insert(q).second) << "row " << i + 1 << " repeats " << q;
-        for (size_t p = 0; p < q.size(); ++p)
-            if (q[p] == '\n') {
-                EXPECT_TRUE(p > 0 && q[p - 1] == '\r') << "row " << i + 1;
-            }
-        if (q.find("\r\n") != std::string::npos) multiLine = true;
-    }
-    EXPECT_TRUE(multiLine);
 }
 
 }  // namespace

@@ -1,75 +1,24 @@
 #include <gtest/gtest.h>
 
-#include <cctype>
-
+#include "../store/memory_tiku.h"
 #include "sql/sql.h"
 
 namespace {
-
-const char* kNames[] = {"nianji",     "kemu",        "kecheng",    "yuanti",
-                        "xuanxianga", "xuanxiangb",  "xuanxiangc", "xuanxiangd",
-                        "daan",       "daanneirong", "zhuangtai",  "tixing"};
-
-struct Memory : sql::Source {
-    std::vector<std::vector<jet::Value>> rows;
-    std::vector<bool> lastWanted;
-    // Table names are matched without regard to letter case, as the engine does.
-    static std::string lower(std::string_view s) {
-        std::string r(s);
-        for (auto& c : r) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        return r;
-    }
-    std::vector<sql::ColumnInfo> columns(std::string_view name) override {
-        auto table = lower(name);
-        std::vector<sql::ColumnInfo> c;
-        if (table == "chengji") return {{"xingming", jet::ColumnType::Text}};
-        if (table != "tiku") throw jet::Error("no table");
-        for (int i = 0; i < 12; ++i)
-            c.push_back({kNames[i], i == 10 ? jet::ColumnType::Int16 : jet::ColumnType::Text});
-        return c;
-    }
-    void scan(
-        std::string_view table, const std::vector<bool>& wanted,
-        const std::function<void(std::uint64_t, const std::vector<jet::Value>&)>& f) override {
-        lastWanted = wanted;
-        if (table == "chengji") {
-            f(7, {std::string("张三")});
-            return;
-        }
-        for (std::size_t i = 0; i < rows.size(); ++i) {
-            auto r = rows[i];
-            for (std::size_t k = 0; k < r.size(); ++k)
-                if (!wanted[k]) r[k] = std::monostate{};
-            f(i + 1, r);
-        }
-    }
-    void add(std::string nj, std::string km, std::string kc, std::string yt, std::int64_t zt,
-             std::string tx) {
-        std::vector<jet::Value> r(12, std::string());
-        r[0] = nj;
-        r[1] = km;
-        r[2] = kc;
-        r[3] = yt;
-        r[10] = zt;
-        r[11] = tx;
-        rows.push_back(r);
-    }
-};
 
 std::string text(const jet::Value& v) { return std::get<std::string>(v); }
 
 class Tiku : public ::testing::Test {
   protected:
     void SetUp() override {
-        db.add("初二", "数学", "第2课", "中国的首都", 1, "选择题");  // 1
-        db.add("初一", "数学", "第2课", "一加一", 1, "选择题");      // 2
-        db.add("初一", "数学", "第1课", "中国在亚洲", 1, "选择题");  // 3
-        db.add("初一", "数学", "第1课", "三角形", 0, "填空题");      // 4
-        db.add("初一", "语文", "第1课", "It's ok", 1, "选择题");     // 5
-        db.add("初一", "数学", "第3课", "中国", 0, "选择题");        // 6
+        db.add("初二", "数学", "第2课", 1, "中国的首都", "选择题");  // 1
+        db.add("初一", "数学", "第2课", 1, "一加一", "选择题");      // 2
+        db.add("初一", "数学", "第1课", 1, "中国在亚洲", "选择题");  // 3
+        db.add("初一", "数学", "第1课", 0, "三角形", "填空题");      // 4
+        db.add("初一", "语文", "第1课", 1, "It's ok", "选择题");     // 5
+        db.add("初一", "数学", "第3课", 0, "中国", "选择题");        // 6
     }
     std::vector<std::uint64_t> ids(const std::string& q) { return sql::execute(db, q).rowIds; }
-    Memory db;
+    store_test::MemoryTiku db;
 };
 
 // Grouped queries: their rows in the order of the Group By columns, one per group, no ids.
@@ -115,9 +64,7 @@ TEST_F(Tiku, ConditionsPickRows) {
     };
     for (const auto& [query, expected] : cases) EXPECT_EQ(ids(query), expected) << query;
     EXPECT_EQ(sql::execute(db, "Select tiku.* From tiku ").columns.size(), 12u);
-    auto c = sql::execute(db, "select*from chengji");
-    ASSERT_EQ(c.rows.size(), 1u);
-    EXPECT_EQ(c.rowIds[0], 7u);
+    EXPECT_EQ(sql::execute(db, "select*from chengji").columns.size(), 7u);
     // A null text is neither equal nor unequal: Not leaves row 1 out.
     db.rows[0][3] = std::monostate{};
     EXPECT_EQ(
@@ -143,9 +90,9 @@ TEST_F(Tiku, UnknownNamesAreErrors) {
 }
 
 TEST_F(Tiku, GroupFoldsCaseKeepsFirstRowAndSortsSecondColumn) {
-    db.add("x", "b", "", "", 1, "");
-    db.add("x", "a", "", "", 1, "");
-    db.add("X", "B", "", "", 1, "");
+    db.add("x", "b", "", 1, "", "");
+    db.add("x", "a", "", 1, "", "");
+    db.add("X", "B", "", 1, "", "");
     auto r = sql::execute(db,
                           "Select kemu, nianji From tiku Where zhuangtai=1 And nianji Like "
                           "'[x]' Group By nianji, kemu");
@@ -155,70 +102,25 @@ TEST_F(Tiku, GroupFoldsCaseKeepsFirstRowAndSortsSecondColumn) {
     EXPECT_EQ(text(r.rows[1][1]), "x");
 }
 
-TEST(Like, Wildcards) {
+TEST(Like, WildcardsAndNoHang) {
     const std::tuple<const char*, const char*, bool> cases[] = {
         {"abc", "a?c", true},      {"abbc", "a?c", false},   {"a1c", "a#c", true},
         {"abc", "a#c", false},     {"abc", "a[a-c]c", true}, {"adc", "a[a-c]c", false},
         {"adc", "a[!a-c]c", true}, {"中国", "?国", true},  // one code point, not one byte
-        {"xabc", "abc", false},    {"ABC", "a*", true},      {"", "*", true}};
+        {"xabc", "abc", false},    {"ABC", "a*", true},      {"", "*", true},
+        {"]", "[]]", true},        {"-", "[a-]", true},      {"b", "[!]]", true},
+        {"ab", "*b*", true},       {"ab", "a*?*?", false},   {"a中b", "*[中]?", true}};
     for (const auto& [value, pattern, match] : cases)
         EXPECT_EQ(sql::like(value, pattern), match) << value << " Like " << pattern;
-}
-
-// The plain definition of Like, backtracking at every '*': the reference for short texts.
-bool likeByDefinition(const std::u32string& v, std::size_t i, const std::u32string& p,
-                      std::size_t j) {
-    if (j >= p.size()) return i == v.size();
-    if (p[j] == U'*') {
-        for (std::size_t k = i; k <= v.size(); ++k)
-            if (likeByDefinition(v, k, p, j + 1)) return true;
-        return false;
-    }
-    if (i == v.size()) return false;
-    std::size_t next = j + 1;
-    bool ok = p[j] == U'?' || (p[j] == U'#' ? v[i] >= U'0' && v[i] <= U'9' : p[j] == v[i]);
-    if (p[j] == U'[') {
-        std::size_t k = j + 1;
-        const bool neg = k < p.size() && p[k] == U'!';
-        if (neg) ++k;
-        bool hit = false;
-        for (const std::size_t start = k; k < p.size() && (p[k] != U']' || k == start);)
-            if (k + 2 < p.size() && p[k + 1] == U'-' && p[k + 2] != U']') {
-                hit = hit || (v[i] >= p[k] && v[i] <= p[k + 2]);
-                k += 3;
-            } else {
-                hit = hit || v[i] == p[k];
-                ++k;
-            }
-        ok = hit != neg;
-        next = k + 1;
-    }
-    return ok && likeByDefinition(v, i + 1, p, next);
-}
-
-TEST(Like, AgreesWithItsDefinitionAndNeverHangs) {
-    const char* kPieces[] = {"a", "A", "ｂ", "b", "中", "1", "?", "*", "#", "[", "]", "!", "-"};
-    std::uint32_t seed = 12345;
-    auto pick = [&](std::size_t n) {
-        seed = seed * 1103515245u + 12345u;
-        return (seed >> 16) % n;
-    };
-    for (int round = 0; round < 20000; ++round) {
-        std::string value, pattern;
-        for (std::size_t n = pick(7); n > 0; --n) value += kPieces[pick(6)];
-        for (std::size_t n = pick(6); n > 0; --n) pattern += kPieces[pick(13)];
-        const bool expected = likeByDefinition(sql::fold(value), 0, sql::fold(pattern), 0);
-        ASSERT_EQ(sql::like(value, pattern), expected) << value << " Like " << pattern;
-    }
-    // A keyword of many '*' against a long text that never matches: answered, not hung.
+    // Many '*' against a long text that never matches: answered, not hung.
     const std::string text(400, 'a');
     EXPECT_FALSE(sql::like(text, "*a*a*a*a*a*a*a*a*a*a*a*a*b*"));
     EXPECT_TRUE(sql::like(text + "b", "*a*a*a*a*a*a*a*a*a*a*a*a*b*"));
 }
 
 TEST_F(Tiku, KeywordSearchFoldsOnlyWhereTheEngineDoes) {
-    db.add("初一", "英语", "第1课", "中国ＡＢ\r\n第二行", 0, "选择题");  // 7
-    db.add("初一", "英语", "第1课", "中 国ab", 0, "选择题");             // 8
+    db.add("初一", "英语", "第1课", 0, "中国ＡＢ\r\n第二行", "选择题");  // 7
+    db.add("初一", "英语", "第1课", 0, "中 国ab", "选择题");             // 8
     auto search = [&](const std::string& k) {
         return ids("Select tiku.* From tiku Where (tiku.yuanti Like '*" + k + "*')");
     };
@@ -229,8 +131,8 @@ TEST_F(Tiku, KeywordSearchFoldsOnlyWhereTheEngineDoes) {
     EXPECT_EQ(search("中　国"), std::vector<std::uint64_t>{8});  // ideographic space folds
     EXPECT_EQ(search("中*国"), (std::vector<std::uint64_t>{1, 3, 6, 7, 8}));
     // Full-width "？" and "＊", as a Chinese keyboard types them, are characters, not wildcards.
-    db.add("初一", "英语", "第2课", "为什么？", 0, "填空题");  // 9
-    db.add("初一", "英语", "第2课", "why? 2*3", 0, "填空题");  // 10
+    db.add("初一", "英语", "第2课", 0, "为什么？", "填空题");  // 9
+    db.add("初一", "英语", "第2课", 0, "why? 2*3", "填空题");  // 10
     EXPECT_EQ(search("？"), (std::vector<std::uint64_t>{9, 10}));
     EXPECT_EQ(search("＊"), std::vector<std::uint64_t>{10});
     EXPECT_EQ(search("?").size(), 10u);  // the wildcard: every text of one character or more

@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <map>
-#include <set>
 #include <stdexcept>
 #include <tuple>
 
@@ -16,16 +14,7 @@ using bank::TreeWindow;
 
 namespace {
 
-// The memory tiku, recording every SQL text the builder runs, in order.
-struct Tiku : store_test::MemoryTiku {
-    std::vector<std::string> sent;
-    bank::TreeQuery query() {
-        return [this](const std::string& text) {
-            sent.push_back(text);
-            return sql::execute(*this, text);
-        };
-    }
-};
+using Tiku = store_test::MemoryTiku;
 
 std::vector<std::string> texts(const std::vector<TreeNode>& nodes, TreeLevel level) {
     std::vector<std::string> r;
@@ -60,38 +49,20 @@ TEST(Tree, KeysParentsAndValuesOfEveryWindow) {
         // One query for the grades, one per grade, one per grade and subject.
         EXPECT_EQ(db.sent.size(), 1u + 2u + 3u);
 
-        std::set<std::string> keys;
-        std::map<std::string, const TreeNode*> byKey;
+        // Counters run on through the whole tree; each node names its parent's key and values.
+        std::vector<std::string> seen;
         for (const auto& n : nodes) {
-            EXPECT_TRUE(keys.insert(n.key).second) << n.key;
-            byKey[n.key] = &n;
             EXPECT_FALSE(n.expanded);
-            if (n.level == TreeLevel::Grade) {
-                EXPECT_TRUE(n.parentKey.empty());
-            } else {
-                // A child follows its parent and names the parent's values.
-                ASSERT_TRUE(byKey.count(n.parentKey)) << n.key;
-                const TreeNode& p = *byKey[n.parentKey];
-                EXPECT_EQ(static_cast<int>(p.level) + 1, static_cast<int>(n.level));
-                EXPECT_EQ(p.grade, n.grade);
-                if (n.level == TreeLevel::Lesson) {
-                    EXPECT_EQ(p.subject, n.subject);
-                }
-            }
+            seen.push_back(n.key + "<" + n.parentKey + " " + n.grade + "/" + n.subject + "/" +
+                           n.lesson + " " + n.text);
         }
-        // Counters run on through the whole tree.
-        std::vector<std::string> k;
-        for (const auto& n : nodes) k.push_back(n.key);
-        EXPECT_EQ(k, (std::vector<std::string>{"年级 1", "科目 1", "科程 1", "科程 2", "科目 2",
-                                               "科程 3", "年级 2", "科目 3", "科程 4"}));
-        const TreeNode& last = nodes.back();
-        EXPECT_EQ(last.parentKey, "科目 3");
-        EXPECT_EQ(last.grade, "初二");
-        EXPECT_EQ(last.subject, "数学");
-        EXPECT_EQ(last.lesson, "第一课");
-        EXPECT_EQ(nodes[4].text, "语文");
-        EXPECT_EQ(nodes[4].grade, "初一");
-        EXPECT_TRUE(nodes[4].lesson.empty());
+        EXPECT_EQ(seen,
+                  (std::vector<std::string>{
+                      "年级 1< 初一// 初一", "科目 1<年级 1 初一/数学/ 数学",
+                      "科程 1<科目 1 初一/数学/第一课 第一课",
+                      "科程 2<科目 1 初一/数学/第二课 第二课", "科目 2<年级 1 初一/语文/ 语文",
+                      "科程 3<科目 2 初一/语文/第一课 第一课", "年级 2< 初二// 初二",
+                      "科目 3<年级 2 初二/数学/ 数学", "科程 4<科目 3 初二/数学/第一课 第一课"}));
     }
     // The exact texts of the study window: grades, then per grade its subjects, per subject
     // its lessons, nested in the walk.
@@ -118,9 +89,6 @@ TEST(Tree, PicturesAndLooksByWindow) {
     EXPECT_EQ(std::string(bank::treeLook(TreeWindow::Export).icons[2]), "ddd.ico");
     EXPECT_EQ(std::string(bank::treeLook(TreeWindow::Study).icons[2]), "aaa.ico");
     EXPECT_EQ(std::string(bank::treeLook(TreeWindow::Drill).icons[0]), "bbb.ico");
-    EXPECT_EQ(bank::treeLook(TreeWindow::Study).indentationTwips, 10);
-    EXPECT_EQ(bank::treeLook(TreeWindow::Drill).indentationTwips, 20);
-    EXPECT_EQ(bank::treeLook(TreeWindow::Test).lineStyle, 1);
 }
 
 TEST(Tree, LevelsKeepTheEnginesGroupOrder) {
@@ -223,13 +191,6 @@ TEST(Tree, ClickQueriesByWindowAndLevel) {
         {TreeWindow::Study, TreeLevel::Lesson, "G", q::lessonQuestions("G", "S", "C")},
         {TreeWindow::Test, TreeLevel::Lesson, "G", q::testLesson("G", "S", "C")},
         {TreeWindow::Drill, TreeLevel::Lesson, "G", q::drillLesson("G", "S", "C")},
-        // The other windows act on lessons only.
-        {TreeWindow::Study, TreeLevel::Grade, "G", ""},
-        {TreeWindow::Study, TreeLevel::Subject, "G", ""},
-        {TreeWindow::Test, TreeLevel::Grade, "G", ""},
-        {TreeWindow::Test, TreeLevel::Subject, "G", ""},
-        {TreeWindow::Drill, TreeLevel::Grade, "G", ""},
-        {TreeWindow::Drill, TreeLevel::Subject, "G", ""},
     };
     for (const auto& [window, level, grade, expected] : cases) {
         const bool lesson = level == TreeLevel::Lesson;
@@ -238,4 +199,8 @@ TEST(Tree, ClickQueriesByWindowAndLevel) {
                   expected)
             << static_cast<int>(window) << " " << static_cast<int>(level);
     }
+    // The other windows act on lessons only.
+    for (auto w : {TreeWindow::Study, TreeWindow::Test, TreeWindow::Drill})
+        for (auto level : {TreeLevel::Grade, TreeLevel::Subject})
+            EXPECT_EQ(bank::treeClickQuery(w, level, "G", "S", ""), "");
 }

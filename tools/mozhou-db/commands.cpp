@@ -76,8 +76,12 @@ void appendRow(std::string& line, const std::vector<jet::Value>& values,
     line += "]\n";
 }
 
-std::shared_ptr<jet::Database> openRead(const std::string& file) {
-    return jet::Database::open(file, jet::PageFile::Mode::ReadOnly);
+// Opens the file and passes on what the open put right (a journal set aside).
+std::shared_ptr<jet::Database> openFile(const std::string& file, Streams io,
+                                        jet::PageFile::Mode mode = jet::PageFile::Mode::ReadOnly) {
+    auto db = jet::Database::open(file, mode);
+    for (const auto& notice : db->notices()) io.err << "note: " << notice << "\n";
+    return db;
 }
 
 void expectCount(const std::vector<std::string>& a, std::size_t least, std::size_t most) {
@@ -88,7 +92,7 @@ void expectCount(const std::vector<std::string>& a, std::size_t least, std::size
 
 int tables(const std::vector<std::string>& a, Streams io) {
     expectCount(a, 1, 1);
-    auto db = openRead(a[1]);
+    auto db = openFile(a[1], io);
     Output out(io.out);
     for (const auto& name : db->tableNames()) out.buffer() += name + "\n";
     return kOk;
@@ -139,7 +143,7 @@ void describe(std::string& out, const jet::TableDef& t, jet::Format format) {
 
 int schema(const std::vector<std::string>& a, Streams io) {
     expectCount(a, 1, 2);
-    auto db = openRead(a[1]);
+    auto db = openFile(a[1], io);
     Output out(io.out);
     if (a.size() == 3) {
         describe(out.buffer(), *db->table(a[2]), db->format());
@@ -156,7 +160,7 @@ int schema(const std::vector<std::string>& a, Streams io) {
 
 int exportTable(const std::vector<std::string>& a, Streams io) {
     expectCount(a, 2, 2);
-    auto db = openRead(a[1]);
+    auto db = openFile(a[1], io);
     auto table = db->table(a[2]);
     std::vector<jet::ColumnType> types;
     for (const auto& c : table->columns) types.push_back(c.type);
@@ -171,7 +175,7 @@ int exportTable(const std::vector<std::string>& a, Streams io) {
 
 int query(const std::vector<std::string>& a, Streams io) {
     expectCount(a, 2, 2);
-    sql::JetSource source(openRead(a[1]));
+    sql::JetSource source(openFile(a[1], io));
     const sql::Result result = sql::execute(source, a[2]);
     std::vector<jet::ColumnType> types;
     for (const auto& c : result.columns) types.push_back(c.type);
@@ -239,7 +243,7 @@ int createTemplate(const std::vector<std::string>& a) {
 
 int append(const std::vector<std::string>& a, Streams io) {
     expectCount(a, 2, 2);
-    auto db = jet::Database::open(a[1], jet::PageFile::Mode::ReadWrite);
+    auto db = openFile(a[1], io, jet::PageFile::Mode::ReadWrite);
     auto table = db->table(a[2]);
     std::vector<jet::ColumnType> types;
     std::vector<std::string> names;
