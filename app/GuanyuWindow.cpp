@@ -19,8 +19,9 @@ GuanyuWindow::GuanyuWindow(QWidget* parent) : QWidget(parent) {
     setObjectName("guanyu");
     setWindowTitle(QStringLiteral("关于"));
     setAttribute(Qt::WA_DeleteOnClose);
-    // Fixed dialog border without minimize and maximize buttons, kept out of the task bar.
-    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+    // Fixed dialog border without minimize and maximize buttons. A dialog, not a tool window:
+    // it counts as an open window when the program decides whether to end.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setFixedSize(looks::px(5220), looks::px(3900));
 
@@ -52,6 +53,7 @@ GuanyuWindow::GuanyuWindow(QWidget* parent) : QWidget(parent) {
     Command1_->setGeometry(looks::pxRect(1920, 3000, 1215, 495));
     Command1_->setFont(looks::songFont(9));
     connect(Command1_, &QPushButton::clicked, this, &QWidget::close);
+    Command1_->installEventFilter(this);
 
     // Tab indexes 4, 5, 6: the button first, then the two boxes.
     setTabOrder(Command1_, Text1_);
@@ -81,12 +83,20 @@ QLineEdit* GuanyuWindow::addTextBox(const char* name, const QString& text, QRect
 }
 
 bool GuanyuWindow::eventFilter(QObject* watched, QEvent* event) {
-    // Any click into the address opens the maker's site; what the box shows is not read.
+    // Any click into the address, with any button, opens the maker's site; what the box
+    // shows is not read.
     if (watched == Text2_ && event->type() == QEvent::MouseButtonRelease) {
         auto* mouse = static_cast<QMouseEvent*>(event);
-        if (mouse->button() == Qt::LeftButton &&
-            Text2_->rect().contains(mouse->position().toPoint()))
+        if (Text2_->rect().contains(mouse->position().toPoint()))
             shellOpen(QUrl(QString::fromUtf8(maker::kWebSiteAddress)));
+    }
+    // Enter presses the focused 确定, as in a dialog.
+    if (watched == Command1_ && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            Command1_->click();
+            return true;
+        }
     }
     return QWidget::eventFilter(watched, event);
 }

@@ -1,6 +1,11 @@
 #include "MainWindow.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QAction>
+#include <QFile>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -18,6 +23,22 @@
 namespace mozhou {
 
 namespace {
+
+// The bytes of a regular file, nothing for anything else: opening a named pipe the usual way
+// would wait for a writer that never comes, before any window shows.
+QByteArray regularFileBytes(const QString& path) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return {};
+    QByteArray bytes;
+    struct stat st {};
+    QFile file;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+        file.open(fd, QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
+        bytes = file.readAll();
+    file.close();
+    ::close(fd);
+    return bytes;
+}
 
 constexpr std::uint32_t kBackground = 0x00C0C000;
 
@@ -306,7 +327,7 @@ void MainWindow::showPicture(const QString& path) {
     // A picture that cannot be loaded leaves the window as it was, without a word.
     if (path.isEmpty()) return;
     QPixmap loaded;
-    if (!loaded.load(path)) return;
+    if (!loaded.loadFromData(regularFileBytes(path))) return;
     loaded.setDevicePixelRatio(1);
     picture_ = loaded;
     surface_->update();

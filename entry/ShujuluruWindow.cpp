@@ -23,6 +23,10 @@
 
 namespace mozhou {
 
+namespace {
+const QString kPlaceholder = QStringLiteral("请选择");
+}  // namespace
+
 namespace fs = std::filesystem;
 using namespace bank;
 
@@ -62,7 +66,7 @@ ShujuluruWindow::ShujuluruWindow(QWidget* parent) : QWidget(parent) {
         box->setCompleter(nullptr);
         box->setInsertPolicy(QComboBox::NoInsert);
         box->setFont(big);
-        box->setEditText(QStringLiteral("请选择"));
+        box->setEditText(kPlaceholder);
         box->installEventFilter(this);
         const int height = std::max(box->sizeHint().height(), looks::px(465));
         place(box, name, 0, top, 1455, height * looks::kTwipsPerPixel);
@@ -145,10 +149,23 @@ bool ShujuluruWindow::eventFilter(QObject* watched, QEvent* event) {
         // Focus coming back from the list's popup or from another window is not the user
         // entering the box; refilling then would wipe the choice just made.
         const auto reason = static_cast<QFocusEvent*>(event)->reason();
-        if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason) {
+        auto gotFocus = [&] {
             if (watched == Combo1_) Combo1_GotFocus();
             if (watched == Combo2_) Combo2_GotFocus();
             if (watched == Combo3_) Combo3_GotFocus();
+        };
+        auto* box = qobject_cast<QComboBox*>(watched);
+        if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason) {
+            gotFocus();
+        } else if (box && box->currentText() == kPlaceholder) {
+            // A box that has not been entered yet (the window opens with the focus in it):
+            // its list is filled all the same, the placeholder stays, selected, so that typing
+            // replaces it, and the grid keeps its query.
+            const std::string query = currentQuery_;
+            gotFocus();
+            currentQuery_ = query;
+            box->setEditText(kPlaceholder);
+            box->lineEdit()->selectAll();
         }
     }
     return QWidget::eventFilter(watched, event);
@@ -306,12 +323,13 @@ void ShujuluruWindow::emptyBank() {
         return;
     }
     // Taken while no change is under way; without a copy the bank is left alone.
+    std::optional<bank::Backup> copy;
     try {
-        bank::keepBackup(bankFile);
+        copy.emplace(bankFile);
     } catch (const bank::BackupError& e) {
         showFailure(this, e,
                     {QStringLiteral("题库没有清空：清空前要先备份，备份没能做成"),
-                     bank::backupPath(bankFile)});
+                     bank::backupFolder(bankFile)});
         return;
     }
     // One transaction: the bank is emptied whole or not at all.
@@ -322,10 +340,14 @@ void ShujuluruWindow::emptyBank() {
         bank::deleteAllRows(*ws_, *rs_);
     } catch (const std::exception& e) {
         closeHandles();
+        copy->discard();
         showFailure(this, e, {QStringLiteral("题库没有清空，其中的题目都还在")});
         return;
     }
     closeHandles();
+    copy->keep();
+    showMessage(this,
+                QStringLiteral("题库已清空。清空前的题库备份在 %1。").arg(pathText(copy->path())));
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -7,6 +7,7 @@
 #include <QPushButton>
 
 #include "DataGrid.h"
+#include "ShujudaochuWindow.h"
 #include "bank_path.h"
 #include "failure_text.h"
 #include "file_lists.h"
@@ -52,6 +53,9 @@ QString problemText(exchange::FileProblem p, const QString& side) {
             return QStringLiteral("所选的%1中的题库表与题库的结构不同，不能导入。").arg(side);
         case P::NotWritable:
             return QStringLiteral("所选的%1不能写入（只读文件或旧版数据库）。").arg(side);
+        case P::Busy:
+            return QStringLiteral("所选的%1正在被另一个程序修改，请等它改完或关闭那个程序后再选。")
+                .arg(side);
     }
     return {};
 }
@@ -162,16 +166,25 @@ void ShujudaoruWindow::Dir2_Change() {
 void ShujudaoruWindow::File2_Click() {
     Text2_->setText(joined(Dir2_->Path(), File2_->FileName()));
     const QString chosen = Text2_->text();
+    // Whatever this click comes to, the earlier target is no longer the one on show.
+    dropTarget();
     if (!exchange::endsWithMdb(chosen.toStdString())) return;
     const fs::path path = toPath(chosen);
-    if (source_.isOpen() && exchange::sameFile(path, source_.database.path())) {
-        showMessage(this, QStringLiteral("目标文件与源文件是同一个文件，请另选目标文件。"));
+    QString refusal;
+    if (source_.isOpen() && exchange::sameFile(path, source_.database.path()))
+        refusal = QStringLiteral("目标文件与源文件是同一个文件，请另选目标文件。");
+    else if (exchange::sameFile(path, ShujudaochuWindow::templatePath()))
+        // Every later export is a copy of the template: it must stay empty.
+        refusal = QStringLiteral(
+            "不能导入到导出模板 daochu.mdb，否则以后每个导出文件都会带上这些题。请另选目标文件。");
+    else if (exchange::isBackupOf(bankPath(), path))
+        refusal = QStringLiteral("这是题库的备份，不能作为导入的目标文件。请另选目标文件。");
+    if (!refusal.isEmpty()) {
+        showMessage(this, refusal);
         return;
     }
     const auto problem = exchange::openQuestionFile(path, bank::sql::allQuestions(), true, target_);
     if (problem != exchange::FileProblem::None) {
-        DBGrid2_->closeData();
-        Command1_->setEnabled(false);
         showMessage(this, problemText(problem, QStringLiteral("目标文件")));
         return;
     }
@@ -211,6 +224,12 @@ void ShujudaoruWindow::Command2_Click() {
         status_->selectionUsable();
 }
 
+void ShujudaoruWindow::dropTarget() {
+    target_.close();
+    DBGrid2_->closeData();
+    Command1_->setEnabled(false);
+}
+
 bool ShujudaoruWindow::importable() const {
     try {
         return source_.isOpen() && target_.isOpen() && source_.records->RecordCount() > 0 &&
@@ -227,21 +246,30 @@ void ShujudaoruWindow::Command1_Click() {
     }
     // The question bank is kept as it was beside itself before anything of it changes.
     const fs::path targetPath = target_.database.path();
+    std::optional<bank::Backup> copy;
     if (exchange::sameFile(targetPath, bankPath())) {
         try {
-            bank::keepBackup(bankPath());
+            copy.emplace(bankPath());
         } catch (const std::exception& e) {
             showFailure(this, e,
                         {QStringLiteral("导入没有进行：导入前要先备份题库，备份没能做成"),
-                         bank::backupPath(bankPath())});
+                         bank::backupFolder(bankPath())});
             return;
         }
     }
 
-    status_->run(this, kTexts, targetPath, [this](const exchange::Progress& progress) {
-        return exchange::importQuestions(target_.workspace, *source_.records, *target_.records,
-                                         progress);
-    });
+    const auto outcome =
+        status_->run(this, kTexts, targetPath, [this](const exchange::Progress& progress) {
+            return exchange::importQuestions(target_.workspace, *source_.records, *target_.records,
+                                             progress);
+        });
+    if (copy && outcome.status == exchange::Outcome::Status::Done) {
+        copy->keep();
+        showMessage(this, QStringLiteral("导入前的题库备份在 %1。")
+                              .arg(QString::fromStdString(copy->path().string())));
+    } else if (copy) {
+        copy->discard();
+    }
     Command1_->setEnabled(false);
     source_.close();
     target_.close();

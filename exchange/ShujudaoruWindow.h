@@ -52,6 +52,8 @@ class ShujudaoruWindow : public QWidget {
     void Command1_Click();
     // Both files open, the source with rows, and not one file on both sides.
     bool importable() const;
+    // No target: nothing may be imported into a file the window does not show.
+    void dropTarget();
 
     QGroupBox* Frame1_ = nullptr;
     QGroupBox* Frame2_ = nullptr;

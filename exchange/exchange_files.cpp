@@ -51,6 +51,13 @@ bool hasBankShape(const jet::TableDef& table) {
     return true;
 }
 
+// A file another program is changing is not thereby a file of the wrong kind.
+FileProblem unopenable(const std::exception& e) {
+    const auto* jetError = dynamic_cast<const jet::Error*>(&e);
+    return jetError && jetError->kind() == jet::ErrorKind::Busy ? FileProblem::Busy
+                                                                : FileProblem::NotDatabase;
+}
+
 }  // namespace
 
 FileProblem openQuestionFile(const fs::path& path, std::string_view sqlText, bool forWriting,
@@ -59,8 +66,8 @@ FileProblem openQuestionFile(const fs::path& path, std::string_view sqlText, boo
     QuestionFile opened;
     try {
         opened.database = opened.workspace.OpenDatabase(path);
-    } catch (const std::exception&) {
-        return FileProblem::NotDatabase;
+    } catch (const std::exception& e) {
+        return unopenable(e);
     }
     try {
         auto& engine = opened.database.engine();
@@ -69,10 +76,10 @@ FileProblem openQuestionFile(const fs::path& path, std::string_view sqlText, boo
         if (forWriting && (opened.database.readOnly() || engine.format() != jet::Format::Jet4))
             return FileProblem::NotWritable;
         opened.records = opened.database.OpenRecordset(sqlText);
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
         // A catalog or table definition that cannot be read is not a question file either.
         opened.close();
-        return FileProblem::NotDatabase;
+        return unopenable(e);
     }
     file = std::move(opened);
     return FileProblem::None;

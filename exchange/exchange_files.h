@@ -20,8 +20,9 @@ bool endsWithMdb(std::string_view path);
 bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b);
 
 // The template copy and the bank's backup: durable, never half written (see bank_backup.h).
-using bank::backupPath;
+using bank::Backup;
 using bank::copyReplacing;
+using bank::isBackupOf;
 
 // A question file as a window holds it: its own workspace, database and record set.
 struct QuestionFile {
@@ -41,6 +42,7 @@ enum class FileProblem {
     NoTiku,       // a database without the table tiku
     OtherShape,   // tiku without the twelve columns of the question bank's kinds
     NotWritable,  // read-only, or a Jet 3 file (the engine writes Jet 4 only)
+    Busy,         // another program is changing it
 };
 
 // Opens `path` and the record set `sqlText` on it into `file` (closing what `file` held). On

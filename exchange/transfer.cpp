@@ -46,6 +46,14 @@ bool fits(const dao::Recordset& rs) { return rs.fieldCount() == std::size_t(tiku
 
 std::string what(const std::exception& e) { return e.what(); }
 
+// Called while `e` is being handled, so that the failure itself is kept for the window.
+void failed(Outcome& o, const std::exception& e) {
+    o.status = Outcome::Status::Failed;
+    o.error = what(e);
+    o.failure = std::current_exception();
+    if (const auto* jetError = dynamic_cast<const jet::Error*>(&e)) o.errorKind = jetError->kind();
+}
+
 // One row of the source, or nothing when it cannot be read (a damaged row, or one deleted
 // since the record set was opened).
 std::optional<std::vector<jet::Value>> readRow(const dao::Recordset& source) {
@@ -63,15 +71,18 @@ void append(dao::Recordset& target, std::vector<jet::Value> row) {
     target.Update();
 }
 
+// The engine refuses such a row before writing any of it, so the transaction goes on intact.
+bool unstorable(const jet::Error& e) {
+    return e.kind() == jet::ErrorKind::ValueDoesNotFit || e.kind() == jet::ErrorKind::Unencodable;
+}
+
 // Runs `work` inside one transaction of `ws`, which it keeps only when `work` returns Done.
 Outcome transaction(dao::Workspace& ws, Outcome outcome,
                     const std::function<void(Outcome&)>& work) {
     try {
         ws.BeginTrans();
     } catch (const std::exception& e) {
-        outcome.status = Outcome::Status::Failed;
-        outcome.error = what(e);
-        outcome.failure = std::current_exception();
+        failed(outcome, e);
         return outcome;
     }
     try {
@@ -86,13 +97,12 @@ Outcome transaction(dao::Workspace& ws, Outcome outcome,
         } catch (...) {
             // The engine's journal undoes what the rollback could not.
         }
-        outcome.status = Outcome::Status::Failed;
-        outcome.error = what(e);
-        outcome.failure = std::current_exception();
+        failed(outcome, e);
     }
     if (outcome.status != Outcome::Status::Done) {
         outcome.removed = 0;
         outcome.added = 0;
+        outcome.leftOut.clear();
     }
     return outcome;
 }
@@ -112,9 +122,7 @@ Outcome prepared(dao::Recordset& source, dao::Recordset& target) {
         source.Requery();
         target.Requery();
     } catch (const std::exception& e) {
-        outcome.status = Outcome::Status::Failed;
-        outcome.error = what(e);
-        outcome.failure = std::current_exception();
+        failed(outcome, e);
         return outcome;
     }
     outcome.sourceRows = source.RecordCount();
@@ -123,10 +131,14 @@ Outcome prepared(dao::Recordset& source, dao::Recordset& target) {
 }
 
 // Copy pass: every source row appended whole, in order, one progress step per row after
-// `counter`. After one unreadable row nothing will be kept; reading on only counts them.
+// `counter`. After one unreadable row nothing will be kept; reading on only counts them. With
+// `stored` (the import), a row the target cannot store is left out and the texts of the rows
+// stored are collected.
 void copyRows(dao::Recordset& source, dao::Recordset& target, Ticker& ticker, long counter,
-              Outcome& o) {
+              Outcome& o, ReplacedTexts* stored = nullptr) {
+    long place = 0;
     for (source.MoveFirst(); !source.Eof(); source.MoveNext()) {
+        ++place;
         ticker.reach(++counter);
         auto row = readRow(source);
         if (!row) {
@@ -134,7 +146,16 @@ void copyRows(dao::Recordset& source, dao::Recordset& target, Ticker& ticker, lo
             continue;
         }
         if (o.unreadable) continue;
-        append(target, std::move(*row));
+        const jet::Value yuanti = (*row)[tiku::yuanti];
+        try {
+            append(target, std::move(*row));
+        } catch (const jet::Error& e) {
+            if (!stored || !unstorable(e)) throw;
+            target.CancelUpdate();
+            o.leftOut.push_back({place, dao::toText(yuanti), e.kind()});
+            continue;
+        }
+        if (stored) stored->add(yuanti);
         ++o.added;
     }
     if (o.unreadable) o.status = Outcome::Status::Unreadable;
@@ -162,35 +183,33 @@ Outcome importQuestions(dao::Workspace& targetWorkspace, dao::Recordset& source,
 
     // Every source row is read before anything changes: one that cannot be read stops the
     // import with the target untouched.
-    ReplacedTexts replaced;
-    for (; !source.Eof(); source.MoveNext()) {
-        auto row = readRow(source);
-        if (row)
-            replaced.add((*row)[tiku::yuanti]);
-        else
-            ++outcome.unreadable;
-    }
+    for (; !source.Eof(); source.MoveNext())
+        if (!readRow(source)) ++outcome.unreadable;
     if (outcome.unreadable) {
         outcome.status = Outcome::Status::Unreadable;
         return outcome;
     }
 
     return transaction(targetWorkspace, outcome, [&](Outcome& o) {
-        // Removal pass: one walk over the target; its first half of the progress follows the
-        // walk, one step per source row.
+        // The source rows go in first, so that only a stored row replaces anything: a row left
+        // out keeps the target's own version of its question.
         const long m = target.RecordCount();
+        ReplacedTexts stored;
+        copyRows(source, target, ticker, 0, o, &stored);
+        if (o.status != Outcome::Status::Done) return;
+
+        // Removal pass: one walk over the rows the target had before; the second half of the
+        // progress follows the walk.
         long walked = 0;
-        for (target.MoveFirst(); !target.Eof(); target.MoveNext()) {
-            if (replaced.replaces(target.Fields(tiku::yuanti).value())) {
+        for (target.MoveFirst(); walked < m && !target.Eof(); target.MoveNext()) {
+            if (stored.replaces(target.Fields(tiku::yuanti).value())) {
                 target.Delete();
                 ++o.removed;
             }
             ++walked;
-            if (m > 0) ticker.reach(n * std::min(walked, m) / m);
+            ticker.reach(n + n * walked / m);
         }
-        ticker.reach(n);
-
-        copyRows(source, target, ticker, n, o);
+        ticker.reach(2 * n);
     });
 }
 

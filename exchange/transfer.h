@@ -11,6 +11,7 @@
 #include <unordered_set>
 
 #include "dao/dao.h"
+#include "jet/error.h"
 
 namespace exchange {
 
@@ -48,6 +49,15 @@ struct Outcome {
     long unreadable = 0;         // source rows that could not be read
     std::string error;           // the first failure, for Failed
     std::exception_ptr failure;  // the same failure itself, for the window to tell
+    jet::ErrorKind errorKind = jet::ErrorKind::General;
+    // Source rows the target cannot store (a value out of its column's range or longer than
+    // it, a character its code page lacks): left out of an import that goes on without them.
+    struct LeftOut {
+        long row = 0;  // 1-based place in the source
+        std::string yuanti;
+        jet::ErrorKind kind = jet::ErrorKind::ValueDoesNotFit;
+    };
+    std::vector<LeftOut> leftOut;
 };
 
 // Appends every row of `source` to `target`, all twelve columns by position, in order. The
@@ -56,8 +66,10 @@ Outcome exportQuestions(dao::Workspace& targetWorkspace, dao::Recordset& source,
                         dao::Recordset& target, const Progress& progress = {});
 
 // Removes from `target` every row whose question text equals a source row's, then appends every
-// source row whole, in order. The progress runs to twice the number of source rows: the first
-// half spread over the removal pass, the second one step per appended row.
+// source row whole, in order; a row the target cannot store is left out (Outcome::leftOut) and
+// the target rows it would have replaced stay. The progress runs to twice the number of source
+// rows: the first half one step per source row copied, the second spread over the walk that
+// removes the replaced rows.
 Outcome importQuestions(dao::Workspace& targetWorkspace, dao::Recordset& source,
                         dao::Recordset& target, const Progress& progress = {});
 

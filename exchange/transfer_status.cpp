@@ -28,6 +28,29 @@ void TransferStatus::selectionUsable() {
     reportShown_ = false;
 }
 
+namespace {
+
+// Which rows stayed out and why, the first twenty by name.
+QString leftOutText(const std::vector<Outcome::LeftOut>& rows) {
+    QString text =
+        QStringLiteral("以下 %1 道题无法存入目标文件，没有导入，其余的题已导入：").arg(rows.size());
+    const std::size_t listed = std::min<std::size_t>(rows.size(), 20);
+    for (std::size_t i = 0; i < listed; ++i) {
+        const auto& r = rows[i];
+        const QString why = r.kind == jet::ErrorKind::Unencodable
+                                ? QStringLiteral("含有目标文件无法保存的字符")
+                                : QStringLiteral("有内容超出目标文件的长度或数值范围");
+        QString name = QString::fromStdString(r.yuanti).simplified();
+        if (name.size() > 20) name = name.left(20) + QStringLiteral("…");
+        text += QStringLiteral("\n源文件第 %1 题“%2”：%3").arg(r.row).arg(name, why);
+    }
+    if (rows.size() > listed)
+        text += QStringLiteral("\n……另有 %1 道题。").arg(rows.size() - listed);
+    return text;
+}
+
+}  // namespace
+
 Outcome TransferStatus::run(QWidget* owner, const TransferTexts& texts,
                             const std::filesystem::path& target,
                             const std::function<Outcome(const Progress&)>& transfer) {
@@ -54,6 +77,11 @@ Outcome TransferStatus::run(QWidget* owner, const TransferTexts& texts,
     switch (outcome.status) {
         case Status::Done:
             label_->setText(texts.done);
+            if (!outcome.leftOut.empty()) {
+                label_->setText(texts.done +
+                                QStringLiteral("，%1题未导入").arg(outcome.leftOut.size()));
+                showMessage(owner, leftOutText(outcome.leftOut));
+            }
             break;
         case Status::Empty:
             report(texts.empty);

@@ -23,6 +23,8 @@ QWidget* WindowRegistry::show(const QString& name) {
         if (window->objectName().isEmpty()) window->setObjectName(name);
         open_.insert(name, window);
     }
+    // A minimized window comes back as it was before, in front.
+    if (window->isMinimized()) window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
     window->show();
     window->raise();
     window->activateWindow();

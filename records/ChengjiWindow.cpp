@@ -127,23 +127,29 @@ void ChengjiWindow::clearRecords() {
         closeRecordset();
         return;
     }
+    std::optional<bank::Backup> copy;
     try {
-        bank::keepBackup(bankFile);
+        copy.emplace(bankFile);
     } catch (const bank::BackupError& e) {
         closeRecordset();
         showFailure(this, e,
                     {QStringLiteral("成绩记录没有清空：清空前要先备份题库，备份没能做成"),
-                     bank::backupPath(bankFile)});
+                     bank::backupFolder(bankFile)});
         return;
     }
     try {
         bank::deleteAllRows(*ws_, *rs_);
     } catch (const std::exception& e) {
         closeRecordset();
+        copy->discard();
         showFailure(this, e, {QStringLiteral("成绩记录没有清空，原有的记录都还在")});
         return;
     }
     closeRecordset();
+    copy->keep();
+    showMessage(
+        this,
+        QStringLiteral("成绩记录已清空。清空前的题库备份在 %1。").arg(pathText(copy->path())));
 }
 
 void ChengjiWindow::closeRecordset() {

@@ -26,13 +26,34 @@ class BackupError : public jet::Error {
 // with it. Throws BackupError with the reason.
 void copyReplacing(const std::filesystem::path& from, const std::filesystem::path& to);
 
-// "<bank>.bak" beside the bank.
-std::filesystem::path backupPath(const std::filesystem::path& bank);
+// The folder beside the bank that holds its dated copies.
+std::filesystem::path backupFolder(const std::filesystem::path& bank);
+// True when `file` is one of the bank's copies (it lies in backupFolder(bank)).
+bool isBackupOf(const std::filesystem::path& bank, const std::filesystem::path& file);
 
-// Makes backupPath(bank) a copy of the bank as it is on disk now (copyReplacing); an earlier
-// copy there becomes "<bank>.bak.1", replacing the one before it. Refuses
-// (BackupError with the reason) a bank with an unfinished change in its rollback journal, since its
-// pages would be copied half changed. Call it while no transaction is running on the bank.
-void keepBackup(const std::filesystem::path& bank);
+// How many dated copies backupFolder(bank) keeps.
+inline constexpr std::size_t kBackupsKept = 10;
+
+// A copy of the bank kept before work that empties or replaces much of it: a dated file
+// "<stem>-YYYYMMDD-HHMMSS.mdb" in backupFolder(bank), made only when the newest copy there
+// differs from the bank (otherwise that copy serves). Refuses (BackupError with the reason) a
+// bank that does not open as a database, so a failed attempt on a damaged bank pushes out no
+// good copy. Make it while no transaction
+// is running on the bank, then keep() it when the work is done or discard() it when it failed.
+class Backup {
+  public:
+    explicit Backup(const std::filesystem::path& bank);
+    // The copy that holds the bank as it was.
+    const std::filesystem::path& path() const { return path_; }
+    // The work is done: copies beyond the newest kBackupsKept go.
+    void keep();
+    // The work failed and changed nothing: a copy made for it goes again.
+    void discard();
+
+  private:
+    std::filesystem::path bank_;
+    std::filesystem::path path_;
+    bool made_ = false;
+};
 
 }  // namespace bank

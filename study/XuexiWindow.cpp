@@ -33,6 +33,8 @@ QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<
 XuexiWindow::XuexiWindow(QWidget* parent) : QWidget(parent), ws_("", "admin", "") {
     setObjectName(QStringLiteral("xuexi"));
     setWindowTitle(QStringLiteral("学习"));
+    // Leaving closes the window; the next opening builds it anew from the bank as it is then.
+    setAttribute(Qt::WA_DeleteOnClose);
     setFixedSize(looks::px(11340), looks::px(8220));
     const QFont song = looks::songFont(14);
 
@@ -48,7 +50,7 @@ XuexiWindow::XuexiWindow(QWidget* parent) : QWidget(parent), ws_("", "admin", ""
     RichTextBox1_->setReadOnly(true);
     RichTextBox1_->setFont(song);
     RichTextBox1_->setPlainText(qs(study::kNothingChosen));
-    Label3_ = placed(new QLabel(qs(study::kCountAtStart), this), "Label3", 4080, 7680, 1050, 285);
+    Label3_ = placed(new QLabel(qs(study::kCountAtStart), this), "Label3", 4080, 7680, 1800, 285);
     Label2_ = placed(new QLabel(QStringLiteral("Label2"), this), "Label2", 6000, 7680, 900, 285);
     Label3_->setFont(song);
     Label2_->setFont(song);

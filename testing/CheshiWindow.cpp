@@ -2,6 +2,8 @@
 
 #include <QDate>
 #include <QGroupBox>
+#include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPixmap>
@@ -10,6 +12,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
+#include <QStyleHints>
 
 #include "bank_path.h"
 #include "failure_text.h"
@@ -139,6 +142,7 @@ CheshiWindow::CheshiWindow(Mode mode, QWidget* parent) : QWidget(parent), mode_(
     connect(Command1_, &QPushButton::clicked, this, [this] { Command1_Click(); });
     // Return and the keypad's Enter both send character 13.
     connect(Text1_, &QLineEdit::returnPressed, this, [this] { Text1_KeyPress(); });
+    Text1_->installEventFilter(this);
     connect(Command3_, &QPushButton::clicked, this, [this] { Command3_Click(); });
     connect(Command4_, &QPushButton::clicked, this, [this] { Command4_Click(); });
     connect(Command6_, &QPushButton::clicked, this, [this] { Command6_Click(); });
@@ -200,6 +204,24 @@ void CheshiWindow::showQuestion(const cheshi::ShownQuestion& q) {
     for (std::size_t i = 0; i < 4; ++i) Text6_[i]->setText(qs(q.options[i]));
     Text2_->setPlainText(qs(q.text));
     enableInputs(q.choice, !q.choice);
+    shownAt_.start();
+}
+
+// One press answers one question: the rest of a double-click or a second quick Enter would
+// otherwise answer the next question before the pupil has seen it.
+bool CheshiWindow::settled() const {
+    return !shownAt_.isValid() ||
+           shownAt_.elapsed() >= QGuiApplication::styleHints()->mouseDoubleClickInterval();
+}
+
+bool CheshiWindow::eventFilter(QObject* watched, QEvent* event) {
+    // A held Enter key repeats; only its first press answers.
+    if (watched == Text1_ && event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->isAutoRepeat() && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter))
+            return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void CheshiWindow::enableInputs(bool choice, bool fillIn) {
@@ -210,10 +232,12 @@ void CheshiWindow::enableInputs(bool choice, bool fillIn) {
 }
 
 void CheshiWindow::Option1_Click(int index) {
+    if (!settled()) return clearOptions();
     if (auto a = session_.answerChoice(index)) carryOut(*a);
 }
 
 void CheshiWindow::Command1_Click() {
+    if (!settled()) return;
     qwe();
     Text1_->clear();
 }

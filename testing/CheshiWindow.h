@@ -3,6 +3,7 @@
 // showing progress on a progress bar instead of a slider.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QWidget>
 #include <array>
 #include <string_view>
@@ -45,10 +46,15 @@ class CheshiWindow : public QWidget {
     void setProgress(std::size_t maximum, std::size_t position);
     void showPicture(std::string_view file);
     void clearOptions();
+    bool settled() const;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
     Mode mode_;
     cheshi::TestSession session_;
     cheshi::LessonRecords records_;
+    // Since the question on show appeared: input sooner than a double-click belongs to the
+    // question before it.
+    QElapsedTimer shownAt_;
 
     ImageList ImageList1_;
     TreeView* TreeView1_ = nullptr;

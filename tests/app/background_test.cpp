@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QImage>
@@ -95,6 +96,16 @@ TEST_F(BackgroundTest, ChangesAreStoredInOneRowAndShownAtTheirOwnSize) {
     window.changeBackground();
     EXPECT_EQ(backRows(), std::vector<std::string>{small.toStdString()});
     EXPECT_TRUE(messages.isEmpty());
+
+    // A named pipe is not read: no wait for a writer, the picture stays, the next start is plain.
+    const fs::path pipe = dir / "pipe.jpg";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    answers = {QString::fromStdString(pipe.string())};
+    window.changeBackground();
+    EXPECT_EQ(window.picture().size(), QSize(100, 80));
+    EXPECT_TRUE(mozhou::MainWindow().picture().isNull());
+    answers = {small};
+    window.changeBackground();
 
     // Next start-up shows it; once the file is gone the window starts plain and silent.
     EXPECT_EQ(mozhou::MainWindow().picture().size(), QSize(100, 80));

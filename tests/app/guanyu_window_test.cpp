@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include "HelpWindow.h"
 #include "MainWindow.h"
@@ -49,7 +50,7 @@ TEST_F(GuanyuWindowTest, TextsAndTabOrder) {
     EXPECT_EQ(window->windowTitle(), QStringLiteral("关于"));
     EXPECT_FALSE(window->windowFlags() &
                  (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
-    EXPECT_EQ(window->windowType(), Qt::Tool);  // kept out of the task bar
+    EXPECT_EQ(window->windowType(), Qt::Dialog);
     auto label = [&](const char* name) { return window->findChild<QLabel*>(name)->text(); };
     EXPECT_EQ(label("Label1"), QStringLiteral("墨舟题苑"));
     EXPECT_EQ(label("Label2"), QStringLiteral("墨舟题苑开发组"));
@@ -85,13 +86,33 @@ TEST_F(GuanyuWindowTest, AddressClickOpensTheFixedSiteWhateverTheBoxShows) {
     QTest::mouseClick(window->text2(), Qt::LeftButton, {}, QPoint(3, 3));
     ASSERT_EQ(opened.size(), 2);
     EXPECT_EQ(opened[1], opened[0]);
+    QTest::mouseClick(window->text2(), Qt::RightButton);
+    QTest::mouseClick(window->text2(), Qt::MiddleButton);
+    EXPECT_EQ(opened.size(), 4);
 }
 
 TEST_F(GuanyuWindowTest, OneWindowAndOkClosesIt) {
+    auto* other = new QWidget;
+    other->setAttribute(Qt::WA_DeleteOnClose);
+    other->show();
     QPointer<GuanyuWindow> window = show();
     ASSERT_FALSE(window.isNull());
     EXPECT_EQ(WindowRegistry::instance().show("guanyu"), window.data());
-    QTest::mouseClick(window->command1(), Qt::LeftButton);
+    // Another window closes first: the about box still counts and the program runs on, until
+    // Enter on its focused 确定 closes the last window.
+    bool aboutClosed = false;
+    QObject timers;  // its timers end with the test
+    QTimer::singleShot(0, other, &QWidget::close);
+    QTimer::singleShot(200, &timers, [&] {
+        aboutClosed = true;
+        window->command1()->setFocus();
+        QTest::keyClick(window->command1(), Qt::Key_Return);
+    });
+    QTimer::singleShot(5000, &timers, [] { QCoreApplication::exit(2); });
+    QApplication::setQuitOnLastWindowClosed(true);  // as the program runs
+    EXPECT_EQ(QApplication::exec(), 0);
+    QApplication::setQuitOnLastWindowClosed(false);
+    EXPECT_TRUE(aboutClosed);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(window.isNull());
     EXPECT_EQ(WindowRegistry::instance().find("guanyu"), nullptr);

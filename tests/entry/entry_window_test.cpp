@@ -117,9 +117,10 @@ struct EntryWindowTest : ::testing::Test, mozhou_test::AnswerBoxes {
 
 TEST_F(EntryWindowTest, OpensEmptyWithAddingOffAndTheGridReadOnly) {
     EXPECT_EQ(window->windowTitle(), QStringLiteral("数据录入"));
+    // The focus is in Combo1, whose list is filled; the others wait until they are entered.
     for (int n = 1; n <= 3; ++n) {
         EXPECT_EQ(combo(n)->currentText(), kPlease);
-        EXPECT_EQ(combo(n)->count(), 0);
+        EXPECT_EQ(combo(n)->count(), n == 1 ? 2 : 0);
     }
     EXPECT_EQ(get<QPushButton>("Command1")->text(), QStringLiteral("录入"));
     EXPECT_FALSE(get<QPushButton>("Command1")->isEnabled());
@@ -156,6 +157,17 @@ TEST_F(EntryWindowTest, TheAnswerLetterCapitalisesAndCopiesItsOption) {
 }
 
 TEST_F(EntryWindowTest, ListsRefillOnFocusAndAQuestionIsAddedInColumnOrder) {
+    // The window opens with the focus in Combo1: its list is filled, and typing replaces the
+    // placeholder.
+    QFocusEvent opening(QEvent::FocusIn, Qt::ActiveWindowFocusReason);
+    QApplication::sendEvent(combo(1), &opening);
+    EXPECT_EQ(items(combo(1)), (QStringList{QStringLiteral("初一"), QStringLiteral("初二")}));
+    EXPECT_EQ(combo(1)->currentText(), kPlease);
+    QTest::keyClicks(combo(1)->lineEdit(), "G7");
+    EXPECT_EQ(combo(1)->currentText(), "G7");
+    // Coming back from another window keeps what is in the box.
+    QApplication::sendEvent(combo(1), &opening);
+    EXPECT_EQ(combo(1)->currentText(), "G7");
     text1()->setPlainText("left over");
     enter(combo(1));
     EXPECT_EQ(items(combo(1)), (QStringList{QStringLiteral("初一"), QStringLiteral("初二")}));
@@ -251,27 +263,34 @@ TEST_F(EntryWindowTest, EmptyingTakesTheCodeKeepsACopyAndDeletesEverything) {
                                      QStringLiteral("对不起，密码不对！")}));
     EXPECT_EQ(grid()->model()->rowCount(), 0);
     EXPECT_EQ(exchange_test::ourRows(bank), rows);
-    EXPECT_FALSE(fs::exists(dir / "shujuku.mdb.bak"));
+    EXPECT_TRUE(exchange_test::backupsOf(bank).empty());
 
-    // The right code: the bank as it was becomes the copy, the older copy moves to .bak.1,
-    // then every row goes.
-    exchange_test::makeBank(dir / "shujuku.mdb.bak", {});
+    // The right code: the bank as it was becomes a dated copy beside it, every row goes, and
+    // the user is told where the copy is.
     pickLesson(QStringLiteral("初一"), QStringLiteral("数学"), QStringLiteral("方程"));
     messages.clear();
     answers = {QString("583904")};
     click("Command2");
-    EXPECT_TRUE(messages.isEmpty()) << messages.join("\n").toStdString();
+    auto copies = exchange_test::backupsOf(bank);
+    ASSERT_EQ(copies.size(), 1u);
+    EXPECT_EQ(messages, QStringList() << QStringLiteral("题库已清空。清空前的题库备份在 %1。")
+                                             .arg(QString::fromStdString(copies[0].string())));
     EXPECT_EQ(window->currentQuery(), "Select tiku.* From tiku ");
     EXPECT_EQ(grid()->model()->rowCount(), 0);
     EXPECT_TRUE(exchange_test::ourRows(bank).empty());
     exchange_test::expectOraclesSee(bank, {});
-    EXPECT_EQ(exchange_test::ourRows(dir / "shujuku.mdb.bak"), rows);
-    EXPECT_TRUE(exchange_test::ourRows(dir / "shujuku.mdb.bak.1").empty());
+    EXPECT_EQ(exchange_test::ourRows(copies[0]), rows);
+    // Clearing the empty bank again and again adds one copy of it; the copy of the rows stays.
+    for (int i = 0; i < 3; ++i) {
+        answers = {QString("583904")};
+        click("Command2");
+    }
+    copies = exchange_test::backupsOf(bank);
+    ASSERT_EQ(copies.size(), 2u);
+    EXPECT_EQ(exchange_test::ourRows(copies[0]), rows);
+    EXPECT_TRUE(exchange_test::ourRows(copies[1]).empty());
     for (const auto& f : fs::directory_iterator(dir))  // no temporary copy left behind
-        EXPECT_TRUE(f.path().filename() == "shujuku.mdb" ||
-                    f.path().filename() == "shujuku.mdb.bak" ||
-                    f.path().filename() == "shujuku.mdb.bak.1")
-            << f.path();
+        EXPECT_TRUE(f.path() == bank || f.path() == copies[0].parent_path()) << f.path();
     for (int n = 1; n <= 3; ++n) {
         enter(combo(n));
         EXPECT_EQ(combo(n)->count(), 0);

@@ -56,6 +56,18 @@ inline void makeBank(const fs::path& path, const std::vector<Row>& rows, bool on
         jet::createDatabase(path, {tiku, bank::chengjiSpec(), bank::backSpec()}, bankOptions());
 }
 
+// The bank's dated copies, oldest first.
+inline std::vector<fs::path> backupsOf(const fs::path& bank) {
+    std::vector<fs::path> out;
+    std::error_code ec;
+    for (const auto& e :
+         fs::directory_iterator(bank.parent_path() / (bank.stem().string() + "-备份"), ec))
+        out.push_back(e.path());
+    // By name without ".mdb": a second copy within a second, "…-2", after the first.
+    std::sort(out.begin(), out.end(), [](auto& a, auto& b) { return a.stem() < b.stem(); });
+    return out;
+}
+
 // tiku in the file's order, through our own engine.
 std::vector<Row> ourRows(const fs::path& path);
 // The same rows as mdb-reader and mdbtools print them, and what they should print for `rows`

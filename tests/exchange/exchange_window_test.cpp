@@ -1,6 +1,9 @@
 // The export and import windows on their real widgets, headless, over files of the tests' own.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -316,8 +319,13 @@ TEST_F(ImportWindowTest, ReplacesEqualTextsAndAppendsTheSourceInOrder) {
     EXPECT_EQ(ourRows(bank), expected);
     expectOraclesSee(bank, expected);
     EXPECT_EQ(fileBytes(downloads / "source.mdb"), sourceBytes);
-    // The bank as it was, kept beside it.
-    EXPECT_EQ(ourRows(exchange::backupPath(bank)), bankRows);
+    // The bank as it was, kept beside it, and the user told where.
+    ASSERT_EQ(messages.size(), 1u);
+    const fs::path copy = fs::directory_iterator(bank::backupFolder(bank))->path();
+    EXPECT_EQ(messages[0],
+              QStringLiteral("导入前的题库备份在 %1。").arg(QString::fromStdString(copy.string())));
+    EXPECT_EQ(ourRows(copy), bankRows);
+    messages.clear();
 
     // Everything was closed: a second click does nothing until both are chosen again.
     w.command1()->setEnabled(true);
@@ -371,6 +379,49 @@ TEST_F(ImportWindowTest, FilesThatCannotBeImportedAreRefused) {
         QStringLiteral("所选的目标文件中没有题库表，请选择本程序导出的或与题库同样结构的文件。"));
     EXPECT_FALSE(w.command1()->isEnabled());
 
+    // A good target first; then files that must not take questions drop it and are refused.
+    auto dropsTheTarget = [&](const QString& message) {
+        EXPECT_FALSE(w.command1()->isEnabled());
+        EXPECT_EQ(w.dbGrid2()->dataRowCount(), 0);
+        if (!message.isEmpty()) expectMessage(message);
+        ASSERT_TRUE(clickTarget(w, "shujuku.mdb"));
+        EXPECT_TRUE(w.command1()->isEnabled());
+    };
+    ASSERT_TRUE(clickTarget(w, "shujuku.mdb"));
+    // Listed (the list ignores case) but not opened.
+    std::ofstream(programDir / "OTHER.MDB") << "x";
+    w.file2()->Refresh();
+    ASSERT_TRUE(clickTarget(w, "OTHER.MDB"));
+    dropsTheTarget({});
+    // The export template: every later export would carry what went in.
+    if (!fs::exists(ShujudaochuWindow::templatePath()))
+        jet::createTemplate(ShujudaochuWindow::templatePath());
+    w.dir2()->setPath(QString::fromStdString(ShujudaochuWindow::templatePath().parent_path()));
+    ASSERT_TRUE(clickTarget(w, "daochu.mdb"));
+    w.dir2()->setPath(QString::fromStdString(programDir.string()));
+    dropsTheTarget(QStringLiteral(
+        "不能导入到导出模板 daochu.mdb，否则以后每个导出文件都会带上这些题。请另选目标文件。"));
+    // A copy of the bank.
+    const fs::path copies = bank::backupFolder(bank);
+    fs::create_directories(copies);
+    fs::copy_file(bank, copies / "shujuku-20261201-080000.mdb");
+    w.dir2()->setPath(QString::fromStdString(copies.string()));
+    ASSERT_TRUE(clickTarget(w, "shujuku-20261201-080000.mdb"));
+    w.dir2()->setPath(QString::fromStdString(programDir.string()));
+    dropsTheTarget(QStringLiteral("这是题库的备份，不能作为导入的目标文件。请另选目标文件。"));
+    // A file another program is changing.
+    makeBank(programDir / "other.mdb", {});
+    w.file2()->Refresh();
+    const int other = ::open((programDir / "other.mdb").c_str(), O_RDWR | O_CLOEXEC);
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    ASSERT_EQ(::fcntl(other, F_OFD_SETLK, &lock), 0);
+    ASSERT_TRUE(clickTarget(w, "other.mdb"));
+    ::close(other);
+    dropsTheTarget(
+        QStringLiteral("所选的目标文件正在被另一个程序修改，请等它改完或关闭那个程序后再选。"));
+    EXPECT_EQ(fileBytes(bank), bankBytes);
+
     // An empty source is reported, and "导入" stays off.
     makeBank(downloads / "empty.mdb", {}, true);
     chooseSource(w, downloads / "empty.mdb");
@@ -379,7 +430,38 @@ TEST_F(ImportWindowTest, FilesThatCannotBeImportedAreRefused) {
     EXPECT_FALSE(w.command1()->isEnabled());
     QTest::mouseClick(w.command1(), Qt::LeftButton);
     EXPECT_EQ(fileBytes(bank), bankBytes);
-    EXPECT_FALSE(fs::exists(exchange::backupPath(bank)));
+    // No copy of the bank but the one put there above.
+    EXPECT_EQ(std::distance(fs::directory_iterator(bank::backupFolder(bank)), {}), 1);
+}
+
+// A row the target cannot store stays out; the rest goes in, and the user is told which.
+TEST_F(ImportWindowTest, RowsTheTargetCannotStoreAreLeftOut) {
+    // Made elsewhere: a Long mark and a memo lesson, both wider than the bank's columns.
+    auto tiku = bank::tikuSpec();
+    tiku.columns[2].type = jet::ColumnType::Memo;
+    tiku.columns[10].type = jet::ColumnType::Int32;
+    tiku.rows = {question("初一", "语文", "第一课", "夏", 70000, "新0"),
+                 question("初三", "物理", std::string(300, 'k'), "长课名", 0, "新1"),
+                 question("初三", "物理", "力", "新题", 0, "新2"),
+                 question("初二", "数学", "方程", "Case", 1, "新3")};
+    jet::createDatabase(downloads / "wide.mdb", {tiku});
+    ShujudaoruWindow w;
+    chooseSource(w, downloads / "wide.mdb");
+    ASSERT_TRUE(clickTarget(w, "shujuku.mdb"));
+    ASSERT_TRUE(w.command1()->isEnabled());
+    QTest::mouseClick(w.command1(), Qt::LeftButton);
+
+    EXPECT_EQ(w.label1()->text(), QStringLiteral("导入完毕，2题未导入"));
+    ASSERT_EQ(messages.size(), 2u);  // and where the copy of the bank is
+    EXPECT_TRUE(messages[0].startsWith(QStringLiteral("以下 2 道题无法存入目标文件")));
+    EXPECT_TRUE(messages[0].contains(QStringLiteral("源文件第 1 题“夏”")));
+    EXPECT_TRUE(messages[0].contains(QStringLiteral("源文件第 2 题“长课名”")));
+    EXPECT_FALSE(messages[0].contains(QStringLiteral("新题")));
+    // Both "夏" rows of the bank stay, as nothing replaced them; "Case" was replaced.
+    const std::vector<Row> expected = {bankRows[0], bankRows[1], bankRows[3], tiku.rows[2],
+                                       tiku.rows[3]};
+    EXPECT_EQ(ourRows(bank), expected);
+    expectOraclesSee(bank, expected);
 }
 
 }  // namespace

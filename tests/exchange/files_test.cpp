@@ -48,7 +48,55 @@ TEST(ExchangeFiles, CopyReplacesWholeOrNotAtAll) {
     EXPECT_THROW(exchange::copyReplacing(dir / "missing.mdb", dir / "out.mdb"), bank::BackupError);
     EXPECT_TRUE(fs::exists(dir / "out.mdb"));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 2);
-    EXPECT_EQ(exchange::backupPath(dir / "shujuku.mdb"), dir / "shujuku.mdb.bak");
+}
+
+TEST(ExchangeFiles, BackupsAreDatedCopiesOfGoodBanksNewestTenKept) {
+    auto dir = scratchDir("backups");
+    const fs::path bank = dir / "shujuku.mdb";
+    const fs::path folder = bank::backupFolder(bank);
+    auto copies = [&] {
+        std::vector<fs::path> out;
+        std::error_code ec;
+        for (const auto& e : fs::directory_iterator(folder, ec)) out.push_back(e.path());
+        std::sort(out.begin(), out.end());
+        return out;
+    };
+    // A damaged bank is not copied: no good copy is pushed out by it.
+    std::ofstream(bank) << std::string(5000, 'x');
+    EXPECT_THROW(exchange::Backup{bank}, bank::BackupError);
+    EXPECT_TRUE(copies().empty());
+
+    makeBank(bank, {question("初一", "语文", "第一课", "春")});
+    exchange::Backup first(bank);
+    first.keep();
+    EXPECT_EQ(first.path().parent_path(), folder);
+    EXPECT_TRUE(first.path().filename().string().starts_with("shujuku-"));
+    EXPECT_EQ(fileBytes(first.path()), fileBytes(bank));
+    EXPECT_TRUE(exchange::isBackupOf(bank, first.path()));
+    EXPECT_FALSE(exchange::isBackupOf(bank, bank));
+    // Unchanged since: the newest copy serves, and none is added.
+    exchange::Backup same(bank);
+    EXPECT_EQ(same.path(), first.path());
+    same.discard();
+    EXPECT_EQ(copies(), std::vector<fs::path>{first.path()});
+    // A failed attempt keeps no copy of its own.
+    std::ofstream(bank, std::ios::app) << 'a';
+    exchange::Backup failed(bank);
+    EXPECT_NE(failed.path(), first.path());
+    failed.discard();
+    EXPECT_EQ(copies(), std::vector<fs::path>{first.path()});
+    // Twelve changes: the newest ten stay, the newest last made.
+    fs::path newest;
+    for (int i = 0; i < 12; ++i) {
+        std::ofstream(bank, std::ios::app) << 'b';
+        exchange::Backup b(bank);
+        b.keep();
+        newest = b.path();
+    }
+    const auto kept = copies();
+    EXPECT_EQ(kept.size(), bank::kBackupsKept);
+    EXPECT_EQ(std::count(kept.begin(), kept.end(), first.path()), 0);
+    EXPECT_TRUE(fileBytes(newest) == fileBytes(bank)) << newest;
 }
 
 TEST(ExchangeFiles, OnlyAQuestionTableOfTheBanksShapeOpens) {

@@ -173,13 +173,13 @@ TEST(Transfer, EmptySourceWritesNothing) {
     EXPECT_TRUE(ourRows(dir / "empty.mdb").empty());
 }
 
-TEST(Import, FailureWhileAppendingLeavesTheTargetAsItWas) {
-    auto dir = scratchDir("import_fails");
+TEST(Import, RowTheTargetCannotStoreIsLeftOutAndKeepsTheTargetsVersion) {
+    auto dir = scratchDir("import_left_out");
     const std::vector<Row> target = {question("初一", "语文", "第一课", "旧题", 0, "t"),
-                                     question("初一", "语文", "第一课", "留下", 0, "u")};
+                                     question("初一", "语文", "第一课", "太长", 0, "u")};
     makeBank(dir / "bank.mdb", target);
     // A source whose grade column is long text: its last grade does not fit the target's
-    // 255-character column, so the copy pass fails after the removal and two appends.
+    // 255-character column.
     auto tiku = bank::tikuSpec();
     tiku.columns[0] = {"nianji", jet::ColumnType::Memo, 0, true};
     tiku.rows = {question("初一", "语文", "第一课", "旧题", 1, "新"),
@@ -187,11 +187,17 @@ TEST(Import, FailureWhileAppendingLeavesTheTargetAsItWas) {
                  question(std::string(300, 'g'), "语文", "第一课", "太长")};
     jet::createDatabase(dir / "source.mdb", {tiku});
     auto o = transfer(kImport, dir / "source.mdb", bank::sql::allQuestions(), dir / "bank.mdb");
-    EXPECT_EQ(o.status, Outcome::Status::Failed);
-    EXPECT_FALSE(o.error.empty());
-    EXPECT_EQ(o.added, 0);
-    EXPECT_EQ(ourRows(dir / "bank.mdb"), target);
-    expectOraclesSee(dir / "bank.mdb", target);
+    EXPECT_EQ(o.status, Outcome::Status::Done);
+    EXPECT_EQ(o.added, 2);
+    EXPECT_EQ(o.removed, 1);
+    ASSERT_EQ(o.leftOut.size(), 1u);
+    EXPECT_EQ(o.leftOut[0].row, 3);
+    EXPECT_EQ(o.leftOut[0].yuanti, "太长");
+    EXPECT_EQ(o.leftOut[0].kind, jet::ErrorKind::ValueDoesNotFit);
+    // The question left out keeps the target's own version.
+    const std::vector<Row> expected = {target[1], tiku.rows[0], tiku.rows[1]};
+    EXPECT_EQ(ourRows(dir / "bank.mdb"), expected);
+    expectOraclesSee(dir / "bank.mdb", expected);
 }
 
 TEST(Import, UnreadableSourceRowIsCountedAndChangesNothing) {

@@ -32,6 +32,11 @@ TEST_F(RegistryTest, OneWindowShownAgainUntilClosedThenMadeAnew) {
     first->hide();
     EXPECT_EQ(WindowRegistry::instance().show("probe"), first);
     EXPECT_TRUE(first->isVisible());
+    first->showMaximized();
+    first->showMinimized();
+    EXPECT_EQ(WindowRegistry::instance().show("probe"), first);
+    EXPECT_FALSE(first->isMinimized());
+    EXPECT_TRUE(first->isMaximized());
     EXPECT_EQ(made, 1);
 
     first->close();

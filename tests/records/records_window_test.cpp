@@ -63,7 +63,7 @@ struct RecordsWindowTest : ::testing::Test, mozhou_test::AnswerBoxes {
     fs::path dir =
         exchange_test::scratchDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::path bank = dir / "shujuku.mdb";
-    fs::path backup = dir / "shujuku.mdb.bak";
+    fs::path backups = dir / "shujuku-备份";
     std::vector<Row> questions{exchange_test::question("初一", "数学", "方程", "x+1=2")};
     std::vector<Row> records{
         {S("初一"), S("数学"), S("方程"), day(2024, 9, 1), S("2"), S("1"), 66.0},
@@ -171,7 +171,6 @@ TEST_F(RecordsWindowTest, ListsTheSavedTestsInPlaceAndRefusesChanges) {
 }
 
 TEST_F(RecordsWindowTest, OnlyTheExactCodeEmptiesChengjiAndACopyKeepsTheRows) {
-    exchange_test::makeBank(backup, {});  // an older copy, to be kept as .bak.1
     open();
     const std::vector<int> opened = widths();
     // Anything else deletes nothing, but refreshes: a test saved meanwhile shows.
@@ -189,12 +188,16 @@ TEST_F(RecordsWindowTest, OnlyTheExactCodeEmptiesChengjiAndACopyKeepsTheRows) {
     EXPECT_EQ(chengji(bank), records);
     EXPECT_EQ(grid()->dataRowCount(), 4);
     EXPECT_EQ(widths(), opened);  // kept over the refreshes
-    EXPECT_TRUE(chengji(backup).empty());
+    EXPECT_FALSE(fs::exists(backups));
 
     // The code: every row goes, the questions stay, and the copy is the bank as it was.
     messages.clear();
     clear(QString("583904"));
-    EXPECT_TRUE(messages.isEmpty()) << messages.join("\n").toStdString();
+    const auto copies = exchange_test::backupsOf(bank);
+    ASSERT_EQ(copies.size(), 1u);
+    const fs::path backup = copies[0];
+    EXPECT_EQ(messages, QStringList() << QStringLiteral("成绩记录已清空。清空前的题库备份在 %1。")
+                                             .arg(QString::fromStdString(backup.string())));
     EXPECT_EQ(grid()->dataRowCount(), 0);
     EXPECT_EQ(headers(), kHeaders);
     EXPECT_TRUE(chengji(bank).empty());
@@ -203,30 +206,28 @@ TEST_F(RecordsWindowTest, OnlyTheExactCodeEmptiesChengjiAndACopyKeepsTheRows) {
     EXPECT_EQ(chengji(backup), records);
     EXPECT_EQ(oracleCounts(backup), std::make_pair(std::size_t(4), std::size_t(4)));
     EXPECT_EQ(exchange_test::ourRows(backup), questions);
-    EXPECT_TRUE(exchange_test::ourRows(backup.string() + ".1").empty());
     for (const auto& f : fs::directory_iterator(dir))  // no temporary copy left
-        EXPECT_TRUE(f.path() == bank || f.path() == backup ||
-                    f.path().string() == backup.string() + ".1")
-            << f.path();
+        EXPECT_TRUE(f.path() == bank || f.path() == backups) << f.path();
 
     // Clearing the empty table says nothing and keeps the copy of the rows.
+    messages.clear();
     clear(QString("583904"));
     EXPECT_TRUE(messages.isEmpty()) << messages.join("\n").toStdString();
-    EXPECT_EQ(chengji(backup), records);
+    EXPECT_EQ(exchange_test::backupsOf(bank), copies);
     EXPECT_EQ(widths(), opened);
 }
 
 TEST_F(RecordsWindowTest, AClearThatCannotBeDoneDeletesNothingAndSaysSo) {
     open();
-    // No room for the copy: a folder stands where it would go.
-    fs::create_directories(backup / "x");
+    // No room for the copy: a file stands where its folder would go.
+    std::ofstream(backups) << "x";
     clear(QString("583904"));
     expectSaid(1, QStringLiteral("成绩记录没有清空"));
     EXPECT_EQ(grid()->dataRowCount(), 3);
-    fs::remove_all(backup);
+    fs::remove_all(backups);
     delete window.data();
     EXPECT_EQ(chengji(bank), records);
-    EXPECT_FALSE(fs::exists(backup));
+    EXPECT_FALSE(fs::exists(backups));
 
     // Another program is changing the bank: the window says so and shows no rows.
     const int fd = ::open(bank.c_str(), O_RDWR);
@@ -271,7 +272,7 @@ TEST_F(RecordsWindowTest, ABankWithoutChengjiOrNoBankGivesAMessageAndAnEmptyGrid
     EXPECT_EQ(grid()->model()->rowCount(), 0);
     clear(QString("583904"));
     EXPECT_TRUE(messages[2].contains(QStringLiteral("没有清空"))) << messages[2].toStdString();
-    EXPECT_FALSE(fs::exists(bank) || fs::exists(backup));
+    EXPECT_FALSE(fs::exists(bank) || fs::exists(backups));
 }
 
 TEST_F(RecordsWindowTest, OpenedOnceFromTheMainWindowAndLeft) {

@@ -1,15 +1,20 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTest>
 
 #include "XuexiWindow.h"
 #include "bank_path.h"
+#include "dao/dao.h"
 #include "exchange_test_util.h"
+#include "sql_texts.h"
 #include "tree_click.h"
+#include "window_registry.h"
 
 namespace {
 
@@ -38,6 +43,7 @@ QTreeWidgetItem* find(QTreeWidget* tree, const QString& text) {
 
 TEST_F(XuexiTest, LessonSubjectAndSearch) {
     mozhou::XuexiWindow w;
+    w.setAttribute(Qt::WA_DeleteOnClose, false);
     w.show();
     auto* tree = w.findChild<QTreeWidget*>("TreeView1");
     auto* display = w.findChild<QPlainTextEdit*>("RichTextBox1");
@@ -45,6 +51,9 @@ TEST_F(XuexiTest, LessonSubjectAndSearch) {
     ASSERT_TRUE(tree && display && count);
     EXPECT_EQ(display->toPlainText(), "您还没有选择学习内容！");
     EXPECT_EQ(count->text(), "*******");
+    // Room for a count of six digits.
+    count->setText(QStringLiteral("共999999题"));
+    EXPECT_LE(count->sizeHint().width(), count->width());
 
     mozhou_test::clickTreeItem(tree, find(tree, "第一课"));
     EXPECT_EQ(count->text(), "共2题");
@@ -76,6 +85,30 @@ TEST_F(XuexiTest, LessonSubjectAndSearch) {
     QTest::mouseClick(search, Qt::LeftButton);
     EXPECT_EQ(display->toPlainText(), "在题库中找不到与关键字相匹配的题目");
     EXPECT_EQ(count->text(), "共1题");
+}
+
+// "离开" closes the window: opened again, it shows a lesson entered meanwhile.
+TEST_F(XuexiTest, LeavingClosesAndTheNextOpeningIsNew) {
+    auto& registry = mozhou::WindowRegistry::instance();
+    registry.registerFactory("xuexi", [] { return new mozhou::XuexiWindow; });
+    QPointer<QWidget> w = registry.show("xuexi");
+    ASSERT_TRUE(w);
+    {
+        auto db = dao::Database::open(bank);
+        auto rs = db.OpenRecordset(bank::sql::allQuestions());
+        rs.AddNew();
+        const auto row = question("初三", "物理", "第三课", "新题");
+        for (std::size_t i = 0; i < row.size(); ++i) rs.Fields(i) = row[i];
+        rs.Update();
+    }
+    QTest::mouseClick(w->findChild<QPushButton*>("Command3"), Qt::LeftButton);
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(w.isNull());
+    QWidget* again = registry.show("xuexi");
+    ASSERT_TRUE(again);
+    EXPECT_TRUE(find(again->findChild<QTreeWidget*>("TreeView1"), "第三课"));
+    delete again;
+    registry.unregisterFactory("xuexi");
 }
 
 }  // namespace

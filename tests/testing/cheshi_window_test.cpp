@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
+#include <QStyleHints>
 #include <QTest>
 #include <QTreeWidget>
 #include <map>
@@ -64,7 +65,12 @@ struct CheshiWindowTest : ::testing::Test, mozhou_test::AnswerBoxes {
     fs::path bank = dir / "shujuku.mdb";
     fs::path program = fs::path(QCoreApplication::applicationDirPath().toStdString());
 
+    // The window ignores input sooner than a double-click after a question shows; these tests
+    // answer at once unless they say otherwise.
+    const int doubleClick = QGuiApplication::styleHints()->mouseDoubleClickInterval();
+
     void SetUp() override {
+        QGuiApplication::styleHints()->setMouseDoubleClickInterval(0);
         makeBank(bank, bankRows());
         mozhou::setBankPath(bank);
         // A red right picture and no wrong picture, unless a test draws one.
@@ -72,6 +78,7 @@ struct CheshiWindowTest : ::testing::Test, mozhou_test::AnswerBoxes {
         fs::remove(program / "cuo.jpg");
     }
     void TearDown() override {
+        QGuiApplication::styleHints()->setMouseDoubleClickInterval(doubleClick);
         mozhou::setBankPath({});
         fs::remove(program / "dui.jpg");
         fs::remove(program / "cuo.jpg");
@@ -392,6 +399,61 @@ TEST_F(CheshiWindowTest, AnotherLessonRestartsTheCounters) {
     EXPECT_EQ(c.wrong->text(), "0");
     EXPECT_EQ(c.score->text(), "100");
     EXPECT_FALSE(c.save->isEnabled());
+}
+
+// The rest of a double-click or a second quick Enter never answers the next, unseen question.
+TEST_F(CheshiWindowTest, OnePressAnswersOneQuestion) {
+    auto row = [](std::string lesson, std::string text, std::string type) {
+        std::vector<std::string> t{"初一", "数学", lesson, text, "一", "二", "三", "四", "B", "二"};
+        Row r(t.begin(), t.end());
+        r.push_back(std::int64_t(0));
+        r.push_back(type);
+        return r;
+    };
+    fs::remove(bank);
+    makeBank(bank, {row("选", "甲", "选择题"), row("选", "乙", "选择题"), row("填", "丙", "填空题"),
+                    row("填", "丁", "填空题"), row("填", "戊", "填空题")});
+    QGuiApplication::styleHints()->setMouseDoubleClickInterval(300);
+    auto w = std::make_unique<CheshiWindow>(CheshiWindow::Mode::Test);
+    w->setAttribute(Qt::WA_DeleteOnClose, false);
+    Controls c(w.get());
+    auto settle = [] { QTest::qWait(350); };
+    // What a double-click delivers: two clicks in a row.
+    auto doubleClick = [](QWidget* w) {
+        QTest::mouseClick(w, Qt::LeftButton);
+        QTest::mouseClick(w, Qt::LeftButton);
+    };
+
+    c.click("选");
+    settle();
+    const std::string first = c.shown();
+    int wrongOne = 0;
+    while (c.optionTexts[wrongOne]->text() == "二") ++wrongOne;
+    doubleClick(c.options[wrongOne]);
+    EXPECT_EQ(c.remaining->text(), "还有1 题");
+    EXPECT_EQ(c.wrong->text(), "1");
+    EXPECT_EQ(mark(first), "1");
+    EXPECT_EQ(mark(first == "甲" ? "乙" : "甲"), "0");
+    for (auto* o : c.options) EXPECT_FALSE(o->isChecked());
+    settle();
+    c.choose("二", false);
+    EXPECT_EQ(c.remaining->text(), "测试完毕!");
+
+    c.click("填");
+    settle();
+    QTest::keyClick(c.answer, Qt::Key_Return);
+    QTest::keyClick(c.answer, Qt::Key_Return);
+    EXPECT_EQ(c.remaining->text(), "还有2 题");
+    settle();
+    // A held key repeats; the repeats are not presses.
+    QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, "\r", true);
+    QApplication::sendEvent(c.answer, &repeat);
+    EXPECT_EQ(c.remaining->text(), "还有2 题");
+    c.answer->setText("二");
+    doubleClick(c.confirm);
+    EXPECT_EQ(c.remaining->text(), "还有1 题");
+    EXPECT_EQ(c.right->text(), "1");
+    EXPECT_EQ(c.wrong->text(), "1");
 }
 
 }  // namespace
