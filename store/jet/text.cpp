@@ -2,8 +2,13 @@
 
 #include <iconv.h>
 
+#include <array>
 #include <cerrno>
 #include <cstdio>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <vector>
 
 #include "encode.h"
 #include "error.h"
@@ -128,6 +133,56 @@ void* openCodePage(std::uint16_t codePage, bool toCodePage) {
     return cd;
 }
 
+// Every character of a code page of one or two bytes per character, found once through iconv,
+// so that decoding a text is a table look-up per character rather than a call into iconv.
+// Empty for a code page with longer characters, which iconv then decodes as it goes.
+struct CodePageTable {
+    std::array<char32_t, 256> single{};  // 0 marks a lead byte
+    std::vector<char32_t> pairs;         // lead << 8 | trail; 0xFFFD where there is none
+    bool usable = false;
+};
+
+const CodePageTable& tableOf(std::uint16_t codePage) {
+    static std::mutex mutex;
+    static std::map<std::uint16_t, std::unique_ptr<CodePageTable>> tables;
+    std::lock_guard lock(mutex);
+    auto& slot = tables[codePage];
+    if (slot) return *slot;
+    slot = std::make_unique<CodePageTable>();
+    CodePageTable& t = *slot;
+    const std::string name = "CP" + std::to_string(codePage);
+    iconv_t cd = ::iconv_open("UTF-32LE", name.c_str());
+    if (cd == reinterpret_cast<iconv_t>(-1)) return t;
+    // The code point of `bytes`, 0 when they start a longer character, 0xFFFD for none.
+    auto probe = [&](const std::uint8_t* bytes, std::size_t n) -> char32_t {
+        ::iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        char* in = const_cast<char*>(reinterpret_cast<const char*>(bytes));
+        std::size_t inLeft = n;
+        std::array<std::uint8_t, 16> buf{};
+        char* o = reinterpret_cast<char*>(buf.data());
+        std::size_t outLeft = buf.size();
+        if (::iconv(cd, &in, &inLeft, &o, &outLeft) == static_cast<std::size_t>(-1))
+            return errno == EINVAL ? 0 : 0xFFFD;
+        if (inLeft != 0 || buf.size() - outLeft != 4) return 0xFFFD;
+        return static_cast<char32_t>(buf[0] | buf[1] << 8 | buf[2] << 16 | buf[3] << 24);
+    };
+    t.usable = true;
+    for (unsigned b = 0; b < 256; ++b) {
+        const std::uint8_t one = static_cast<std::uint8_t>(b);
+        t.single[b] = b < 0x80 ? b : probe(&one, 1);
+        if (t.single[b] != 0 || b == 0) continue;
+        if (t.pairs.empty()) t.pairs.assign(65536, 0xFFFD);
+        for (unsigned trail = 0; trail < 256; ++trail) {
+            const std::uint8_t two[2] = {one, static_cast<std::uint8_t>(trail)};
+            const char32_t c = probe(two, 2);
+            if (c == 0) t.usable = false;  // characters of three bytes or more
+            t.pairs[b << 8 | trail] = c;
+        }
+    }
+    ::iconv_close(cd);
+    return t;
+}
+
 }  // namespace
 
 TextDecoder::TextDecoder(Format format, std::uint16_t codePage)
@@ -158,6 +213,23 @@ void TextDecoder::decode(std::span<const std::uint8_t> bytes, std::string& out) 
         }
     if (ascii) {
         out.append(bytes.begin(), bytes.end());
+        return;
+    }
+    const CodePageTable& table = tableOf(codePage_);
+    if (table.usable) {
+        // A byte the code page does not map, or a lead byte cut off at the end: U+FFFD.
+        for (std::size_t i = 0; i < bytes.size(); ++i) {
+            const char32_t c = table.single[bytes[i]];
+            if (c != 0 || bytes[i] == 0) {
+                appendCodePoint(c, out);
+            } else if (i + 1 < bytes.size() &&
+                       table.pairs[bytes[i] << 8 | bytes[i + 1]] != 0xFFFD) {
+                appendCodePoint(table.pairs[bytes[i] << 8 | bytes[i + 1]], out);
+                ++i;
+            } else {
+                appendCodePoint(0xFFFD, out);
+            }
+        }
         return;
     }
     auto cd = static_cast<iconv_t>(iconv_);

@@ -395,7 +395,7 @@ TEST_F(ImportWindowTest, FilesThatCannotBeImportedAreRefused) {
     dropsTheTarget({});
     // The export template: every later export would carry what went in.
     if (!fs::exists(ShujudaochuWindow::templatePath()))
-        jet::createTemplate(ShujudaochuWindow::templatePath());
+        bank::createTemplate(ShujudaochuWindow::templatePath());
     w.dir2()->setPath(QString::fromStdString(ShujudaochuWindow::templatePath().parent_path()));
     ASSERT_TRUE(clickTarget(w, "daochu.mdb"));
     w.dir2()->setPath(QString::fromStdString(programDir.string()));
