@@ -2,8 +2,6 @@
 // inline, on one page and chained), Chinese text in code page 936, refusals that leave the
 // file as it was, and every V1997 table of the corpus, read back alike by mdbtools, mdb-reader
 // and ourselves.
-#include <functional>
-
 #include "jet/encode.h"
 #include "jet/row.h"
 #include "write_util.h"
@@ -32,21 +30,6 @@ std::vector<Value> jet3Row(int i) {
     // Full rows pass 256 bytes more than once: the jump table.
     for (int c = 4; c < 9; ++c) r[c] = i % 4 == 0 ? std::string(50, 'a' + c) : Value{};
     return r;
-}
-
-void expectRefused(const fs::path& file, jet::ErrorKind kind, std::vector<std::string> words,
-                   const std::function<void(jet::Database&)>& change) {
-    const std::string before = bytesOf(file);
-    try {
-        auto db = jet::Database::open(file, RW);
-        change(*db);
-        ADD_FAILURE() << "not refused";
-    } catch (const jet::Error& e) {
-        EXPECT_EQ(static_cast<int>(e.kind()), static_cast<int>(kind)) << e.what();
-        for (const auto& w : words)
-            EXPECT_NE(std::string(e.what()).find(w), std::string::npos) << e.what();
-    }
-    EXPECT_EQ(bytesOf(file), before) << file;
 }
 
 }  // namespace
