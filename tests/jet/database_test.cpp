@@ -154,30 +154,6 @@ TEST(Database, AScanGoesOnAfterTheFileChanges) {
                        {27, 0}, {27, 1}, {27, 3}, {27, 5}, {27, 6}, {28, 0}, {31, 0}}));
 }
 
-TEST(Database, IndexDefinitionsOfBothFormats) {
-    for (const char* name : {"indexTestV2000.mdb", "indexTestV1997.mdb"}) {
-        SCOPED_TRACE(name);
-        auto db = jet::Database::open(kCorpus / name, jet::PageFile::Mode::ReadOnly);
-        auto t = db->table("Table1");
-        ASSERT_EQ(t->indexes.size(), 4u);
-        ASSERT_EQ(t->realIndexes.size(), 4u);
-        std::vector<std::string> names;
-        for (const auto& ix : t->indexes) names.push_back(ix.name);
-        EXPECT_EQ(names,
-                  (std::vector<std::string>{"id", "PrimaryKey", "Table2Table1", "Table3Table1"}));
-        const auto& pk = t->indexes[1];
-        EXPECT_EQ(pk.type, 1);
-        ASSERT_LT(pk.realIndex, t->realIndexes.size());
-        const auto& real = t->realIndexes[pk.realIndex];
-        ASSERT_EQ(real.columns.size(), 1u);
-        EXPECT_EQ(real.columns[0].columnNumber, t->column("id")->number);
-        EXPECT_TRUE(real.columns[0].ascending);
-        EXPECT_EQ(real.flags & 0x09, 0x09);  // unique and required
-        EXPECT_EQ(t->indexes[2].type, 2);    // foreign keys
-        EXPECT_EQ(t->indexes[3].type, 2);
-    }
-}
-
 TEST(Database, AColumnKindWeDoNotKnowIsReportedNotGuessed) {
     TempCopy copy("testV2000.mdb", "kind");
     std::size_t at;

@@ -71,21 +71,6 @@ std::vector<jet::RowId> ourLookup(jet::Database& db, const std::string& table, s
     return key ? tree.find(*key) : std::vector<jet::RowId>{};
 }
 
-void expectRefused(const fs::path& file, const std::function<void(jet::Database&)>& write,
-                   const std::string& message) {
-    const std::string before = bytesOf(file);
-    {
-        auto db = jet::Database::open(file, RW);
-        try {
-            write(*db);
-            ADD_FAILURE() << "no error; expected: " << message;
-        } catch (const jet::Error& e) {
-            EXPECT_NE(std::string(e.what()).find(message), std::string::npos) << e.what();
-        }
-    }
-    EXPECT_TRUE(bytesOf(file) == before) << "a refused write changed " << file;
-}
-
 }  // namespace
 
 TEST(JetIndex, AccessFilesPassTheCheckAndDamageIsFound) {
@@ -352,26 +337,20 @@ TEST(JetIndex, AutonumberUniqueKeysAndRefusals) {
         {pk, "Table1", {}, {Value{}, "b"}, "its columns must have a value"},
     };
     for (const auto& r : refusals)
-        expectRefused(
-            r.file,
-            [&](jet::Database& db) {
-                if (r.updated)
-                    db.updateRow(r.table, *r.updated, r.values);
-                else
-                    db.insertRow(r.table, r.values);
-            },
-            r.message);
-    expectRefused(  // the other row's key
-        pk,
-        [](jet::Database& db) {
-            for (auto rows = db.scan("Table1"); rows.next();)
-                if (rows.values()[0] == Value{std::string("a")}) {
-                    auto r = rows.values();
-                    r[0] = std::string("abcdefg");
-                    db.updateRow("Table1", rows.rowId(), r);
-                }
-        },
-        "another row already has this value");
+        expectRefused(r.file, {}, {r.message}, [&](jet::Database& db) {
+            if (r.updated)
+                db.updateRow(r.table, *r.updated, r.values);
+            else
+                db.insertRow(r.table, r.values);
+        });
+    expectRefused(pk, {}, {"another row already has this value"}, [](jet::Database& db) {
+        for (auto rows = db.scan("Table1"); rows.next();)  // to the other row's key
+            if (rows.values()[0] == Value{std::string("a")}) {
+                auto r = rows.values();
+                r[0] = std::string("abcdefg");
+                db.updateRow("Table1", rows.rowId(), r);
+            }
+    });
     // Rows whose text key the engine cannot encode can still go, and keep their key on edits.
     {
         auto db = jet::Database::open(file, RW);
@@ -397,21 +376,6 @@ TEST(JetIndex, AutonumberUniqueKeysAndRefusals) {
     EXPECT_TRUE(jet::checkDatabase(pk).empty());
     EXPECT_EQ(mdbSqlLookup(pk, "select A from Table1 where A = 'abc def'"),
               std::vector<std::string>{"abc def"});
-
-    // A replication id numbered automatically under an index: the table stays read-only,
-    // saying so.
-    const auto guid = copyOfCorpus("testV2000.mdb");
-    auto db = jet::Database::open(guid, jet::PageFile::Mode::ReadOnly);
-    std::string guidTable;
-    for (const auto& t : db->tableNames())
-        for (const auto& c : db->table(t)->columns)
-            if (c.type == jet::ColumnType::Guid && !db->table(t)->realIndexes.empty())
-                guidTable = t;
-    db.reset();
-    ASSERT_FALSE(guidTable.empty());
-    expectRefused(
-        guid, [&](jet::Database& d) { d.insertRow(guidTable, {std::string("n")}); },
-        "the table can only be read");
 }
 
 TEST(JetIndex, TextKeysSortAsInAccessGrowNewLevelsAndShrinkBack) {
@@ -496,12 +460,9 @@ TEST(JetIndex, TextKeysSortAsInAccessGrowNewLevelsAndShrinkBack) {
     expectReadersAgree(file, "Table1", &expected);
 
     // The unique rule ignores case but not accents.
-    expectRefused(
-        file, [&](jet::Database& db) { db.insertRow("Table1", row("ÉMILE ZOLA", "c", 900)); },
-        "another row already has this value");
-    expectRefused(
-        file, [&](jet::Database& db) { db.insertRow("Table1", row("O'BRIEN", "c", 901)); },
-        "another row already has this value");
+    for (const char* taken : {"ÉMILE ZOLA", "O'BRIEN"})
+        expectRefused(file, {}, {"another row already has this value"},
+                      [&](jet::Database& db) { db.insertRow("Table1", row(taken, "c", 900)); });
 
     auto db = jet::Database::open(file, jet::PageFile::Mode::ReadOnly);
     for (const auto& name : names) {
@@ -557,70 +518,17 @@ TEST(JetIndex, FixedSizeTextAmongSixIndexes) {
         EXPECT_GT(indexPageCount(*db, "users", 1), 1u);
     }
     expectReadersAgree(users, "users", &expected);
-    EXPECT_EQ(mdbSqlLookup(users,
-                           "select i_user_id from users where c_user_login = "
-                           "'Jürgen-Ølsen 101'"),
-              std::vector<std::string>{"101"});
-    EXPECT_EQ(mdbSqlLookup(users, "select i_user_id from users where i_user_id = 399"),
-              std::vector<std::string>{"399"});
-    expectRefused(
-        users,
-        [](jet::Database& db) {
-            db.insertRow("users", {std::int64_t{7}, "x", " ", "-1", "x", std::int64_t{1},
-                                   std::int64_t{1}, std::int64_t{1}, "N", jet::DateTime{1.0}});
-        },
-        "another row already has this value");
+    expectRefused(users, {}, {"another row already has this value"}, [](jet::Database& db) {
+        db.insertRow("users", {std::int64_t{7}, "x", " ", "-1", "x", std::int64_t{1},
+                               std::int64_t{1}, std::int64_t{1}, "N", jet::DateTime{1.0}});
+    });
 }
 
 TEST(JetIndex, TablesWithDeletedColumns) {
-    // Columns deleted in Access keep their numbers and slots: bigIndexTestV2000's Table1 has
-    // only columns 4 and 5 (indexed on 4), delColTestV2000's columns 0, 2, 3 and 5 (indexed on
-    // 0 and 2), its old rows still carrying the deleted columns' values.
-    const auto big = copyOfCorpus("bigIndexTestV2000.mdb");
+    // Columns deleted in Access keep their numbers and slots: delColTestV2000's Table1 has
+    // columns 0, 2, 3 and 5 (indexed on 0 and 2), its old rows still carrying the deleted
+    // columns' values.
     std::vector<std::vector<Value>> expected;
-    std::map<std::string, jet::RowId> ids;
-    {
-        auto db = jet::Database::open(big, RW);
-        db->beginTransaction();
-        for (std::size_t n = 0; n < 2000; ++n) {
-            const std::size_t k = n * 7919 % 2000;
-            std::string col1 = std::string(k % 3 ? "Ça va " : "o'Neill-") + letters(k, 40);
-            std::vector<Value> r{col1, k % 4 ? Value{chinese(k % 90)} : Value{}};
-            ids[col1] = db->insertRow("Table1", r);
-            expected.push_back(r);
-        }
-        db->commitTransaction();
-        EXPECT_GT(indexPageCount(*db, "Table1", 0), 10u);
-        // Every fifth goes, every seventh is renamed.
-        for (std::size_t i = 0; i < expected.size(); ++i) {
-            const std::string col1 = std::get<std::string>(expected[i][0]);
-            if (i % 5 == 0) {
-                db->deleteRow("Table1", ids.at(col1));
-                ids.erase(col1);
-            } else if (i % 7 == 0) {
-                auto r = expected[i];
-                r[0] = "RENAMED " + col1;
-                db->updateRow("Table1", ids.at(col1), r);
-                ids["RENAMED " + col1] = ids.at(col1);
-                ids.erase(col1);
-                expected[i] = r;
-            }
-        }
-        std::erase_if(expected,
-                      [&](const auto& r) { return !ids.count(std::get<std::string>(r[0])); });
-    }
-    expectReadersAgree(big, "Table1", &expected);
-    {
-        auto db = jet::Database::open(big, jet::PageFile::Mode::ReadOnly);
-        // Not through mdb-sql: mdbtools takes an index's column number for the column's place
-        // and misses rows under such indexes even in Access's own file.
-        std::size_t n = 0;
-        for (const auto& [col1, id] : ids)
-            if (n++ % 150 == 0) {
-                EXPECT_EQ(ourLookup(*db, "Table1", 0, {col1}), std::vector<jet::RowId>{id});
-            }
-    }
-
     const auto del = copyOfCorpus("delColTestV2000.mdb");
     {
         auto db = jet::Database::open(del, RW);

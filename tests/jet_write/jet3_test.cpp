@@ -2,10 +2,6 @@
 // inline, on one page and chained), Chinese text in code page 936, refusals that leave the
 // file as it was, and every V1997 table of the corpus, read back alike by mdbtools, mdb-reader
 // and ourselves.
-#include <functional>
-
-#include "jet/encode.h"
-#include "jet/row.h"
 #include "write_util.h"
 
 using namespace jet_write_test;
@@ -34,60 +30,7 @@ std::vector<Value> jet3Row(int i) {
     return r;
 }
 
-void expectRefused(const fs::path& file, jet::ErrorKind kind, std::vector<std::string> words,
-                   const std::function<void(jet::Database&)>& change) {
-    const std::string before = bytesOf(file);
-    try {
-        auto db = jet::Database::open(file, RW);
-        change(*db);
-        ADD_FAILURE() << "not refused";
-    } catch (const jet::Error& e) {
-        EXPECT_EQ(static_cast<int>(e.kind()), static_cast<int>(kind)) << e.what();
-        for (const auto& w : words)
-            EXPECT_NE(std::string(e.what()).find(w), std::string::npos) << e.what();
-    }
-    EXPECT_EQ(bytesOf(file), before) << file;
-}
-
 }  // namespace
-
-// Every length of a Jet 3 row from none to a full page, with one to forty variable columns:
-// its jump table (and the filler entry readers expect when the table outgrows the offsets)
-// lets the reader find each cell again.
-TEST(JetWriteJet3, JumpTables) {
-    for (std::uint16_t vars : {1, 3, 40}) {
-        jet::TableDef t;
-        t.varColumnCount = vars;
-        jet::encode::RowLayout layout;
-        for (std::uint16_t i = 0; i < vars; ++i) {
-            jet::Column c;
-            c.type = jet::ColumnType::Binary;
-            c.number = c.position = c.varIndex = i;
-            c.length = 2000;
-            t.columns.push_back(c);
-            layout.columns.push_back({c.type, i, false, 0, i, c.length, false});
-        }
-        layout.varCount = vars;
-        for (std::size_t total = 0; total < 2000; ++total) {
-            std::vector<jet::encode::Cell> cells(vars);
-            for (std::uint16_t i = 0; i < vars; ++i)
-                cells[i] =
-                    jet::Bytes(total / vars + (i < total % vars), static_cast<std::uint8_t>(i));
-            jet::Bytes row;
-            try {
-                row = jet::encode::encodeRow(layout, cells, jet::kJet3Layout);
-            } catch (const jet::Error& e) {
-                EXPECT_GT(total, 1900u) << vars << " columns: " << e.what();
-                break;  // longer than a page
-            }
-            std::vector<jet::CellRef> found;
-            jet::crackRow(row, t, jet::kJet3Layout, {}, found, "row", 0, 0);
-            for (std::uint16_t i = 0; i < vars; ++i)
-                ASSERT_EQ(jet::Bytes(found[i].data, found[i].data + found[i].size), *cells[i])
-                    << vars << " columns, " << total << " bytes, column " << i;
-        }
-    }
-}
 
 TEST(JetWriteJet3, RowsGrowMoveShrinkAndGo) {
     const auto file = jet3Copy("jet3.mdb");

@@ -299,27 +299,6 @@ TEST(JetWrite, TablesAccessMade) {
     }
     expectReadersAgree(del, "Table", &expected);
 
-    const auto job = copyOfCorpus("testPromotionV2000.mdb");
-    expected.clear();
-    {
-        auto db = jet::Database::open(job, RW);
-        for (int i = 0; i < 20; ++i) {
-            std::vector<Value> r{std::int64_t{i * 1000003},
-                                 std::int64_t{-i},
-                                 1.5 * i,
-                                 std::string(255, 'j'),
-                                 std::string("是"),
-                                 Value{},
-                                 std::string(),
-                                 std::string("PulledBy"),
-                                 chinese(255),
-                                 -0.25};
-            db->insertRow("jobDB1", r);
-            expected.push_back(r);
-        }
-    }
-    expectReadersAgree(job, "jobDB1", &expected);
-
     // A deleted column (data2) between kept ones: its old value in Access's rows, nothing in
     // ours.
     const auto gap = copyOfCorpus("overflowTestV2000.mdb");

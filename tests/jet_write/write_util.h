@@ -6,8 +6,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -74,19 +77,6 @@ inline fs::path jet3Copy(const std::string& name) {
     return file;
 }
 
-// How mdb-reader shows Jet 3 text: the code page's bytes read as code page 1252 (the bytes
-// 1252 leaves undefined as U+FFFD).
-inline std::string asCp1252(const std::string& utf8, const jet::TextEncoder& text) {
-    static const char16_t kHigh[32] = {
-        0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-        0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
-    std::string out;
-    for (std::uint8_t c : text.encode(utf8, false, "test"))
-        jet::appendCodePoint(c >= 0x80 && c < 0xA0 ? kHigh[c - 0x80] : c, out);
-    return out;
-}
-
 // `n` characters cycling through a few Chinese ones (two bytes each in UTF-16).
 inline std::string chinese(std::size_t n) {
     static const char* kChars[] = {"题", "苑", "墨", "舟", "学", "习", "测", "试"};
@@ -151,19 +141,13 @@ inline void expectReadersAgree(const fs::path& file, const std::string& table,
     EXPECT_EQ(db->table(table)->rowCount, ours.size());
     for (const auto& p : jet::checkDatabase(file)) ADD_FAILURE() << p;
     const bool jet3 = db->format() == jet::Format::Jet3;
-    const std::string charset =
-        jet3 ? "MDB_JET3_CHARSET=CP" + std::to_string(db->codePage()) + " " : "";
 
-    auto out = run(charset +
-                   "mdb-export -H -Q -d '<<COL>>' -R '<<ROW>>\\n' -0 '<<NULL>>' -T "
-                   "'%Y-%m-%d %H:%M:%S' -b hex " +
-                   shellQuote(file.string()) + " " + shellQuote(table));
-    ASSERT_EQ(out.status, 0);
-    auto lines = split(out.out, "<<ROW>>\n");
-    if (!lines.empty() && lines.back().empty()) lines.pop_back();
+    if (jet3) ::setenv("MDB_JET3_CHARSET", ("CP" + std::to_string(db->codePage())).c_str(), 1);
+    const auto lines = mdbExportRows(file, table);
+    if (jet3) ::unsetenv("MDB_JET3_CHARSET");
     ASSERT_EQ(lines.size(), ours.size());
     for (std::size_t r = 0; r < lines.size(); ++r) {
-        auto cells = split(lines[r], "<<COL>>");
+        const auto& cells = lines[r];
         ASSERT_EQ(cells.size(), types.size()) << "row " << r;
         for (std::size_t c = 0; c < cells.size(); ++c) {
             std::string theirs = cells[c];
@@ -182,8 +166,7 @@ inline void expectReadersAgree(const fs::path& file, const std::string& table,
         }
     }
 
-    auto js = run("node " + shellQuote((fs::path(JET_ORACLE_DIR) / "export.mjs").string()) +
-                  " rows " + shellQuote(file.string()) + " " + shellQuote(table));
+    auto js = mdbReader("rows " + shellQuote(file.string()) + " " + shellQuote(table));
     ASSERT_EQ(js.status, 0);
     std::vector<std::vector<std::string>> theirs;
     for (const auto& line : splitLines(js.out)) theirs.push_back(canonicalJsonRow(line, types));
@@ -193,9 +176,28 @@ inline void expectReadersAgree(const fs::path& file, const std::string& table,
         const jet::TextEncoder text(jet::Format::Jet3, db->codePage());
         for (auto& row : seen)
             for (auto& v : row)
-                if (auto* str = std::get_if<std::string>(&v)) *str = asCp1252(*str, text);
+                if (auto* str = std::get_if<std::string>(&v))
+                    *str = asMdbReaderSeesJet3(text.encode(*str, false, "test"));
     }
     expectSameRows(theirs, canonical(seen, types), "mdb-reader vs ours");
+}
+
+// A change the engine must refuse: the error's kind (when given) and words, and the file byte
+// for byte as it was.
+inline void expectRefused(const fs::path& file, std::optional<jet::ErrorKind> kind,
+                          std::vector<std::string> words,
+                          const std::function<void(jet::Database&)>& change) {
+    const std::string before = bytesOf(file);
+    try {
+        auto db = jet::Database::open(file, jet::PageFile::Mode::ReadWrite);
+        change(*db);
+        ADD_FAILURE() << "not refused";
+    } catch (const jet::Error& e) {
+        EXPECT_TRUE(!kind || e.kind() == *kind) << e.what();
+        for (const auto& w : words)
+            EXPECT_NE(std::string(e.what()).find(w), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(bytesOf(file), before) << "a refused change altered " << file;
 }
 
 }  // namespace jet_write_test

@@ -75,22 +75,6 @@ TEST(Tree, KeysParentsAndValuesOfEveryWindow) {
     EXPECT_EQ(db.sent[4], bank::sql::treeSubjects(TreeWindow::Study, "初二"));
 }
 
-TEST(Tree, PicturesAndLooksByWindow) {
-    Tiku db;
-    db.add("G", "S", "C");
-    auto images = [&](TreeWindow w) {
-        std::vector<int> r;
-        for (const auto& n : bank::buildTree(w, db.query())) r.push_back(n.image);
-        return r;
-    };
-    EXPECT_EQ(images(TreeWindow::Export), (std::vector<int>{1, 2, 3}));
-    EXPECT_EQ(images(TreeWindow::Study), (std::vector<int>{1, 2, 3}));
-    EXPECT_EQ(images(TreeWindow::Test), (std::vector<int>{1, 1, 1}));
-    EXPECT_EQ(std::string(bank::treeLook(TreeWindow::Export).icons[2]), "ddd.ico");
-    EXPECT_EQ(std::string(bank::treeLook(TreeWindow::Study).icons[2]), "aaa.ico");
-    EXPECT_EQ(std::string(bank::treeLook(TreeWindow::Drill).icons[0]), "bbb.ico");
-}
-
 TEST(Tree, LevelsKeepTheEnginesGroupOrder) {
     // A stand-in engine that returns its groups unsorted: the tree keeps that order.
     auto grouped = [](std::vector<std::string> values, std::size_t column = 0) {

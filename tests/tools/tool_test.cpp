@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <set>
 
 #include "jet/create.h"
 #include "jet/database.h"
@@ -204,26 +203,10 @@ TEST(MozhouDb, CreateBankWithSampleReadByBothOracles) {
     EXPECT_EQ(mozhouDb({"create-bank", file.string(), "--force"}).status, 0);
     EXPECT_TRUE(splitLines(mozhouDb({"export", file.string(), "tiku"}).out).empty());
 
-    // Grouped and filtered queries over the sample.
-    std::set<std::string> grades;
-    for (const auto& line : sample) grades.insert(jet_test::canonicalJsonRow(line, shape.types)[0]);
+    // The query command prints every row in order.
     mozhouDb({"create-bank", file.string(), "--force", "--sample-file", MOZHOU_SAMPLE_BANK});
-    auto grouped =
-        mozhouDb({"query", file.string(), "Select tiku.nianji From tiku Group By tiku.nianji"});
-    ASSERT_EQ(grouped.status, 0) << grouped.err;
-    std::set<std::string> seen;
-    for (const auto& line : splitLines(grouped.out)) seen.insert(line.substr(1, line.size() - 2));
-    EXPECT_EQ(seen, grades);
-    EXPECT_EQ(splitLines(grouped.out).size(), grades.size());
     auto all = mozhouDb({"query", file.string(), "Select tiku.* From tiku "});
     EXPECT_TRUE(sameLines(splitLines(all.out), sample));
-    auto choice = mozhouDb({"query", file.string(),
-                            "Select tiku.yuanti, tiku.daan From tiku Where (tiku.tixing = "
-                            "'选择题' )"});
-    std::size_t choices = 0;
-    for (const auto& line : sample) choices += line.find("\"选择题\"]") != std::string::npos;
-    EXPECT_EQ(splitLines(choice.out).size(), choices);
-    EXPECT_GT(choices, 0u);
     fs::remove_all(dir);
 }
 
@@ -269,31 +252,6 @@ TEST(MozhouDb, Jet3BankAndConvertBothWays) {
     EXPECT_FALSE(fs::exists(refused));
     EXPECT_EQ(mozhouDb({"create-bank", refused.string(), "--code-page", "936"}).status, 1);
     EXPECT_EQ(mozhouDb({"convert", jet4.string(), refused.string(), "--format", "jet5"}).status, 1);
-    fs::remove_all(dir);
-}
-
-TEST(MozhouDb, CreateTemplateReadByBothOracles) {
-    if (!haveOracles()) GTEST_SKIP() << "mdbtools or mdb-reader is not installed";
-    const fs::path dir = scratchDir("template");
-    const fs::path file = dir / "daochu.mdb";
-    ASSERT_EQ(mozhouDb({"create-template", file.string()}).status, 0);
-    EXPECT_EQ(splitLines(jet_test::run("mdb-tables -1 " + jet_test::shellQuote(file)).out),
-              std::vector<std::string>{"tiku"});
-    const std::string schema = jet_test::run("mdb-schema " + jet_test::shellQuote(file)).out;
-    std::size_t at = 0;
-    for (const char* column :
-         {"[nianji]", "[kemu]", "[kecheng]", "[yuanti]", "[xuanxianga]", "[xuanxiangb]",
-          "[xuanxiangc]", "[xuanxiangd]", "[daan]", "[daanneirong]", "[zhuangtai]", "[tixing]"}) {
-        at = schema.find(column, at);
-        ASSERT_NE(at, std::string::npos) << column << " in order in\n" << schema;
-    }
-    EXPECT_NE(schema.find("[zhuangtai]\t\t\tInteger"), std::string::npos) << schema;
-    auto columns =
-        splitLines(jet_test::mdbReader("columns " + jet_test::shellQuote(file) + " tiku").out);
-    ASSERT_EQ(columns.size(), 12u);
-    EXPECT_EQ(columns[10], "zhuangtai\tinteger");
-    EXPECT_EQ(columns[3], "yuanti\tmemo");
-    EXPECT_TRUE(readerRows(file, "tiku").empty());
     fs::remove_all(dir);
 }
 
