@@ -5,10 +5,8 @@
 
 #include "MainWindow.h"
 #include "bank_path.h"
-#include "failure_text.h"
-#include "first_run.h"
+#include "bank_rescue.h"
 #include "language.h"
-#include "message_box.h"
 #include "windows.h"
 
 int main(int argc, char** argv) {
@@ -30,13 +28,10 @@ int main(int argc, char** argv) {
     // Closing the main window closes no other window; the program ends with its last window.
     QApplication::setQuitOnLastWindowClosed(true);
     mozhou::registerWindows();
-    // A missing bank is made with the sample questions; one that is there but cannot be read
-    // is reported and left exactly as it is.
-    try {
-        bank::ensureBank(mozhou::bankPath(), mozhou::programFolder() / "sample_bank.jsonl");
-    } catch (const std::exception& e) {
-        mozhou::showFailure(nullptr, e, {QStringLiteral("题库无法使用，它原样留着")});
-    }
+    // A missing bank is made with the sample questions; for one that cannot be used the user
+    // chooses between its newest copy, a new bank and quitting.
+    if (!mozhou::settleBank(mozhou::bankPath(), mozhou::programFolder() / "sample_bank.jsonl"))
+        return 0;
     auto* window = new mozhou::MainWindow;  // deletes itself when closed
     window->show();
     return app.exec();

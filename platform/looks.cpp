@@ -1,10 +1,10 @@
 #include "looks.h"
 
-#include <QApplication>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
 #include <QStringList>
+#include <iterator>
 
 namespace mozhou::looks {
 
@@ -12,28 +12,49 @@ QRect pxRect(int left, int top, int width, int height) {
     return QRect(px(left), px(top), px(width), px(height));
 }
 
-QColor colour(std::uint32_t value, const QPalette& palette) {
+namespace {
+
+// The classic Windows scheme's system colours, by index (0x00RRGGBB here for reading ease).
+// Fixed values rather than the desktop theme's: the windows were drawn for these, so light
+// frame edges are light, captions stay readable on the window's cyan and the text is black.
+constexpr std::uint32_t kSystemColours[] = {
+    0xC0C0C0,  //  0 scroll bar
+    0x008080,  //  1 desktop
+    0x000080,  //  2 active caption
+    0x808080,  //  3 inactive caption
+    0xC0C0C0,  //  4 menu
+    0xFFFFFF,  //  5 window background
+    0x000000,  //  6 window frame
+    0x000000,  //  7 menu text
+    0x000000,  //  8 window text
+    0xFFFFFF,  //  9 caption text
+    0xC0C0C0,  // 10 active border
+    0xC0C0C0,  // 11 inactive border
+    0x808080,  // 12 application workspace
+    0x000080,  // 13 highlight
+    0xFFFFFF,  // 14 highlight text
+    0xC0C0C0,  // 15 button face
+    0x808080,  // 16 button shadow
+    0x808080,  // 17 grey text
+    0x000000,  // 18 button text
+    0xC0C0C0,  // 19 inactive caption text
+    0xFFFFFF,  // 20 button highlight
+    0x000000,  // 21 3-D dark shadow
+    0xDFDFDF,  // 22 3-D light
+    0x000000,  // 23 tooltip text
+    0xFFFFE1,  // 24 tooltip background
+};
+
+}  // namespace
+
+QColor colour(std::uint32_t value) {
     if (value & 0x80000000u) {
-        switch (value & 0xFFu) {
-            case 5:
-                return palette.color(QPalette::Base);
-            case 8:
-                return palette.color(QPalette::WindowText);
-            case 9:
-                // Qt has no caption-text role; button text is the nearest theme colour.
-                return palette.color(QPalette::ButtonText);
-            case 13:
-                return palette.color(QPalette::Highlight);
-            case 14:
-                return palette.color(QPalette::HighlightedText);
-            default:
-                return QColor(Qt::black);
-        }
+        const std::uint32_t index = value & 0xFFu;
+        if (index >= std::size(kSystemColours)) return QColor(Qt::black);
+        return QColor::fromRgb(kSystemColours[index]);
     }
     return QColor(int(value & 0xFF), int((value >> 8) & 0xFF), int((value >> 16) & 0xFF));
 }
-
-QColor colour(std::uint32_t value) { return colour(value, QApplication::palette()); }
 
 QFont songFont(double pointSize) {
     QFont font;

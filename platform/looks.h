@@ -3,7 +3,6 @@
 #include <QColor>
 #include <QCursor>
 #include <QFont>
-#include <QPalette>
 #include <QRect>
 #include <cstdint>
 
@@ -25,9 +24,8 @@ constexpr std::uint32_t kSysCaptionText = 0x80000009;
 constexpr std::uint32_t kSysHighlight = 0x8000000D;
 constexpr std::uint32_t kSysHighlightText = 0x8000000E;
 
-// Resolves a colour value against `palette` for system colours; unknown indexes give black.
-QColor colour(std::uint32_t value, const QPalette& palette);
-// Same, against the application's palette.
+// Resolves a colour value; system colours take the classic Windows scheme's values, whatever
+// the desktop's theme, and unknown indexes give black.
 QColor colour(std::uint32_t value);
 
 // The 宋体 face, with Song-style fallbacks for systems that lack it.

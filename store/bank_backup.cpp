@@ -131,6 +131,11 @@ fs::path freshName(const fs::path& bank, const std::vector<Copy>& copies) {
 
 }  // namespace
 
+fs::path newestBackup(const fs::path& bank) {
+    const auto copies = copiesOf(bank);
+    return copies.empty() ? fs::path() : copies.back().path;
+}
+
 Backup::Backup(const fs::path& bank) : bank_(bank) {
     // A bank that does not open is not worth a copy: it would push out a good one. The copy is
     // taken under one read of the file, so that it is a committed state, never a change that

@@ -31,6 +31,9 @@ std::filesystem::path backupFolder(const std::filesystem::path& bank);
 // True when `file` is one of the bank's copies (it lies in backupFolder(bank)).
 bool isBackupOf(const std::filesystem::path& bank, const std::filesystem::path& file);
 
+// The newest of the bank's dated copies; empty when there is none.
+std::filesystem::path newestBackup(const std::filesystem::path& bank);
+
 // How many dated copies backupFolder(bank) keeps.
 inline constexpr std::size_t kBackupsKept = 10;
 

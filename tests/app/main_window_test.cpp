@@ -97,8 +97,8 @@ TEST_F(MainWindowTest, LooksCaptionsAndStartColours) {
     for (int n = 1; n <= 4; ++n) {
         SCOPED_TRACE(n);
         EXPECT_EQ(label(n)->text(), QString::fromUtf8(texts[n - 1]));
-        EXPECT_EQ(label(n)->palette().color(QPalette::WindowText),
-                  QApplication::palette().color(QPalette::Highlight));
+        // The classic highlight, dark blue: readable on the window's cyan.
+        EXPECT_EQ(label(n)->palette().color(QPalette::WindowText), QColor(0, 0, 128));
         EXPECT_EQ(label(n)->cursor().shape(), Qt::BitmapCursor);
     }
     EXPECT_EQ(frameColours(1), (Colours{kWhite, kWhite, looks::kBlack, looks::kBlack}));
@@ -116,11 +116,17 @@ TEST_F(MainWindowTest, FramesArePaintedOnTheBackground) {
         return QColor(window->surface()->grab().toImage().pixel(x, y));
     };
     EXPECT_EQ(pixel(500, 400), QColor(0, 192, 192));
-    // Frame 1 runs from (24, 8) to (96, 40): white left and top, black right and bottom.
-    EXPECT_EQ(pixel(24, 30), QColor(Qt::white));
-    EXPECT_EQ(pixel(60, 8), QColor(Qt::white));
-    EXPECT_EQ(pixel(96, 30), QColor(Qt::black));
-    EXPECT_EQ(pixel(60, 40), QColor(Qt::black));
+    // Every frame starts raised whatever the desktop theme: white left and top, black right
+    // and bottom. Frame 1 runs from (24, 8) to (96, 40).
+    const int frameX[4][2] = {{24, 96}, {104, 168}, {176, 264}, {272, 328}};
+    for (const auto& x : frameX) {
+        SCOPED_TRACE(x[0]);
+        const int middle = (x[0] + x[1]) / 2;
+        EXPECT_EQ(pixel(x[0], 30), QColor(Qt::white));
+        EXPECT_EQ(pixel(middle, 8), QColor(Qt::white));
+        EXPECT_EQ(pixel(x[1], 30), QColor(Qt::black));
+        EXPECT_EQ(pixel(middle, 40), QColor(Qt::black));
+    }
     EXPECT_EQ(pixel(23, 30), QColor(0, 192, 192));
     press(1);
     EXPECT_EQ(pixel(24, 30), looks::colour(kText));

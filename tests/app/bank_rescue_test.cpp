@@ -1,0 +1,109 @@
+#include "bank_rescue.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <fstream>
+#include <sstream>
+
+#include "bank_backup.h"
+#include "first_run.h"
+#include "message_box.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string bytes(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+void write(const fs::path& p, const std::string& text) {
+    std::ofstream(p, std::ios::binary) << text;
+}
+
+// The files beside the bank that keep an unusable bank, by content.
+std::vector<std::string> keptAside(const fs::path& dir) {
+    std::vector<std::string> kept;
+    for (const auto& e : fs::directory_iterator(dir))
+        if (e.path().filename().string().starts_with("shujuku-损坏-"))
+            kept.push_back(bytes(e.path()));
+    std::sort(kept.begin(), kept.end());
+    return kept;
+}
+
+// Answers the start-up offer with the button captioned `choice`, noting the box's buttons and
+// text; a real click on the real box.
+void choose(const QString& choice, QStringList* buttons, QString* text) {
+    QTimer::singleShot(0, [=] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        *text = box->text();
+        buttons->clear();
+        QPushButton* wanted = nullptr;
+        for (auto* b : box->buttons()) {
+            if (box->buttonRole(b) == QMessageBox::ActionRole) continue;  // the details button
+            *buttons << b->text();
+            if (b->text() == choice) wanted = qobject_cast<QPushButton*>(b);
+        }
+        ASSERT_NE(wanted, nullptr);
+        QTest::mouseClick(wanted, Qt::LeftButton);
+    });
+}
+
+}  // namespace
+
+TEST(BankRescue, UnusableBankOffersBackupNewBankOrQuit) {
+    const fs::path dir = fs::temp_directory_path() / ("bank_rescue_" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    const fs::path bank = dir / "shujuku.mdb", noSample = dir / "none.jsonl";
+    QStringList messages, buttons;
+    QString text;
+    mozhou::setMessageHandler([&](const QString& m) { messages << m; });
+
+    // Not a database and no copy: only a new bank or quitting; quitting changes nothing.
+    const std::string junk(4096, 'x');
+    write(bank, junk);
+    choose(QStringLiteral("退出"), &buttons, &text);
+    EXPECT_FALSE(mozhou::settleBank(bank, noSample));
+    EXPECT_EQ(buttons, (QStringList{QStringLiteral("新建题库"), QStringLiteral("退出")}));
+    EXPECT_TRUE(text.contains(QStringLiteral("没有找到题库的备份")));
+    EXPECT_EQ(bytes(bank), junk);
+    EXPECT_TRUE(keptAside(dir).empty());
+
+    // With dated copies the newest is restored; the unusable file is kept under another name.
+    fs::create_directories(bank::backupFolder(bank));
+    const fs::path good = bank::backupFolder(bank) / "shujuku-20260101-080000.mdb";
+    bank::ensureBank(good, noSample);
+    write(bank::backupFolder(bank) / "shujuku-20250101-080000.mdb", "older");
+    choose(QStringLiteral("恢复最近的备份"), &buttons, &text);
+    EXPECT_TRUE(mozhou::settleBank(bank, noSample));
+    EXPECT_EQ(buttons.size(), 3);
+    EXPECT_TRUE(text.contains(QString::fromStdString(good.string()))) << text.toStdString();
+    EXPECT_EQ(bytes(bank), bytes(good));
+    EXPECT_EQ(keptAside(dir), std::vector<std::string>{junk});
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].contains(QStringLiteral("从备份恢复")));
+
+    // Damaged again: a new bank is made and the second unusable file is kept beside the first.
+    const std::string damaged = bytes(good).substr(0, 2048) + std::string(2048, '\0');
+    write(bank, damaged);
+    choose(QStringLiteral("新建题库"), &buttons, &text);
+    EXPECT_TRUE(mozhou::settleBank(bank, noSample));
+    EXPECT_FALSE(bank::ensureBank(bank, noSample));  // there and usable
+    EXPECT_EQ(keptAside(dir), (std::vector<std::string>{damaged, junk}));
+    EXPECT_EQ(fs::file_size(bank::backupFolder(bank) / "shujuku-20250101-080000.mdb"), 5u);
+    ASSERT_EQ(messages.size(), 2);
+    EXPECT_TRUE(messages[1].contains(QStringLiteral("新的题库已经建好")));
+
+    mozhou::setMessageHandler({});
+    fs::remove_all(dir);
+}
