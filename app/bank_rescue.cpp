@@ -84,6 +84,13 @@ bool settleBank(const fs::path& bank, const fs::path& sampleJsonl) {
                                          QStringLiteral(" 留着。"));
             return true;
         } catch (const std::exception& e) {
+            // Another program changing the bank (or Access holding it) is no damage: the bank
+            // must not be replaced under it. The windows say so again when they need it.
+            if (const auto* busy = dynamic_cast<const jet::Error*>(&e);
+                busy && busy->kind() == jet::ErrorKind::Busy) {
+                showFailure(nullptr, e, {QStringLiteral("题库暂时不能使用")});
+                return true;
+            }
             const fs::path backup = bank::newestBackup(bank);
             const Choice choice = ask(e, backup);
             if (choice == Choice::Quit) return false;

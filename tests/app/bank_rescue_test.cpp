@@ -1,5 +1,6 @@
 #include "bank_rescue.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -103,6 +104,19 @@ TEST(BankRescue, UnusableBankOffersBackupNewBankOrQuit) {
     EXPECT_EQ(fs::file_size(bank::backupFolder(bank) / "shujuku-20250101-080000.mdb"), 5u);
     ASSERT_EQ(messages.size(), 2);
     EXPECT_TRUE(messages[1].contains(QStringLiteral("新的题库已经建好")));
+
+    // Another program writing the bank is no damage: it is said, and nothing is replaced.
+    const std::string sound = bytes(bank);
+    const int other = ::open(bank.c_str(), O_RDWR);
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    ASSERT_EQ(::fcntl(other, F_OFD_SETLK, &lock), 0);
+    EXPECT_TRUE(mozhou::settleBank(bank, noSample));
+    ::close(other);
+    ASSERT_EQ(messages.size(), 3);
+    EXPECT_TRUE(messages[2].contains(QStringLiteral("另一个程序"))) << messages[2].toStdString();
+    EXPECT_EQ(bytes(bank), sound);
+    EXPECT_EQ(keptAside(dir).size(), 2u);
 
     mozhou::setMessageHandler({});
     fs::remove_all(dir);
