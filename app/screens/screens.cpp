@@ -18,6 +18,7 @@
 #include "bank_path.h"
 #include "common_dialog.h"
 #include "first_run.h"
+#include "language.h"
 #include "message_box.h"
 #include "window_registry.h"
 #include "windows.h"
@@ -94,6 +95,7 @@ void answer(QWidget* window, int answers, const QString& typed) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    mozhou::useChinese();  // the windows as the program shows them
     if (argc != 2) {
         std::fprintf(stderr, "usage: mozhou-screens OUTDIR\n");
         return 1;
