@@ -55,11 +55,12 @@ bool lockByte(int fd, short type, off_t at) {
     return true;
 }
 
-// Tries until the lock is had or `ms` have passed.
-bool waitForLock(int fd, short type, off_t at, int ms) {
+// Tries `attempt` until it succeeds or `ms` have passed, pausing ever longer in between.
+template <typename Attempt>
+bool retry(int ms, Attempt attempt) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
     auto pause = std::chrono::microseconds(500);
-    while (!lockByte(fd, type, at)) {
+    while (!attempt()) {
         if (std::chrono::steady_clock::now() >= deadline) return false;
         std::this_thread::sleep_for(pause);
         pause = std::min(pause * 2, std::chrono::microseconds(20000));
@@ -280,7 +281,8 @@ struct PageFile::Impl {
     // ---- locks ----
 
     void take(off_t byte, short type, int waitMs, bool& held) {
-        if (!waitForLock(fd, type, byte, waitMs)) fail(busyText(), ErrorKind::Busy);
+        if (!retry(waitMs, [&] { return lockByte(fd, type, byte); }))
+            fail(busyText(), ErrorKind::Busy);
         held = true;
     }
     void unlock(off_t byte, bool& held) {
@@ -305,19 +307,14 @@ struct PageFile::Impl {
         if (readDepth++ > 0 || inTransaction) return;
         try {
             followName(true);
-            const auto deadline =
-                std::chrono::steady_clock::now() + std::chrono::milliseconds(readerWaitMs);
             // PENDING read-locked for a moment: a writer waiting to write keeps new readers out.
-            for (auto pause = std::chrono::microseconds(500);;
-                 pause = std::min(pause * 2, std::chrono::microseconds(20000))) {
-                if (lockByte(fd, F_RDLCK, kPendingByte)) {
-                    shared = lockByte(fd, F_RDLCK, kSharedByte);
-                    lockByte(fd, F_UNLCK, kPendingByte);
-                    if (shared) break;
-                }
-                if (std::chrono::steady_clock::now() >= deadline) fail(busyText(), ErrorKind::Busy);
-                std::this_thread::sleep_for(pause);
-            }
+            const bool had = retry(readerWaitMs, [&] {
+                if (!lockByte(fd, F_RDLCK, kPendingByte)) return false;
+                shared = lockByte(fd, F_RDLCK, kSharedByte);
+                lockByte(fd, F_UNLCK, kPendingByte);
+                return shared;
+            });
+            if (!had) fail(busyText(), ErrorKind::Busy);
             catchUp();
         } catch (...) {
             unlock(kSharedByte, shared);
@@ -409,7 +406,8 @@ struct PageFile::Impl {
         for (std::uint32_t n : dirty) {
             if (n >= pageCount) continue;
             if (!writeAt(fd, loadNow(n), pageSize, static_cast<off_t>(n) * pageSize))
-                fail("cannot write page " + std::to_string(n) + ": " + errnoText(), errnoKind(errno));
+                fail("cannot write page " + std::to_string(n) + ": " + errnoText(),
+                     errnoKind(errno));
             diskPages = std::max(diskPages, n + 1);
         }
         if (::fsync(fd) != 0) fail("cannot flush to disk: " + errnoText(), errnoKind(errno));
