@@ -8,15 +8,15 @@ namespace jet {
 
 namespace {
 
-ColumnSpec columnSpec(const Column& c, Format from) {
-    ColumnSpec spec{c.name, c.type, 255, true};
+ColumnSpec columnLike(const Column& c, Format from) {
+    ColumnSpec made{c.name, c.type, 255, true};
     if (c.type == ColumnType::Text)
         // Jet 4 counts text in UTF-16 units, Jet 3 in bytes; the number the user set is kept.
-        spec.size = from == Format::Jet4 ? static_cast<std::uint16_t>(c.length / 2) : c.length;
+        made.size = from == Format::Jet4 ? static_cast<std::uint16_t>(c.length / 2) : c.length;
     else if (c.type == ColumnType::Binary)
-        spec.size = c.length;
-    if (from == Format::Jet4) spec.compressed = c.compressedText();
-    return spec;
+        made.size = c.length;
+    if (from == Format::Jet4) made.compressed = c.compressedText();
+    return made;
 }
 
 }  // namespace
@@ -30,12 +30,12 @@ void convertDatabase(const std::filesystem::path& source, const std::filesystem:
     std::vector<TableSpec> tables;
     for (const auto& name : db->tableNames()) {
         const auto def = db->table(name);
-        TableSpec spec{def->name, {}, {}};
+        TableSpec copy{def->name, {}, {}};
         // The definition lists the columns in table order, as a scan gives the values.
-        for (const auto& c : def->columns) spec.columns.push_back(columnSpec(c, db->format()));
+        for (const auto& c : def->columns) copy.columns.push_back(columnLike(c, db->format()));
         auto scan = db->scan(def);
-        while (scan.next()) spec.rows.push_back(scan.values());
-        tables.push_back(std::move(spec));
+        while (scan.next()) copy.rows.push_back(scan.values());
+        tables.push_back(std::move(copy));
     }
     try {
         createDatabase(target, tables, options);
