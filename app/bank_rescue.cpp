@@ -2,7 +2,6 @@
 
 #include <QMessageBox>
 #include <QPushButton>
-#include <ctime>
 #include <string>
 
 #include "bank_backup.h"
@@ -20,12 +19,7 @@ QString shown(const fs::path& p) { return QString::fromStdString(p.string()); }
 
 // A name beside the bank that nothing has: "<stem>-损坏-YYYYMMDD-HHMMSS[-n].mdb".
 fs::path asideName(const fs::path& bank) {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    ::localtime_r(&now, &local);
-    char stamp[32];
-    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
-    const std::string base = bank.stem().string() + "-损坏-" + stamp;
+    const std::string base = bank.stem().string() + "-损坏-" + bank::timeStamp();
     fs::path name = bank.parent_path() / (base + bank.extension().string());
     std::error_code ec;
     for (int n = 2; fs::exists(fs::symlink_status(name, ec)); ++n)

@@ -35,6 +35,15 @@ std::error_code sync(const fs::path& path, int flags) {
 
 }  // namespace
 
+std::string timeStamp() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    ::localtime_r(&now, &local);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+    return stamp;
+}
+
 fs::path backupFolder(const fs::path& bank) {
     return bank.parent_path() / (bank.stem().string() + "-备份");
 }
@@ -116,11 +125,7 @@ bool sameBytes(const fs::path& a, const fs::path& b) {
 
 // A name for a copy made now, after every copy there is.
 fs::path freshName(const fs::path& bank, const std::vector<Copy>& copies) {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    ::localtime_r(&now, &local);
-    char stamp[32];
-    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+    const std::string stamp = timeStamp();
     std::string name = bank.stem().string() + "-" + stamp;
     long number = 1;
     for (const auto& c : copies)

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 #include <system_error>
 
 #include "jet/error.h"
@@ -25,6 +26,9 @@ class BackupError : public jet::Error {
 // copy; a rollback journal beside the old `to` belongs to the file being replaced and goes
 // with it. Throws BackupError with the reason.
 void copyReplacing(const std::filesystem::path& from, const std::filesystem::path& to);
+
+// Now, as the files kept beside the bank are dated: "YYYYMMDD-HHMMSS", local time.
+std::string timeStamp();
 
 // The folder beside the bank that holds its dated copies.
 std::filesystem::path backupFolder(const std::filesystem::path& bank);
