@@ -52,7 +52,8 @@ QString problemText(exchange::FileProblem p, const QString& side) {
         case P::OtherShape:
             return QStringLiteral("所选的%1中的题库表与题库的结构不同，不能导入。").arg(side);
         case P::NotWritable:
-            return QStringLiteral("所选的%1不能写入（只读文件或旧版数据库）。").arg(side);
+            return QStringLiteral("所选的%1是只读文件，不能写入。请去掉它的只读属性或另选文件。")
+                .arg(side);
         case P::Busy:
             return QStringLiteral("所选的%1正在被另一个程序修改，请等它改完或关闭那个程序后再选。")
                 .arg(side);

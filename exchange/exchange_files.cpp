@@ -73,8 +73,7 @@ FileProblem openQuestionFile(const fs::path& path, std::string_view sqlText, boo
         auto& engine = opened.database.engine();
         if (!engine.hasTable(bank::tiku::kTable)) return FileProblem::NoTiku;
         if (!hasBankShape(*engine.table(bank::tiku::kTable))) return FileProblem::OtherShape;
-        if (forWriting && (opened.database.readOnly() || engine.format() != jet::Format::Jet4))
-            return FileProblem::NotWritable;
+        if (forWriting && opened.database.readOnly()) return FileProblem::NotWritable;
         opened.records = opened.database.OpenRecordset(sqlText);
     } catch (const std::exception& e) {
         // A catalog or table definition that cannot be read is not a question file either.

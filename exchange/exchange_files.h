@@ -41,7 +41,7 @@ enum class FileProblem {
     NotDatabase,  // missing, unreadable, or not a Jet file
     NoTiku,       // a database without the table tiku
     OtherShape,   // tiku without the twelve columns of the question bank's kinds
-    NotWritable,  // read-only, or a Jet 3 file (the engine writes Jet 4 only)
+    NotWritable,  // opened read-only
     Busy,         // another program is changing it
 };
 

@@ -53,14 +53,17 @@ std::vector<std::vector<std::string>> readerRows(const fs::path& path) {
     return rows;
 }
 
+std::string readerText(const std::string& utf8) {
+    if (!jet3()) return utf8;
+    static const jet::TextEncoder gbk(jet::Format::Jet3, kChinese);
+    return jet_test::asMdbReaderSeesJet3(gbk.encode(utf8, false, "expected"));
+}
+
 std::vector<std::vector<std::string>> readerExpected(const std::vector<Row>& rows) {
     std::vector<std::vector<std::string>> out;
-    const jet::TextEncoder gbk(jet::Format::Jet3, kChinese);
     for (Row r : rows) {
-        if (jet3())
-            for (auto& v : r)
-                if (auto* s = std::get_if<std::string>(&v))
-                    *s = jet_test::asMdbReaderSeesJet3(gbk.encode(*s, false, "expected"));
+        for (auto& v : r)
+            if (auto* s = std::get_if<std::string>(&v)) *s = readerText(*s);
         out.push_back(jet_test::canonicalOurRow(r, tikuTypes()));
     }
     return out;

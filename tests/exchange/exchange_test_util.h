@@ -74,6 +74,9 @@ std::vector<Row> ourRows(const fs::path& path);
 // in a file of bankOptions()'s format.
 std::vector<std::vector<std::string>> readerRows(const fs::path& path);
 std::vector<std::vector<std::string>> readerExpected(const std::vector<Row>& rows);
+// A text as mdb-reader prints it from a file of bankOptions()'s format (Jet 3 text it decodes as
+// code page 1252).
+std::string readerText(const std::string& utf8);
 std::vector<std::vector<std::string>> mdbtoolsRows(const fs::path& path);
 std::vector<std::vector<std::string>> mdbtoolsExpected(const std::vector<Row>& rows);
 
