@@ -34,19 +34,21 @@ void deleteAllRows(dao::Workspace& ws, dao::Recordset& rs) {
     }
 }
 
+std::vector<std::optional<std::string>> textRow(const dao::Recordset& rs) {
+    std::vector<std::optional<std::string>> row;
+    row.reserve(rs.fieldCount());
+    for (std::size_t i = 0; i < rs.fieldCount(); ++i) {
+        const jet::Value& v = rs.Fields(i);
+        row.push_back(jet::isNull(v) ? std::optional<std::string>{} : dao::toText(v));
+    }
+    return row;
+}
+
 std::vector<std::vector<std::optional<std::string>>> textRows(dao::Recordset& rs) {
     std::vector<std::vector<std::optional<std::string>>> rows;
     if (rs.RecordCount() == 0) return rows;
     rows.reserve(static_cast<std::size_t>(rs.RecordCount()));
-    const dao::Recordset& read = rs;
-    for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext()) {
-        auto& row = rows.emplace_back();
-        row.reserve(read.fieldCount());
-        for (std::size_t i = 0; i < read.fieldCount(); ++i) {
-            const jet::Value& v = read.Fields(i);
-            row.push_back(jet::isNull(v) ? std::optional<std::string>{} : dao::toText(v));
-        }
-    }
+    for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext()) rows.push_back(textRow(rs));
     return rows;
 }
 

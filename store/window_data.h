@@ -18,6 +18,10 @@ void closeHandles(std::optional<dao::Recordset>& rs, dao::Database& db,
 // go, or on a failure, which is thrown on, none does.
 void deleteAllRows(dao::Workspace& ws, dao::Recordset& rs);
 
+// The current row of `rs`, each column as the windows show it (dao::toText), null kept apart
+// from empty text.
+std::vector<std::optional<std::string>> textRow(const dao::Recordset& rs);
+
 // Every row of `rs` from the first, each column as the windows show it (dao::toText), null kept
 // apart from empty text.
 std::vector<std::vector<std::optional<std::string>>> textRows(dao::Recordset& rs);

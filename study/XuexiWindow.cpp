@@ -5,10 +5,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
 
+#include "ListingView.h"
 #include "bank_path.h"
 #include "failure_text.h"
 #include "looks.h"
@@ -46,8 +46,7 @@ XuexiWindow::XuexiWindow(QWidget* parent) : QWidget(parent), ws_("", "admin", ""
     auto* frame3 =
         placed(new QGroupBox(QStringLiteral("选择课程"), this), "Frame3", 120, 720, 3615, 7335);
     TreeView1_ = placed(new TreeView(frame3), "TreeView1", 120, 240, 3375, 6975);
-    RichTextBox1_ = placed(new QPlainTextEdit(this), "RichTextBox1", 3840, 360, 7335, 6975);
-    RichTextBox1_->setReadOnly(true);
+    RichTextBox1_ = placed(new ListingView(this), "RichTextBox1", 3840, 360, 7335, 6975);
     RichTextBox1_->setFont(song);
     RichTextBox1_->setPlainText(qs(study::kNothingChosen));
     Label3_ = placed(new QLabel(qs(study::kCountAtStart), this), "Label3", 4080, 7680, 1800, 285);
@@ -93,11 +92,9 @@ void XuexiWindow::TreeView1_NodeClick(const TreeClick& node) {
     if (!text) return;
     try {
         if (!db_.isOpen()) db_ = ws_.OpenDatabase(bankPath());
-        rs_ = db_.OpenRecordset(*text);
-        const auto rows = study::questionRows(rs_);
-        const auto shown = study::lessonDisplay(rows);
-        if (shown.count) Label3_->setText(qs(*shown.count));
-        RichTextBox1_->setPlainText(qs(shown.text));
+        auto rs = db_.OpenRecordset(*text);
+        const auto found = static_cast<std::size_t>(rs.RecordCount());
+        showResult(study::lessonDisplay(found), std::move(rs));
     } catch (const std::exception&) {
         // A lesson that cannot be read leaves the display as it was.
     }
@@ -111,14 +108,28 @@ void XuexiWindow::Command1_Click() {
     }
     try {
         if (!db_.isOpen()) db_ = ws_.OpenDatabase(bankPath());
-        rs_ = db_.OpenRecordset(*text);
-        const auto rows = study::questionRows(rs_);
-        const auto shown = study::searchDisplay(rows);
-        if (shown.count) Label3_->setText(qs(*shown.count));
-        RichTextBox1_->setPlainText(qs(shown.text));
+        auto rs = db_.OpenRecordset(*text);
+        const auto found = static_cast<std::size_t>(rs.RecordCount());
+        showResult(study::searchDisplay(found), std::move(rs));
     } catch (const std::exception& e) {
         RichTextBox1_->setPlainText(failureText(e, {QStringLiteral("没有查询题目")}));
     }
+}
+
+void XuexiWindow::showResult(const study::Display& shown, dao::Recordset found) {
+    rs_ = std::move(found);
+    if (shown.count) Label3_->setText(qs(*shown.count));
+    if (shown.message) return RichTextBox1_->setPlainText(qs(*shown.message));
+    // The entries are read from the record set as they come into view, so that a listing of
+    // the whole bank shows as soon as one of a few questions.
+    RichTextBox1_->setEntries(shown.entries, [this](std::size_t i) {
+        try {
+            return qs(study::listingEntry(study::questionRowAt(rs_, i), i));
+        } catch (const std::exception& e) {
+            return QString::number(i + 1) + QLatin1Char('.') +
+                   failureText(e, {QStringLiteral("这道题没能读出")}) + QLatin1Char('\n');
+        }
+    });
 }
 
 void XuexiWindow::Timer1_Timer() {

@@ -6,14 +6,16 @@
 
 #include "TreeView.h"
 #include "dao/dao.h"
+#include "study_listing.h"
 
 class QLabel;
 class QLineEdit;
-class QPlainTextEdit;
 class QPushButton;
 class QTimer;
 
 namespace mozhou {
+
+class ListingView;
 
 class XuexiWindow : public QWidget {
     Q_OBJECT
@@ -26,10 +28,12 @@ class XuexiWindow : public QWidget {
     void Command1_Click();
     void Timer1_Timer();
     void Command3_Click();
+    // Puts a query's result on screen; its record set is kept to read the entries from.
+    void showResult(const study::Display& shown, dao::Recordset found);
 
     ImageList ImageList1_;
     TreeView* TreeView1_ = nullptr;
-    QPlainTextEdit* RichTextBox1_ = nullptr;
+    ListingView* RichTextBox1_ = nullptr;
     QLineEdit* Text1_ = nullptr;
     QPushButton* Command1_ = nullptr;
     QPushButton* Command3_ = nullptr;

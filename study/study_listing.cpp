@@ -63,13 +63,13 @@ std::optional<std::string> keywordQuery(std::string_view keyword) {
     return bank::sql::keywordSearch(keyword);
 }
 
-Display lessonDisplay(std::span<const QuestionRow> rows) {
-    return Display{listingText(rows), countCaption(rows.size())};
+Display lessonDisplay(std::size_t found) {
+    return Display{found, std::nullopt, countCaption(found)};
 }
 
-Display searchDisplay(std::span<const QuestionRow> rows) {
-    if (rows.empty()) return Display{std::string(kNoMatch), std::nullopt};
-    return lessonDisplay(rows);
+Display searchDisplay(std::size_t found) {
+    if (found == 0) return Display{0, std::string(kNoMatch), std::nullopt};
+    return lessonDisplay(found);
 }
 
 }  // namespace study

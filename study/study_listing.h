@@ -58,16 +58,18 @@ std::optional<std::string> lessonQuery(std::span<const std::string> nodePath);
 // keyword, in which case the window shows kNoKeyword and runs no query.
 std::optional<std::string> keywordQuery(std::string_view keyword);
 
-// What the window puts on screen after a query. The count is empty when the count caption is
-// to stay as it was.
+// What the window puts on screen after a query that found `found` rows: a listing of that many
+// entries (listingEntry of each row), or a message in its place; and the count caption, empty
+// when it is to stay as it was.
 struct Display {
-    std::string text;
+    std::size_t entries = 0;
+    std::optional<std::string> message;
     std::optional<std::string> count;
 };
 
 // A lesson: its listing and count, even for a lesson without rows.
-Display lessonDisplay(std::span<const QuestionRow> rows);
+Display lessonDisplay(std::size_t found);
 // A keyword search: its listing and count, or kNoMatch with the count left alone.
-Display searchDisplay(std::span<const QuestionRow> rows);
+Display searchDisplay(std::size_t found);
 
 }  // namespace study

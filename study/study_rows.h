@@ -10,5 +10,7 @@
 namespace study {
 
 std::vector<QuestionRow> questionRows(dao::Recordset& rs);
+// The row at 0-based `position` of the result, read alone.
+QuestionRow questionRowAt(dao::Recordset& rs, std::size_t position);
 
 }  // namespace study

@@ -65,7 +65,7 @@ int main(int argc, char** argv) {
     // A common character (found in many questions) and a rare pair.
     int status = 0;
     for (const char* keyword : {"学", "中国"}) {
-        std::size_t found = 0, listing = 0;
+        std::size_t found = 0, listed = 0;
         Phases phases;
         const double search = bestSeconds([&] {
             const double t0 = now();
@@ -74,16 +74,16 @@ int main(int argc, char** argv) {
             const double t1 = now();
             const auto rows = study::questionRows(rs);
             const double t2 = now();
-            const auto shown = study::searchDisplay(rows);
+            const auto listing = study::listingText(rows);
             const double t3 = now();
             if (t3 - t0 < phases.query + phases.rows + phases.listing)
                 phases = {t1 - t0, t2 - t1, t3 - t2};
             found = rows.size();
-            listing = shown.text.size();
+            listed = listing.size();
         });
         const double ratio = search / scan;
         std::printf("search \"%s\" (%zu found, %zu bytes listed): %8.1f ms  (%.2f x the scan)%s\n",
-                    keyword, found, listing, search * 1000, ratio,
+                    keyword, found, listed, search * 1000, ratio,
                     ratio > 1.5 ? "  over the 1.5 x target" : "");
         std::printf("    query %.1f ms, reading the found rows %.1f ms, listing %.1f ms\n",
                     phases.query * 1000, phases.rows * 1000, phases.listing * 1000);

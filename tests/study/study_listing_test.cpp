@@ -26,9 +26,8 @@ TEST(StudyListing, LessonOfThreeChoicesAndOneFillIn) {
         fillIn("-3的绝对值是", std::nullopt, "3"),
         choice("2×3=", "D", "5", "7", "8", "6", "6"),
     };
-    const study::Display shown = study::lessonDisplay(rows);
-    EXPECT_EQ(shown.count, "共4题");
-    EXPECT_EQ(shown.text,
+    EXPECT_EQ(study::lessonDisplay(rows.size()).count, "共4题");
+    EXPECT_EQ(study::listingText(rows),
               "1.1+1=(B)\r\n  A.1\r\n  B.2\r\n  C.3\r\n  D.4\r\n"
               "2.最小的正整数是(A)\r\n  A.1\r\n  B.0\r\n  C.-1\r\n  D.2\r\n"
               "3.-3的绝对值是(3)\r\n"
@@ -65,10 +64,12 @@ TEST(StudySearch, QueriesAndCaptions) {
               "Select tiku.* From tiku Where (tiku.yuanti Like '*a*b*')");
     EXPECT_EQ(study::keywordQuery("it's"),
               "Select tiku.* From tiku Where (tiku.yuanti Like '*it''s*')");
-    EXPECT_EQ(study::searchDisplay({}).count, std::nullopt);  // the count caption stays
-    const std::vector<QuestionRow> found{fillIn("数一数", std::nullopt, "三")};
-    const study::Display one = study::searchDisplay(found);
-    EXPECT_EQ(one.text, "1.数一数(三)\r\n");
+    const study::Display none = study::searchDisplay(0);
+    EXPECT_EQ(none.message, study::kNoMatch);
+    EXPECT_EQ(none.count, std::nullopt);  // the count caption stays
+    const study::Display one = study::searchDisplay(1);
+    EXPECT_EQ(one.entries, 1u);
+    EXPECT_EQ(one.message, std::nullopt);
     EXPECT_EQ(one.count, "共1题");
 
     // Only a lesson node names a query.
@@ -82,8 +83,9 @@ TEST(StudySearch, QueriesAndCaptions) {
     EXPECT_EQ(study::countCaption(120), "共120题");
     EXPECT_EQ(study::dateCaption("2026/12/7"), "***2026/12/7***");
     // An empty lesson shows an empty listing and its count rather than the previous lesson's.
-    const study::Display empty = study::lessonDisplay({});
-    EXPECT_EQ(empty.text, "");
+    const study::Display empty = study::lessonDisplay(0);
+    EXPECT_EQ(empty.entries, 0u);
+    EXPECT_EQ(empty.message, std::nullopt);
     EXPECT_EQ(empty.count, "共0题");
 }
 

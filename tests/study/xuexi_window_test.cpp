@@ -3,11 +3,11 @@
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
 
+#include "ListingView.h"
 #include "XuexiWindow.h"
 #include "bank_path.h"
 #include "dao/dao.h"
@@ -46,7 +46,7 @@ TEST_F(XuexiTest, LessonSubjectAndSearch) {
     w.setAttribute(Qt::WA_DeleteOnClose, false);
     w.show();
     auto* tree = w.findChild<QTreeWidget*>("TreeView1");
-    auto* display = w.findChild<QPlainTextEdit*>("RichTextBox1");
+    auto* display = w.findChild<mozhou::ListingView*>("RichTextBox1");
     auto* count = w.findChild<QLabel*>("Label3");
     ASSERT_TRUE(tree && display && count);
     EXPECT_EQ(display->toPlainText(), "您还没有选择学习内容！");

@@ -1,0 +1,190 @@
+// The windows a user waits for, driven offscreen as the user drives them, over two generated
+// banks of 100,000 questions: one of realistic lessons (one of them 12,000 questions), and one
+// whose questions are all one lesson. Each action is timed from the click until the window has
+// painted its answer; the median of several runs is printed, then the program's resident memory
+// after the widest search and at its peak.
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeWidget>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "ChengjiWindow.h"
+#include "CheshiWindow.h"
+#include "ShujudaochuWindow.h"
+#include "XuexiWindow.h"
+#include "bank_path.h"
+#include "bench/bankgen/bankgen.h"
+#include "message_box.h"
+#include "store/bank_tables.h"
+#include "tests/platform/tree_click.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kRuns = 5;
+constexpr double kTargetMs = 100;
+
+double now() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// Lets the window lay out and paint what the action changed.
+void settle() {
+    for (int i = 0; i < 3; ++i) QApplication::processEvents();
+}
+
+double residentMb() {
+    std::ifstream statm("/proc/self/statm");
+    long pages = 0, resident = 0;
+    statm >> pages >> resident;
+    return static_cast<double>(resident) * static_cast<double>(::sysconf(_SC_PAGESIZE)) / 1e6;
+}
+
+double peakMb() {
+    rusage u{};
+    ::getrusage(RUSAGE_SELF, &u);
+    return static_cast<double>(u.ru_maxrss) / 1e3;
+}
+
+// The median of kRuns runs of `action`, each after `prepare` (not timed).
+double medianMs(const std::function<void()>& prepare, const std::function<void()>& action) {
+    std::vector<double> times;
+    for (int i = 0; i < kRuns; ++i) {
+        prepare();
+        const double t0 = now();
+        action();
+        settle();
+        times.push_back((now() - t0) * 1000);
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+int over = 0;
+void report(const char* what, double ms) {
+    std::printf("  %-46s %8.1f ms%s\n", what, ms, ms > kTargetMs ? "  (over 100 ms)" : "");
+    if (ms > kTargetMs) ++over;
+}
+
+QTreeWidgetItem* findLesson(QTreeWidget* tree, const QString& lesson) {
+    for (auto* item : tree->findItems(lesson, Qt::MatchExactly | Qt::MatchRecursive))
+        if (item->parent() && item->parent()->parent()) return item;
+    return nullptr;
+}
+
+template <class T>
+T* named(QWidget* w, const char* name) {
+    return w->findChild<T*>(QString::fromLatin1(name));
+}
+
+template <class Window, class... Args>
+void timeOpening(const char* what, Args... args) {
+    std::unique_ptr<Window> w;
+    report(what, medianMs([&] { w.reset(); },
+                          [&] {
+                              w = std::make_unique<Window>(args...);
+                              w->show();
+                          }));
+}
+
+void studyWindow(const QString& largestLesson) {
+    timeOpening<mozhou::XuexiWindow>("open the study window (tree built)");
+    mozhou::XuexiWindow w;
+    w.show();
+    settle();
+    auto* tree = named<QTreeWidget>(&w, "TreeView1");
+    QTreeWidgetItem* lesson = findLesson(tree, largestLesson);
+    if (!lesson) {
+        std::printf("  no lesson %s in the tree\n", largestLesson.toUtf8().constData());
+        ++over;
+        return;
+    }
+    for (auto* p = lesson->parent(); p; p = p->parent()) p->setExpanded(true);
+    settle();
+    report("choose the largest lesson",
+           medianMs([] {}, [&] { mozhou_test::clickTreeItem(tree, lesson); }));
+
+    auto* keyword = named<QLineEdit>(&w, "Text1");
+    auto* search = named<QPushButton>(&w, "Command1");
+    for (const char* k : {"中国", "学", "*"}) {
+        const std::string what = std::string("search \"") + k + "\"";
+        report(what.c_str(), medianMs([&] { keyword->setText(QString::fromUtf8(k)); },
+                                      [&] { QTest::mouseClick(search, Qt::LeftButton); }));
+    }
+    std::printf("  resident after the widest search: %.0f MB\n", residentMb());
+}
+
+void otherWindows() {
+    timeOpening<mozhou::CheshiWindow>("open the test window (tree built)",
+                                      mozhou::CheshiWindow::Mode::Test);
+    timeOpening<mozhou::CheshiWindow>("open the drill window (tree built)",
+                                      mozhou::CheshiWindow::Mode::Drill);
+    timeOpening<mozhou::ShujudaochuWindow>("open the export window (tree built)");
+    timeOpening<mozhou::ChengjiWindow>("open the score records");
+}
+
+// 100,000 generated questions; the first `lessonSize` of them made one lesson. Made by a child
+// process, so that the memory of generating them is not counted as the windows'.
+fs::path makeBank(std::size_t lessonSize, const std::string& lesson) {
+    const fs::path path =
+        fs::temp_directory_path() / (std::string("windows_bench_") + std::to_string(::getpid()) +
+                                     (lessonSize == 100000 ? "_one" : "_real") + ".mdb");
+    const pid_t child = ::fork();
+    if (child != 0) {
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        return path;
+    }
+    auto tiku = bank::tikuSpec();
+    tiku.rows = bankgen::generate(100000);
+    for (std::size_t i = 0; i < lessonSize && i < tiku.rows.size(); ++i) {
+        tiku.rows[i][0] = std::string("初一");
+        tiku.rows[i][1] = std::string("语文");
+        tiku.rows[i][2] = lesson;
+    }
+    jet::createDatabase(path, {tiku, bank::chengjiSpec(), bank::backSpec()});
+    ::_exit(0);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    // A message box would wait for a click no one makes; count it as a fault instead.
+    mozhou::setMessageHandler([](const QString& m) {
+        std::printf("  message: %s\n", m.toUtf8().constData());
+        ++over;
+    });
+
+    const std::string big = "大课";
+    for (const auto& [name, lessonSize] :
+         {std::pair<const char*, std::size_t>{"realistic", 12000}, {"one lesson", 100000}}) {
+        const fs::path path = makeBank(lessonSize, big);
+        std::printf("bank of 100,000 questions, %s (largest lesson %zu), %.1f MB\n", name,
+                    lessonSize, static_cast<double>(fs::file_size(path)) / 1e6);
+        mozhou::setBankPath(path);
+        studyWindow(QString::fromStdString(big));
+        otherWindows();
+        mozhou::setBankPath({});
+        fs::remove(path);
+    }
+    std::printf("peak resident: %.0f MB\n", peakMb());
+    std::printf("%d actions over 100 ms or faulty\n", over);
+    return 0;
+}
