@@ -96,6 +96,11 @@ class PageFile {
     void beginStatement();
     void undoStatement();
 
+    // Lets go of the pages read so far once more than a few thousand are held, so that a walk
+    // over a large file does not keep all of it in memory. Only for a caller that holds no span
+    // of this file's pages; does nothing during a transaction, whose pages stay until commit.
+    void releasePages() const;
+
     // Grows on every change of the pages (write, append, commit, rollback, a change by another
     // program found), so caches of decoded pages can tell that they are stale.
     std::uint64_t generation() const;

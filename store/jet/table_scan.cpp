@@ -54,6 +54,8 @@ bool RowCursor::next() {
     const std::string& name = file_.path().native();
     while (pageIndex_ < pages_.size()) {
         const std::uint32_t pageNo = pages_[pageIndex_];
+        // Between pages no span of the file is held here: pages passed may go.
+        if (nextRow_ == 0) file_.releasePages();
         auto page = file_.page(pageNo);
         if (page[0] != page_type::kData || dataPageOwner(page, layout_) != table_->tdefPage) {
             ++pageIndex_;
