@@ -56,12 +56,31 @@ Workspace::~Workspace() {
 Workspace::Workspace(Workspace&&) noexcept = default;
 Workspace& Workspace::operator=(Workspace&&) noexcept = default;
 
+namespace {
+
+// The file last opened for writing stays open after its last handle is closed, so that the
+// next window over the same bank finds its short columns still decoded (while the file is
+// unchanged) instead of reading the whole table again. An open file locks nothing. Never
+// destroyed: at exit the registry of open files may already be gone.
+std::shared_ptr<jet::Database>& kept() {
+    static auto* db = new std::shared_ptr<jet::Database>();
+    return *db;
+}
+
+}  // namespace
+
 Database Workspace::OpenDatabase(const std::filesystem::path& path) {
     if (!state_) throw Error("the workspace is closed");
     auto mode = jet::PageFile::Mode::ReadWrite;
-    if (::access(path.c_str(), F_OK) == 0 && ::access(path.c_str(), W_OK) != 0)
+    if (::access(path.c_str(), F_OK) == 0 && ::access(path.c_str(), W_OK) != 0) {
         mode = jet::PageFile::Mode::ReadOnly;
+        // A file made read-only since is opened anew as it now is, not written through the
+        // old open.
+        std::error_code ec;
+        if (kept() && kept()->path() == std::filesystem::canonical(path, ec)) kept().reset();
+    }
     auto db = jet::Database::open(path, mode);
+    if (db->mode() == jet::PageFile::Mode::ReadWrite) kept() = db;
     bool known = false;
     for (auto& d : state_->opened) known = known || d == db;
     if (!known) state_->opened.push_back(db);

@@ -17,7 +17,7 @@ bool longColumn(jet::ColumnType t) {
     return t == jet::ColumnType::Memo || t == jet::ColumnType::OLE;
 }
 
-std::string folded(std::string_view name) {
+std::string tableKey(std::string_view name) {
     std::string s(name);
     for (auto& c : s)
         if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
@@ -32,6 +32,9 @@ struct JetSource::Cache {
         bool haveIds = false;
         std::vector<std::uint64_t> ids;
         std::vector<std::unique_ptr<std::vector<jet::Value>>> byColumn;
+        // For a text column: its rows (positions) by folded value, made on first use.
+        using Lookup = std::unordered_map<std::u32string, std::vector<std::uint32_t>>;
+        std::vector<std::unique_ptr<Lookup>> equal;
     };
     std::mutex mutex;
     std::unordered_map<std::string, Table> tables;
@@ -85,16 +88,19 @@ const Columns* JetSource::columnar(std::string_view table, const std::vector<boo
     // Under a read, so that a change by another program is seen before the cache is trusted.
     jet::PageFile::Reading reading(db_->pages());
     auto def = db_->table(table);
+    // Long texts are held too once a condition needs them (a keyword search reads every
+    // question's text); binary data never is.
     for (std::size_t i = 0; i < wanted.size() && i < def->columns.size(); ++i)
-        if (wanted[i] && longColumn(def->columns[i].type)) return nullptr;
+        if (wanted[i] && def->columns[i].type == jet::ColumnType::OLE) return nullptr;
 
     std::lock_guard lock(cache_->mutex);
-    auto& t = cache_->tables[folded(def->name)];
+    auto& t = cache_->tables[tableKey(def->name)];
     std::uint64_t generation = db_->pages().generation();
     if (t.generation != generation || t.byColumn.size() != def->columns.size()) {
         t = {};
         t.generation = generation;
         t.byColumn.resize(def->columns.size());
+        t.equal.resize(def->columns.size());
     }
     std::vector<bool> missing(def->columns.size(), false);
     bool any = !t.haveIds;
@@ -103,7 +109,8 @@ const Columns* JetSource::columnar(std::string_view table, const std::vector<boo
     if (any) {
         // One pass over the table brings in every short column not held yet: the queries of
         // one window (a tree, a lesson) ask for the same few columns one after the other, and
-        // a second walk over the pages costs more than decoding the rest of a row now.
+        // a second walk over the pages costs more than decoding the rest of a row now. Long
+        // texts come in only when asked for: they are most of the table's bytes.
         for (std::size_t i = 0; i < missing.size(); ++i)
             if (!t.byColumn[i] && !longColumn(def->columns[i].type)) missing[i] = true;
         std::vector<std::unique_ptr<std::vector<jet::Value>>> fresh(missing.size());
@@ -118,18 +125,43 @@ const Columns* JetSource::columnar(std::string_view table, const std::vector<boo
         }
         // A table scanned twice at one generation gives the same rows; if it did not, the
         // columns held so far belong to other rows and are dropped.
-        if (t.haveIds && ids != t.ids)
+        if (t.haveIds && ids != t.ids) {
             for (auto& c : t.byColumn) c.reset();
+            for (auto& l : t.equal) l.reset();
+        }
         t.ids = std::move(ids);
         t.haveIds = true;
         for (std::size_t i = 0; i < missing.size(); ++i)
             if (missing[i]) t.byColumn[i] = std::move(fresh[i]);
     }
     view_.ids = t.ids;
+    viewGeneration_ = generation;
     view_.byColumn.assign(def->columns.size(), nullptr);
     for (std::size_t i = 0; i < def->columns.size(); ++i)
         if (i < wanted.size() && wanted[i]) view_.byColumn[i] = t.byColumn[i].get();
     return &view_;
+}
+
+const std::vector<std::uint32_t>* JetSource::rowsEqual(std::string_view table, std::size_t column,
+                                                       const std::u32string& folded) {
+    static const std::vector<std::uint32_t> none;
+    std::lock_guard lock(cache_->mutex);
+    auto it = cache_->tables.find(tableKey(table));
+    if (it == cache_->tables.end()) return nullptr;
+    auto& t = it->second;
+    // Only over the rows the last columnar() result shows.
+    if (t.generation != viewGeneration_ || column >= t.byColumn.size() || !t.byColumn[column] ||
+        t.ids.size() != view_.ids.size())
+        return nullptr;
+    auto& lookup = t.equal[column];
+    if (!lookup) {
+        lookup = std::make_unique<Cache::Table::Lookup>();
+        const auto& values = *t.byColumn[column];
+        for (std::uint32_t r = 0; r < values.size(); ++r)
+            if (auto s = std::get_if<std::string>(&values[r])) (*lookup)[fold(*s)].push_back(r);
+    }
+    auto found = lookup->find(folded);
+    return found == lookup->end() ? &none : &found->second;
 }
 
 std::vector<jet::Value> JetSource::fetch(std::string_view table, std::uint64_t id,

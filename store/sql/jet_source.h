@@ -1,6 +1,8 @@
 // The SQL executor's view of a Jet database file. Short columns (everything but long texts
-// and binary data) are kept decoded in memory per table and dropped as soon as the file
-// changes, so the many grouped queries that build a catalogue cost little more than one scan.
+// and binary data), and long texts that a query has needed, are kept decoded in memory per
+// table and dropped as soon as the file changes, so the many grouped queries that build a
+// catalogue cost little more than one scan, and a keyword search after the first reads no
+// page.
 #pragma once
 
 #include <memory>
@@ -24,6 +26,8 @@ class JetSource : public Source {
         std::string_view table, const std::vector<bool>& wanted,
         const std::function<void(std::uint64_t, const std::vector<jet::Value>&)>& row) override;
     const Columns* columnar(std::string_view table, const std::vector<bool>& wanted) override;
+    const std::vector<std::uint32_t>* rowsEqual(std::string_view table, std::size_t column,
+                                                const std::u32string& folded) override;
     bool canFetch() const override { return true; }
     std::vector<jet::Value> fetch(std::string_view table, std::uint64_t id,
                                   const std::vector<bool>& wanted) override;
@@ -35,6 +39,7 @@ class JetSource : public Source {
     std::shared_ptr<jet::Database> db_;
     std::shared_ptr<Cache> cache_;  // shared by every source over the same open file
     Columns view_;
+    std::uint64_t viewGeneration_ = 0;  // the file's state that view_ shows
 };
 
 }  // namespace sql

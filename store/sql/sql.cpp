@@ -317,7 +317,11 @@ void bindColumns(Expr& e, const Bound& b, std::vector<bool>& w) {
         w[e.index] = true;
         if (auto t = std::get_if<std::string>(&e.literal))
             e.folded = e.kind == Expr::Like ? compilePattern(*t) : fold(*t);
-        if (e.kind == Expr::Like) e.contains = plainContains(e.folded).value_or("");
+        if (e.kind == Expr::Like) {
+            e.contains = plainContains(e.folded).value_or("");
+            e.anyText =
+                !e.folded.empty() && e.folded.find_first_not_of(kStar) == std::u32string::npos;
+        }
     }
     if (e.left) bindColumns(*e.left, b, w);
     if (e.right) bindColumns(*e.right, b, w);
@@ -381,6 +385,7 @@ int eval(const Expr& e, const RowRef& row) {
         case Expr::Like: {
             auto v = std::get_if<std::string>(&row[e.index]);
             if (!v || !std::holds_alternative<std::string>(e.literal)) return 2;
+            if (e.anyText) return 1;
             if (!e.contains.empty()) return v->find(e.contains) != std::string::npos ? 1 : 0;
             return likeText(*v, e.folded) ? 1 : 0;
         }
@@ -426,6 +431,19 @@ void appendKey(std::string& key, const jet::Value& v) {
     } else {
         key += 'o';
         key += std::to_string(v.index());
+    }
+}
+
+// Each `column = 'text'` that a row must satisfy for the condition to hold: the terms of
+// the condition's top-level And chain.
+template <class F>
+void forEachEquality(const Expr& e, F&& f) {
+    if (e.kind == Expr::And) {
+        forEachEquality(*e.left, f);
+        forEachEquality(*e.right, f);
+    } else if (e.kind == Expr::Compare && e.op == "=" &&
+               std::holds_alternative<std::string>(e.literal)) {
+        f(e);
     }
 }
 
@@ -509,9 +527,35 @@ Result execute(Source& source, std::string_view text, const Options& options) {
             groups.push_back(std::move(g));
         }
     };
-    if (const Columns* cols = source.columnar(q.table, wanted)) {
+    // Long texts are worth holding in memory for a condition on them (a search run again and
+    // again), not for handing each row out once.
+    bool viaColumns = lookUp;
+    if (!viaColumns) {
+        viaColumns = true;
+        for (std::size_t i = 0; i < wanted.size(); ++i)
+            if (wanted[i] &&
+                (b.cols[i].type == jet::ColumnType::Memo || b.cols[i].type == jet::ColumnType::OLE))
+                viaColumns = false;
+    }
+    if (const Columns* cols = viaColumns ? source.columnar(q.table, wanted) : nullptr) {
         RowRef row{nullptr, cols, 0};
-        for (row.r = 0; row.r < cols->ids.size(); ++row.r) take(cols->ids[row.r], row);
+        // A condition that needs a text column to equal a text visits only the rows that do:
+        // the catalogue's queries each want one grade's or subject's rows of the whole bank.
+        const std::vector<std::uint32_t>* only = nullptr;
+        if (q.where)
+            forEachEquality(*q.where, [&](const Expr& e) {
+                if (b.cols[e.index].type != jet::ColumnType::Text) return;
+                auto rows = source.rowsEqual(q.table, e.index, e.folded);
+                if (rows && (!only || rows->size() < only->size())) only = rows;
+            });
+        if (only) {
+            for (auto r : *only) {
+                row.r = r;
+                take(cols->ids[r], row);
+            }
+        } else {
+            for (row.r = 0; row.r < cols->ids.size(); ++row.r) take(cols->ids[row.r], row);
+        }
     } else {
         source.scan(q.table, wanted, [&](std::uint64_t id, const std::vector<jet::Value>& values) {
             take(id, RowRef{&values, nullptr, 0});

@@ -37,6 +37,8 @@ struct Expr {
     std::u32string folded;
     // A Like pattern "*text*" that a plain byte search decides: the text in UTF-8; else empty.
     std::string contains;
+    // A Like pattern of stars only: every text matches.
+    bool anyText = false;
 };
 
 struct Query {
@@ -70,6 +72,13 @@ struct Source {
     // the next call on the source.
     virtual const Columns* columnar(std::string_view /*table*/,
                                     const std::vector<bool>& /*wanted*/) {
+        return nullptr;
+    }
+    // The rows of the last columnar() result whose text column `column` folds to `folded`, as
+    // positions in that result, ascending; null when the source keeps no such lookup.
+    virtual const std::vector<std::uint32_t>* rowsEqual(std::string_view /*table*/,
+                                                        std::size_t /*column*/,
+                                                        const std::u32string& /*folded*/) {
         return nullptr;
     }
     // One row by its id (the wanted columns), for sources that can look rows up.
