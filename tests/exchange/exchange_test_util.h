@@ -77,8 +77,10 @@ std::vector<std::vector<std::string>> readerExpected(const std::vector<Row>& row
 // A text as mdb-reader prints it from a file of bankOptions()'s format (Jet 3 text it decodes as
 // code page 1252).
 std::string readerText(const std::string& utf8);
-std::vector<std::vector<std::string>> mdbtoolsRows(const fs::path& path);
-std::vector<std::vector<std::string>> mdbtoolsExpected(const std::vector<Row>& rows);
+// Any table as text lines: mdb-export's (cells split by '|', dates "%Y-%m-%d %H:%M:%S") and
+// mdb-reader's (a JSON array a row).
+std::vector<std::string> mdbtoolsLines(const fs::path& path, const std::string& table);
+std::vector<std::string> readerLines(const fs::path& path, const std::string& table);
 
 // Both independent readers see exactly `rows`, in this order, all twelve columns.
 void expectOraclesSee(const fs::path& path, const std::vector<Row>& rows);
