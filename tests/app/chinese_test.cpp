@@ -1,9 +1,7 @@
 // The windows speak Chinese under any system locale (these tests run under LANG=C.UTF-8): Qt's
 // own buttons and dialogs, the date caption, and every failure a user meets, told as a Chinese
 // sentence that names the file once and says what to do.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -32,6 +30,7 @@
 #include "failure_text.h"
 #include "jet/database.h"
 #include "language.h"
+#include "other_program.h"
 
 namespace {
 
@@ -196,27 +195,19 @@ TEST_F(Chinese, ChangesRefusedByAccessOrAReadOnlyBankSayWhy) {
     };
     const fs::path ldb = dir / "shujuku.ldb";
     std::ofstream(ldb) << std::string(64, '\0');
-    const int fd = ::open(ldb.c_str(), O_RDWR);
-    ASSERT_GE(fd, 0);
-    struct flock lock {};
-    lock.l_type = F_WRLCK;
-    lock.l_len = 1;
-    ASSERT_EQ(::fcntl(fd, F_OFD_SETLK, &lock), 0);
-    EXPECT_TRUE(openingMessages().isEmpty()) << "a locked bank can still be read";
-    const QString held = add();
-    ::close(fd);
+    QString held;
+    {
+        mozhou_test::OtherProgram access(ldb, 1);
+        EXPECT_TRUE(openingMessages().isEmpty()) << "a locked bank can still be read";
+        held = add();
+    }
     EXPECT_TRUE(held.contains(QStringLiteral("正在被另一个程序"))) << qPrintable(held);
     fs::remove(ldb);
 
-    // Root writes to any file that is not immutable.
-    const bool root = ::geteuid() == 0;
-    const std::string quoted = "'" + bank.string() + "'";
-    if (!(root ? std::system(("chattr +i " + quoted + " 2>/dev/null").c_str()) == 0
-               : ::chmod(bank.c_str(), 0444) == 0))
-        GTEST_SKIP() << "cannot make the bank read-only here";
-    const QString readOnly = add();
-    if (root) std::system(("chattr -i " + quoted).c_str());
-    EXPECT_TRUE(readOnly.contains(QStringLiteral("是只读的"))) << qPrintable(readOnly);
+    mozhou_test::ReadOnly readOnly(bank);
+    if (!readOnly.made()) GTEST_SKIP() << "cannot make the bank read-only here";
+    const QString refused = add();
+    EXPECT_TRUE(refused.contains(QStringLiteral("是只读的"))) << qPrintable(refused);
 }
 
 // Every kind has its own sentence, Chinese but for the path, which it names once.

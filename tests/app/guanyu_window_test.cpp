@@ -82,7 +82,8 @@ TEST_F(GuanyuWindowTest, OneWindowAndOkClosesIt) {
     auto* other = new QWidget;
     other->setAttribute(Qt::WA_DeleteOnClose);
     other->show();
-    QPointer<GuanyuWindow> window = qobject_cast<GuanyuWindow*>(WindowRegistry::instance().show("guanyu"));
+    QPointer<GuanyuWindow> window =
+        qobject_cast<GuanyuWindow*>(WindowRegistry::instance().show("guanyu"));
     ASSERT_FALSE(window.isNull());
     EXPECT_EQ(WindowRegistry::instance().show("guanyu"), window.data());
     // Another window closes first: the about box still counts and the program runs on, until

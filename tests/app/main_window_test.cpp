@@ -87,7 +87,9 @@ TEST_F(MainWindowTest, CaptionsFramesPressesAndMoves) {
         EXPECT_EQ(window->label(n)->text(), QString::fromUtf8(texts[n - 1]));
         EXPECT_EQ(window->label(n)->cursor().hotSpot(), QPoint(12, 1));  // our hand's fingertip
     }
-    auto pixel = [&](int x, int y) { return QColor(window->surface()->grab().toImage().pixel(x, y)); };
+    auto pixel = [&](int x, int y) {
+        return QColor(window->surface()->grab().toImage().pixel(x, y));
+    };
     const QColor cyan(0, 192, 192);
     EXPECT_EQ(pixel(500, 400), cyan);
     // Whatever the desktop theme: white left and top, black right and bottom.
@@ -155,7 +157,8 @@ TEST_F(MainWindowTest, ClicksMenusAndThePopupReachTheirOneWindow) {
     QStringList popup;
     for (QAction* action : window->popupMenu()->actions())
         popup << action->objectName() + "|" + action->text();
-    EXPECT_EQ(popup, (QStringList{QStringLiteral("pop2|更换背景"), "pop3|werrewrew", "pop4|sfsfsfd"}));
+    EXPECT_EQ(popup,
+              (QStringList{QStringLiteral("pop2|更换背景"), "pop3|werrewrew", "pop4|sfsfsfd"}));
     window->popupMenu()->close();
 
     QStringList bar;

@@ -1,7 +1,6 @@
 // The export and import windows on their real widgets, headless, over files of the tests' own.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <QLabel>
@@ -21,6 +20,7 @@
 #include "exchange_test_util.h"
 #include "file_lists.h"
 #include "message_box.h"
+#include "other_program.h"
 #include "sql_texts.h"
 #include "tree_click.h"
 #include "window_registry.h"
@@ -389,12 +389,10 @@ TEST_F(ImportWindowTest, FilesThatCannotBeImportedAreRefused) {
     // A file another program is changing.
     makeBank(programDir / "other.mdb", {});
     w.file2()->Refresh();
-    const int other = ::open((programDir / "other.mdb").c_str(), O_RDWR | O_CLOEXEC);
-    struct flock lock {};
-    lock.l_type = F_WRLCK;
-    ASSERT_EQ(::fcntl(other, F_OFD_SETLK, &lock), 0);
-    ASSERT_TRUE(clickTarget(w, "other.mdb"));
-    ::close(other);
+    {
+        mozhou_test::OtherProgram other(programDir / "other.mdb");
+        ASSERT_TRUE(clickTarget(w, "other.mdb"));
+    }
     dropsTheTarget(
         QStringLiteral("所选的目标文件正在被另一个程序修改，请等它改完或关闭那个程序后再选。"));
     EXPECT_EQ(fileBytes(bank), bankBytes);

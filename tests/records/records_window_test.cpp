@@ -1,6 +1,5 @@
 // The score records window on its real widgets, over a bank of the test's own: the listing of
 // saved tests, the read-only grid, the clear behind the code with its copy, and failures.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -20,6 +19,7 @@
 #include "exchange_test_util.h"
 #include "looks.h"
 #include "oracle_util.h"
+#include "other_program.h"
 #include "window_registry.h"
 #include "windows.h"
 
@@ -238,30 +238,24 @@ TEST_F(RecordsWindowTest, AClearThatCannotBeDoneDeletesNothingAndSaysSo) {
     EXPECT_FALSE(fs::exists(backups));
 
     // Another program is changing the bank: the window says so and shows no rows.
-    const int fd = ::open(bank.c_str(), O_RDWR);
-    struct flock lock {};
-    lock.l_type = F_WRLCK;
-    ASSERT_EQ(::fcntl(fd, F_OFD_SETLK, &lock), 0);
+    auto other = std::make_unique<mozhou_test::OtherProgram>(bank);
     open();
     EXPECT_EQ(messages.size(), 2);
     EXPECT_EQ(grid()->model()->rowCount(), 0);
     clear(QString("583904"));
-    ::close(fd);
+    other.reset();
     expectSaid(4, QStringLiteral("没有读出来"));  // the refresh after the refusal
     EXPECT_TRUE(messages[2].contains(QStringLiteral("没有清空"))) << messages[2].toStdString();
     delete window.data();
     EXPECT_EQ(chengji(bank), records);
 
     // A bank the user may not change: listed, but not cleared.
-    const bool root = ::geteuid() == 0;
-    auto chattr = [&](const char* flag) {  // root writes to any file not immutable
-        return std::system(("chattr " + S(flag) + " " + jet_test::shellQuote(bank)).c_str()) == 0;
-    };
-    if (!(root ? chattr("+i") : ::chmod(bank.c_str(), 0444) == 0))
-        GTEST_SKIP() << "cannot make the bank read-only here";
-    open();
-    clear(QString("583904"));
-    if (root) chattr("-i");
+    {
+        mozhou_test::ReadOnly readOnly(bank);
+        if (!readOnly.made()) GTEST_SKIP() << "cannot make the bank read-only here";
+        open();
+        clear(QString("583904"));
+    }
     expectSaid(5, QStringLiteral("只读"));
     EXPECT_EQ(grid()->dataRowCount(), 3);
     delete window.data();

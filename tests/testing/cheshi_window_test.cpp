@@ -1,4 +1,3 @@
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -10,9 +9,9 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QProgressBar>
-#include <QSlider>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSlider>
 #include <QStyleHints>
 #include <QTest>
 #include <QTreeWidget>
@@ -23,6 +22,7 @@
 #include "bank_path.h"
 #include "exchange_test_util.h"
 #include "oracle_util.h"
+#include "other_program.h"
 #include "tree_click.h"
 #include "window_registry.h"
 
@@ -197,8 +197,8 @@ TEST_F(CheshiWindowTest, ThreeQuestionTestSavedThenDrilled) {
     delete registry.find("chengji");
 
     EXPECT_EQ(w->windowTitle(), "测试");
-    for (QString t : {c.right->text(), c.wrong->text(), c.score->text(), c.total->text(),
-                      c.remaining->text()})
+    for (QString t :
+         {c.right->text(), c.wrong->text(), c.score->text(), c.total->text(), c.remaining->text()})
         EXPECT_EQ(t, "未开始");
     for (auto* t : c.optionTexts) EXPECT_TRUE(t->isHidden());
     EXPECT_FALSE(c.options[0]->isEnabled() || c.answer->isEnabled() || c.save->isEnabled());
@@ -345,12 +345,10 @@ TEST_F(CheshiWindowTest, RestartsQuotedLessonAndSaveFailures) {
     fs::rename(bank, away);
     QTest::mouseClick(c.save, Qt::LeftButton);
     fs::rename(away, bank);
-    const int other = ::open(bank.c_str(), O_RDWR | O_CLOEXEC);
-    struct flock lock {};
-    lock.l_type = F_WRLCK;
-    ASSERT_EQ(::fcntl(other, F_OFD_SETLK, &lock), 0);
-    QTest::mouseClick(c.save, Qt::LeftButton);
-    ::close(other);
+    {
+        mozhou_test::OtherProgram other(bank);
+        QTest::mouseClick(c.save, Qt::LeftButton);
+    }
     ASSERT_EQ(messages.size(), 2);
     for (const auto& m : messages) EXPECT_TRUE(m.startsWith("测试成绩没有保存"));
     EXPECT_TRUE(chengjiByMdbtools().empty());
