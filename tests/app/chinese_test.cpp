@@ -205,7 +205,7 @@ TEST_F(Chinese, ChangesRefusedByAccessOrAReadOnlyBankSayWhy) {
     fs::remove(ldb);
 
     mozhou_test::ReadOnly readOnly(bank);
-    if (!readOnly.made()) GTEST_SKIP() << "cannot make the bank read-only here";
+    if (!readOnly.made) GTEST_SKIP() << "cannot make the bank read-only here";
     const QString refused = add();
     EXPECT_TRUE(refused.contains(QStringLiteral("是只读的"))) << qPrintable(refused);
 }

@@ -79,11 +79,6 @@ struct ExportWindowTest : WindowTest {
         bank::createTemplate(ShujudaochuWindow::templatePath(), exchange_test::bankOptions());
     }
 
-    static QTreeWidgetItem* child(QTreeWidgetItem* parent, const QString& text) {
-        for (int i = 0; i < parent->childCount(); ++i)
-            if (parent->child(i)->text(0) == text) return parent->child(i);
-        return nullptr;
-    }
     void chooseTarget(ShujudaochuWindow& w, const fs::path& path) { choose(w.command2(), path); }
     std::vector<Row> pick(std::initializer_list<int> at) {
         std::vector<Row> out;
@@ -98,12 +93,9 @@ TEST_F(ExportWindowTest, GradeSubjectAndLessonExportedWholeAndInOrder) {
     EXPECT_FALSE(w.command2()->isEnabled());
     QTreeWidgetItem* grade = tree->topLevelItem(0);
     ASSERT_EQ(grade->text(0), QStringLiteral("初一"));
-    tree->expandItem(grade);
-    QTreeWidgetItem* subject = child(grade, QStringLiteral("语文"));
-    ASSERT_TRUE(subject);
-    tree->expandItem(subject);
-    QTreeWidgetItem* lesson = child(subject, QStringLiteral("第一课"));
-    ASSERT_TRUE(lesson);
+    QTreeWidgetItem* subject = mozhou_test::treeItem(tree, QStringLiteral("语文"));
+    QTreeWidgetItem* lesson = mozhou_test::treeItem(tree, QStringLiteral("第一课"));
+    ASSERT_TRUE(subject && lesson && lesson->parent() == subject && subject->parent() == grade);
 
     struct Case {
         QTreeWidgetItem* node;
@@ -194,18 +186,14 @@ TEST_F(ExportWindowTest, NamesAndSelectionsThatCannotBeExported) {
         auto rs = db.OpenRecordset(bank::sql::exportLesson("初一", "数学", "加法"));
         rs.Delete();
     }
-    QTreeWidgetItem* grade = tree->topLevelItem(0);
-    tree->expandItem(grade);
-    QTreeWidgetItem* subject = child(grade, QStringLiteral("数学"));
-    tree->expandItem(subject);
-    mozhou_test::clickTreeItem(tree, child(subject, QStringLiteral("加法")));
+    mozhou_test::clickTreeItem(tree, mozhou_test::treeItem(tree, QStringLiteral("加法")));
     EXPECT_EQ(w.label1()->text(), QStringLiteral("没有可导出的题"));
     EXPECT_FALSE(w.command1()->isEnabled());
     chooseTarget(w, dir / "empty.mdb");
     QTest::mouseClick(w.command1(), Qt::LeftButton);
     EXPECT_TRUE(ourRows(dir / "empty.mdb").empty());
     // A usable selection again clears the report.
-    mozhou_test::clickTreeItem(tree, grade);
+    mozhou_test::clickTreeItem(tree, tree->topLevelItem(0));
     EXPECT_EQ(w.label1()->text(), QStringLiteral("准务导出..."));
     EXPECT_TRUE(w.command1()->isEnabled());
 

@@ -12,44 +12,31 @@
 
 namespace mozhou_test {
 
-// Changing `file` for as long as it lives: a write lock over the whole file, or over its first
-// `length` bytes (as Access holds its lock file).
-class OtherProgram {
-  public:
+// Changing `file` while it lives: a write lock over the whole file, or over its first `length`
+// bytes (as Access holds its lock file).
+struct OtherProgram {
+    int fd;
     explicit OtherProgram(const std::filesystem::path& file, off_t length = 0)
-        : fd_(::open(file.c_str(), O_RDWR | O_CLOEXEC)) {
+        : fd(::open(file.c_str(), O_RDWR | O_CLOEXEC)) {
         struct flock lock {};
         lock.l_type = F_WRLCK;
         lock.l_len = length;
-        EXPECT_EQ(::fcntl(fd_, F_OFD_SETLK, &lock), 0) << file;
+        EXPECT_EQ(::fcntl(fd, F_OFD_SETLK, &lock), 0) << file;
     }
-    ~OtherProgram() { ::close(fd_); }
-    OtherProgram(const OtherProgram&) = delete;
-    OtherProgram& operator=(const OtherProgram&) = delete;
-
-  private:
-    int fd_;
+    ~OtherProgram() { ::close(fd); }
 };
 
-// `file` made read-only for this process while it lives; made() is false where that cannot be
-// done. Root writes to any file that is not immutable.
-class ReadOnly {
-  public:
-    explicit ReadOnly(const std::filesystem::path& file)
-        : quoted_("'" + file.string() + "'"), root_(::geteuid() == 0) {
-        made_ = root_ ? std::system(("chattr +i " + quoted_ + " 2>/dev/null").c_str()) == 0
-                      : ::chmod(file.c_str(), 0444) == 0;
-    }
+// `file` read-only for this process while it lives, where `made` (root writes to any file that
+// is not immutable).
+struct ReadOnly {
+    std::string quoted;
+    bool made = ::geteuid() == 0
+                    ? std::system(("chattr +i " + quoted + " 2>/dev/null").c_str()) == 0
+                    : ::chmod(quoted.substr(1, quoted.size() - 2).c_str(), 0444) == 0;
+    explicit ReadOnly(const std::filesystem::path& file) : quoted("'" + file.string() + "'") {}
     ~ReadOnly() {
-        if (made_ && root_) std::system(("chattr -i " + quoted_).c_str());
+        if (made && ::geteuid() == 0) std::system(("chattr -i " + quoted).c_str());
     }
-    bool made() const { return made_; }
-    ReadOnly(const ReadOnly&) = delete;
-    ReadOnly& operator=(const ReadOnly&) = delete;
-
-  private:
-    std::string quoted_;
-    bool root_, made_;
 };
 
 }  // namespace mozhou_test

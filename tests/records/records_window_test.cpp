@@ -252,7 +252,7 @@ TEST_F(RecordsWindowTest, AClearThatCannotBeDoneDeletesNothingAndSaysSo) {
     // A bank the user may not change: listed, but not cleared.
     {
         mozhou_test::ReadOnly readOnly(bank);
-        if (!readOnly.made()) GTEST_SKIP() << "cannot make the bank read-only here";
+        if (!readOnly.made) GTEST_SKIP() << "cannot make the bank read-only here";
         open();
         clear(QString("583904"));
     }

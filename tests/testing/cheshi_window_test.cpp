@@ -136,9 +136,9 @@ struct Controls {
     }
 
     void click(const QString& text) {
-        auto items = tree->findItems(text, Qt::MatchExactly | Qt::MatchRecursive);
-        ASSERT_FALSE(items.isEmpty()) << text.toStdString();
-        mozhou_test::clickTreeItem(tree, items.front());
+        auto* item = mozhou_test::treeItem(tree, text);
+        ASSERT_TRUE(item) << text.toStdString();
+        mozhou_test::clickTreeItem(tree, item);
     }
     std::vector<QString> nodes() const {
         std::vector<QString> out;
