@@ -44,12 +44,6 @@ std::vector<Row> ourRows(const fs::path& path) {
     return rows;
 }
 
-std::vector<std::string> readerLines(const fs::path& path, const std::string& table) {
-    auto r = jet_test::mdbReader("rows " + jet_test::shellQuote(path.string()) + " " + table);
-    EXPECT_EQ(r.status, 0) << "mdb-reader could not read " << path;
-    return jet_test::splitLines(r.out);
-}
-
 std::vector<std::vector<std::string>> readerRows(const fs::path& path) {
     std::vector<std::vector<std::string>> rows;
     for (const auto& line : readerLines(path, "tiku"))
