@@ -182,6 +182,8 @@ TEST_F(EntryWindowTest, ListsRefillOnFocusAndAQuestionIsAddedInColumnOrder) {
     type(text1(), "5x=10");
     type(text(2), "p");
     type(text(3), "q");
+    type(text(4), "r");
+    type(text(5), "s");
     type(text(6), "b");
     click("Option2");
     for (int n = 2; n <= 6; ++n) EXPECT_FALSE(text(n)->isEnabled());
@@ -192,7 +194,7 @@ TEST_F(EntryWindowTest, ListsRefillOnFocusAndAQuestionIsAddedInColumnOrder) {
 
     rows.push_back({std::string("初一"), std::string("数学"), std::string("方程"),
                     std::string("解方程\r\n5x=10"), std::string("p"), std::string("q"),
-                    std::string(), std::string(), std::string("B"), std::string("2"),
+                    std::string("r"), std::string("s"), std::string("B"), std::string("2"),
                     std::int64_t{0}, std::string("填空题")});
     EXPECT_EQ(exchange_test::ourRows(bank), rows);
     exchange_test::expectOraclesSee(bank, rows);
