@@ -61,10 +61,7 @@ struct BackgroundTest : ::testing::Test {
 };
 
 TEST_F(BackgroundTest, ChangesAreStoredInOneRowAndShownAtTheirOwnSize) {
-    {
-        mozhou::MainWindow empty;  // empty table: plain background, no message
-        EXPECT_TRUE(empty.picture().isNull());
-    }
+    EXPECT_TRUE(mozhou::MainWindow().picture().isNull());  // empty table: plain, no message
     mozhou::MainWindow window;
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
@@ -112,17 +109,16 @@ TEST_F(BackgroundTest, ChangesAreStoredInOneRowAndShownAtTheirOwnSize) {
     fs::remove(small.toStdString());
     EXPECT_TRUE(mozhou::MainWindow().picture().isNull());
     EXPECT_TRUE(messages.isEmpty());
-}
 
-TEST_F(BackgroundTest, AnUnreadableBankIsReportedAndNothingChanges) {
-    mozhou::MainWindow window;
+    // An unreadable bank is reported and nothing changes.
     fs::remove(bank);
-    { std::ofstream(bank) << "not a database"; }
+    std::ofstream(bank) << "not a database";
     answers = {picture("a.jpg", {10, 10}, Qt::green)};
-    window.changeBackground();
+    mozhou::MainWindow fresh;
+    fresh.changeBackground();
     ASSERT_EQ(messages.size(), 1);
     EXPECT_TRUE(messages[0].startsWith(QStringLiteral("背景图片没有保存。题库文件")));
-    EXPECT_TRUE(window.picture().isNull());
+    EXPECT_TRUE(fresh.picture().isNull());
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 #include "bank_rescue.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -15,6 +14,7 @@
 #include "bank_backup.h"
 #include "first_run.h"
 #include "message_box.h"
+#include "other_program.h"
 
 namespace {
 
@@ -107,12 +107,10 @@ TEST(BankRescue, UnusableBankOffersBackupNewBankOrQuit) {
 
     // Another program writing the bank is no damage: it is said, and nothing is replaced.
     const std::string sound = bytes(bank);
-    const int other = ::open(bank.c_str(), O_RDWR);
-    struct flock lock {};
-    lock.l_type = F_WRLCK;
-    ASSERT_EQ(::fcntl(other, F_OFD_SETLK, &lock), 0);
-    EXPECT_TRUE(mozhou::settleBank(bank, noSample));
-    ::close(other);
+    {
+        mozhou_test::OtherProgram other(bank);
+        EXPECT_TRUE(mozhou::settleBank(bank, noSample));
+    }
     ASSERT_EQ(messages.size(), 3);
     EXPECT_TRUE(messages[2].contains(QStringLiteral("另一个程序"))) << messages[2].toStdString();
     EXPECT_EQ(bytes(bank), sound);

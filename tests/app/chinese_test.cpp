@@ -1,9 +1,7 @@
 // The windows speak Chinese under any system locale (these tests run under LANG=C.UTF-8): Qt's
 // own buttons and dialogs, the date caption, and every failure a user meets, told as a Chinese
 // sentence that names the file once and says what to do.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -32,6 +30,7 @@
 #include "failure_text.h"
 #include "jet/database.h"
 #include "language.h"
+#include "other_program.h"
 
 namespace {
 
@@ -92,30 +91,42 @@ TEST_F(Chinese, QtTextsAndDateCaption) {
     // The real boxes, answered from inside their own event loops.
     mozhou::setMessageHandler({});
     mozhou::setAskTextHandler({});
-    QStringList okButton, inputButtons, dialogTexts;
+    // The message box: the program's title, the text, one 确定 and no icon.
+    QStringList seen;
     QTimer::singleShot(0, [&] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         ASSERT_NE(box, nullptr);
-        for (auto* b : box->buttons()) okButton << b->text();
+        seen << box->windowTitle() << box->text() << QString::number(box->icon());
+        for (auto* b : box->buttons()) seen << b->text();
         box->button(QMessageBox::Ok)->click();
     });
     mozhou::showMessage(nullptr, QStringLiteral("测试完毕!"));
-    EXPECT_EQ(okButton, QStringList{QStringLiteral("确定")});
+    EXPECT_EQ(seen, (QStringList{QStringLiteral("墨舟题苑"), QStringLiteral("测试完毕!"),
+                                 QString::number(QMessageBox::NoIcon), QStringLiteral("确定")}));
 
-    QTimer::singleShot(0, [&] {
-        auto* dialog = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
-        ASSERT_NE(dialog, nullptr);
-        for (auto* b : dialog->findChild<QDialogButtonBox*>()->buttons()) inputButtons << b->text();
-        dialog->reject();
-    });
-    mozhou::askText(nullptr);
-    inputButtons.sort();
-    EXPECT_EQ(inputButtons, (QStringList{QStringLiteral("取消"), QStringLiteral("确定")}));
+    // The input box: the title, no prompt, the typed text; a cancel gives an empty text.
+    for (bool accept : {true, false}) {
+        seen.clear();
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            seen << dialog->windowTitle() << dialog->labelText();
+            QStringList buttons;
+            for (auto* b : dialog->findChild<QDialogButtonBox*>()->buttons()) buttons << b->text();
+            buttons.sort();
+            seen << buttons;
+            dialog->setTextValue("583904");
+            accept ? dialog->accept() : dialog->reject();
+        });
+        EXPECT_EQ(mozhou::askText(nullptr), accept ? "583904" : "");
+        EXPECT_EQ(seen, (QStringList{QStringLiteral("墨舟题苑"), "", QStringLiteral("取消"),
+                                     QStringLiteral("确定")}));
+    }
 
     QFileDialog open(nullptr, QStringLiteral("请输入图片名"), QString::fromStdString(dir.string()));
     open.setOption(QFileDialog::DontUseNativeDialog);
     open.show();
-    dialogTexts = visibleTexts(&open);
+    const QStringList dialogTexts = visibleTexts(&open);
     EXPECT_GE(dialogTexts.size(), 4);
     for (const auto& t : dialogTexts) {
         if (t == QString::fromStdString(dir.string())) continue;
@@ -169,63 +180,34 @@ TEST_F(Chinese, UnreadableBankIsToldByEveryWindow) {
 }
 
 // Access holding the bank (its lock file with a byte-range lock held) leaves it readable and
-// refuses a change with the reason.
-TEST_F(Chinese, BankLockedByAccessRefusesAChange) {
-    const fs::path ldb = dir / "shujuku.ldb";
-    std::ofstream(ldb) << std::string(64, '\0');
-    const int fd = ::open(ldb.c_str(), O_RDWR);
-    ASSERT_GE(fd, 0);
-    struct flock lock {};
-    lock.l_type = F_WRLCK;
-    lock.l_whence = SEEK_SET;
-    lock.l_len = 1;
-    ASSERT_EQ(::fcntl(fd, F_OFD_SETLK, &lock), 0);
-    EXPECT_TRUE(openingMessages().isEmpty()) << "a locked bank can still be read";
-    {
+// refuses a change with the reason; a bank that cannot be written is called read-only.
+TEST_F(Chinese, ChangesRefusedByAccessOrAReadOnlyBankSayWhy) {
+    auto add = [&] {
         mozhou::ShujuluruWindow entry;
         entry.findChild<QComboBox*>("Combo1")->setEditText(QStringLiteral("初一"));
-        auto* add = entry.findChild<QPushButton*>("Command1");
-        add->setEnabled(true);
-        boxes.messages.clear();
-        add->click();
-    }
-    ::close(fd);
-    if (boxes.messages.isEmpty())
-        GTEST_SKIP() << "this engine does not honour Access lock files yet";
-    ASSERT_EQ(boxes.messages.size(), 1);
-    EXPECT_TRUE(boxes.messages[0].contains(QStringLiteral("正在被另一个程序")))
-        << qPrintable(boxes.messages[0]);
-    expectChineseSentence(boxes.messages[0], bank);
-}
-
-// A change the bank refuses says why: a value too long for its column names the question and
-// the column; a bank that cannot be written is called read-only.
-TEST_F(Chinese, RefusedChangesSayWhy) {
-    auto add = [&](const QString& grade) {
-        mozhou::ShujuluruWindow entry;
-        entry.findChild<QComboBox*>("Combo1")->setEditText(grade);
         auto* command = entry.findChild<QPushButton*>("Command1");
         command->setEnabled(true);
         boxes.messages.clear();
         command->click();
         EXPECT_EQ(boxes.messages.size(), 1);
+        expectChineseSentence(boxes.messages.value(0), bank);
         return boxes.messages.value(0);
     };
-    const QString tooLong = add(QString(300, QChar(u'长')));
-    EXPECT_TRUE(tooLong.startsWith(QStringLiteral("这道题没有录入。这道题的“年级”太长")))
-        << qPrintable(tooLong);
-    expectChineseSentence(tooLong, bank);
+    const fs::path ldb = dir / "shujuku.ldb";
+    std::ofstream(ldb) << std::string(64, '\0');
+    QString held;
+    {
+        mozhou_test::OtherProgram access(ldb, 1);
+        EXPECT_TRUE(openingMessages().isEmpty()) << "a locked bank can still be read";
+        held = add();
+    }
+    EXPECT_TRUE(held.contains(QStringLiteral("正在被另一个程序"))) << qPrintable(held);
+    fs::remove(ldb);
 
-    // Root writes to any file that is not immutable.
-    const bool root = ::geteuid() == 0;
-    const std::string quoted = "'" + bank.string() + "'";
-    if (!(root ? std::system(("chattr +i " + quoted + " 2>/dev/null").c_str()) == 0
-               : ::chmod(bank.c_str(), 0444) == 0))
-        GTEST_SKIP() << "cannot make the bank read-only here";
-    const QString readOnly = add(QStringLiteral("初一"));
-    if (root) std::system(("chattr -i " + quoted).c_str());
-    EXPECT_TRUE(readOnly.contains(QStringLiteral("是只读的"))) << qPrintable(readOnly);
-    expectChineseSentence(readOnly, bank);
+    mozhou_test::ReadOnly readOnly(bank);
+    if (!readOnly.made) GTEST_SKIP() << "cannot make the bank read-only here";
+    const QString refused = add();
+    EXPECT_TRUE(refused.contains(QStringLiteral("是只读的"))) << qPrintable(refused);
 }
 
 // Every kind has its own sentence, Chinese but for the path, which it names once.

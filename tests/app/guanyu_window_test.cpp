@@ -35,33 +35,27 @@ struct GuanyuWindowTest : ::testing::Test {
             WindowRegistry::instance().unregisterFactory(name);
         }
     }
-    GuanyuWindow* show() {
-        auto* window = qobject_cast<GuanyuWindow*>(WindowRegistry::instance().show("guanyu"));
-        if (window) {
-            EXPECT_TRUE(QTest::qWaitForWindowExposed(window));
-        }
-        return window;
-    }
 };
 
-TEST_F(GuanyuWindowTest, TextsAndTabOrder) {
-    GuanyuWindow* window = show();
+// Opened from the main window's menu beside it, with the focus on 确定 and the tab order of the
+// original; a click on the address opens the fixed site whatever the box shows.
+TEST_F(GuanyuWindowTest, OpenedFromTheMenuTabOrderAndTheAddress) {
+    QPointer<mozhou::MainWindow> main = new mozhou::MainWindow;
+    main->show();
+    main->findChild<QAction*>("bangzhu1")->trigger();
+    main->findChild<QAction*>("bangzhu5")->trigger();
+    EXPECT_NE(qobject_cast<mozhou::HelpWindow*>(WindowRegistry::instance().find("help")), nullptr);
+    auto* window = qobject_cast<GuanyuWindow*>(WindowRegistry::instance().find("guanyu"));
     ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->parentWidget(), nullptr);
+    delete main;
+    EXPECT_EQ(WindowRegistry::instance().find("guanyu"), window);  // closing main closes no other
     EXPECT_EQ(window->windowTitle(), QStringLiteral("关于"));
-    EXPECT_FALSE(window->windowFlags() &
-                 (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
     EXPECT_EQ(window->windowType(), Qt::Dialog);
-    auto label = [&](const char* name) { return window->findChild<QLabel*>(name)->text(); };
-    EXPECT_EQ(label("Label1"), QStringLiteral("墨舟题苑"));
-    EXPECT_EQ(label("Label2"), QStringLiteral("墨舟题苑开发组"));
-    EXPECT_TRUE(label("Label3").startsWith(QStringLiteral("编程：")));
-    EXPECT_TRUE(label("Label4").startsWith(QStringLiteral("数据：")));
+
     auto* text1 = window->findChild<QLineEdit*>("Text1");
     ASSERT_NE(text1, nullptr);
     EXPECT_TRUE(text1->text().startsWith(QStringLiteral("E-mail：")));
-    EXPECT_EQ(window->command1()->text(), QStringLiteral("确定"));
-
-    // Tab indexes 4, 5, 6: the button, then the e-mail box, then the address.
     window->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window));
     EXPECT_EQ(QApplication::focusWidget(), window->command1());
@@ -69,33 +63,27 @@ TEST_F(GuanyuWindowTest, TextsAndTabOrder) {
     EXPECT_EQ(QApplication::focusWidget(), text1);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     EXPECT_EQ(QApplication::focusWidget(), window->text2());
-}
 
-TEST_F(GuanyuWindowTest, AddressClickOpensTheFixedSiteWhateverTheBoxShows) {
-    GuanyuWindow* window = show();
-    ASSERT_NE(window, nullptr);
     const QString shown = window->text2()->text();
     QTest::mouseClick(window->text2(), Qt::LeftButton);
     ASSERT_EQ(opened.size(), 1);
     EXPECT_EQ(opened[0], QUrl(shown));
     EXPECT_EQ(opened[0].host(), "mozhou.example.org");
-
     window->text2()->selectAll();
     QTest::keyClicks(window->text2(), "http://elsewhere.invalid/");
-    EXPECT_EQ(window->text2()->text(), "http://elsewhere.invalid/");
     QTest::mouseClick(window->text2(), Qt::LeftButton, {}, QPoint(3, 3));
-    ASSERT_EQ(opened.size(), 2);
-    EXPECT_EQ(opened[1], opened[0]);
     QTest::mouseClick(window->text2(), Qt::RightButton);
     QTest::mouseClick(window->text2(), Qt::MiddleButton);
-    EXPECT_EQ(opened.size(), 4);
+    ASSERT_EQ(opened.size(), 4);
+    EXPECT_EQ(opened[1], opened[0]);
 }
 
 TEST_F(GuanyuWindowTest, OneWindowAndOkClosesIt) {
     auto* other = new QWidget;
     other->setAttribute(Qt::WA_DeleteOnClose);
     other->show();
-    QPointer<GuanyuWindow> window = show();
+    QPointer<GuanyuWindow> window =
+        qobject_cast<GuanyuWindow*>(WindowRegistry::instance().show("guanyu"));
     ASSERT_FALSE(window.isNull());
     EXPECT_EQ(WindowRegistry::instance().show("guanyu"), window.data());
     // Another window closes first: the about box still counts and the program runs on, until
@@ -117,20 +105,6 @@ TEST_F(GuanyuWindowTest, OneWindowAndOkClosesIt) {
     EXPECT_TRUE(window.isNull());
     EXPECT_EQ(WindowRegistry::instance().find("guanyu"), nullptr);
     EXPECT_TRUE(opened.isEmpty());
-}
-
-TEST_F(GuanyuWindowTest, MainWindowMenuOpensHelpAndAbout) {
-    QPointer<mozhou::MainWindow> main = new mozhou::MainWindow;
-    main->show();
-    main->findChild<QAction*>("bangzhu1")->trigger();
-    main->findChild<QAction*>("bangzhu5")->trigger();
-    EXPECT_NE(qobject_cast<mozhou::HelpWindow*>(WindowRegistry::instance().find("help")), nullptr);
-    EXPECT_NE(qobject_cast<GuanyuWindow*>(WindowRegistry::instance().find("guanyu")), nullptr);
-    // Both open beside the main window, without an owner.
-    EXPECT_EQ(WindowRegistry::instance().find("guanyu")->parentWidget(), nullptr);
-    EXPECT_TRUE(main->isVisible());
-    delete main;
-    EXPECT_NE(WindowRegistry::instance().find("guanyu"), nullptr);  // closing main closes no other
 }
 
 }  // namespace

@@ -45,10 +45,8 @@ std::vector<Row> ourRows(const fs::path& path) {
 }
 
 std::vector<std::vector<std::string>> readerRows(const fs::path& path) {
-    auto r = jet_test::mdbReader("rows " + jet_test::shellQuote(path.string()) + " tiku");
-    EXPECT_EQ(r.status, 0) << "mdb-reader could not read " << path;
     std::vector<std::vector<std::string>> rows;
-    for (const auto& line : jet_test::splitLines(r.out))
+    for (const auto& line : readerLines(path, "tiku"))
         rows.push_back(jet_test::canonicalJsonRow(line, tikuTypes()));
     return rows;
 }
@@ -69,15 +67,28 @@ std::vector<std::vector<std::string>> readerExpected(const std::vector<Row>& row
     return out;
 }
 
-std::vector<std::vector<std::string>> mdbtoolsRows(const fs::path& path) {
-    // mdbtools reads Jet 3 text as code page 1252 unless told otherwise.
-    if (jet3()) ::setenv("MDB_JET3_CHARSET", "CP936", 1);
-    auto rows = jet_test::mdbExportRows(path, "tiku");
-    ::unsetenv("MDB_JET3_CHARSET");
-    return rows;
+// mdbtools reads Jet 3 text as code page 1252 unless told otherwise.
+struct Jet3Charset {
+    Jet3Charset() {
+        if (jet3()) ::setenv("MDB_JET3_CHARSET", "CP936", 1);
+    }
+    ~Jet3Charset() { ::unsetenv("MDB_JET3_CHARSET"); }
+};
+
+std::vector<std::string> mdbtoolsLines(const fs::path& path, const std::string& table) {
+    Jet3Charset charset;
+    auto r = jet_test::run("mdb-export -H -Q -d '|' -T '%Y-%m-%d %H:%M:%S' " +
+                           jet_test::shellQuote(path.string()) + " " + table);
+    EXPECT_EQ(r.status, 0) << "mdbtools could not read " << path;
+    return jet_test::splitLines(r.out);
 }
 
-std::vector<std::vector<std::string>> mdbtoolsExpected(const std::vector<Row>& rows) {
+static std::vector<std::vector<std::string>> mdbtoolsRows(const fs::path& path) {
+    Jet3Charset charset;
+    return jet_test::mdbExportRows(path, "tiku");
+}
+
+static std::vector<std::vector<std::string>> mdbtoolsExpected(const std::vector<Row>& rows) {
     auto types = tikuTypes();
     std::vector<std::vector<std::string>> out;
     for (const auto& r : rows) {

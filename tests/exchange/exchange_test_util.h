@@ -12,6 +12,7 @@
 #include "bank_tables.h"
 #include "jet/database.h"
 #include "jet/value.h"
+#include "oracle_util.h"
 
 namespace exchange_test {
 
@@ -37,10 +38,8 @@ inline fs::path scratchDir(const std::string& name) {
     return dir;
 }
 
-inline std::string fileBytes(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
+using jet_test::fileBytes;
+using jet_test::readerLines;
 
 // The format the tests' files are made in: Jet 4, or Jet 3 in code page 936 when the
 // environment says MOZHOU_TEST_BANK_FORMAT=jet3 (the window tests that write run once in each).
@@ -77,8 +76,8 @@ std::vector<std::vector<std::string>> readerExpected(const std::vector<Row>& row
 // A text as mdb-reader prints it from a file of bankOptions()'s format (Jet 3 text it decodes as
 // code page 1252).
 std::string readerText(const std::string& utf8);
-std::vector<std::vector<std::string>> mdbtoolsRows(const fs::path& path);
-std::vector<std::vector<std::string>> mdbtoolsExpected(const std::vector<Row>& rows);
+// Any table as mdb-export prints it: cells split by '|', dates "%Y-%m-%d %H:%M:%S".
+std::vector<std::string> mdbtoolsLines(const fs::path& path, const std::string& table);
 
 // Both independent readers see exactly `rows`, in this order, all twelve columns.
 void expectOraclesSee(const fs::path& path, const std::vector<Row>& rows);

@@ -128,31 +128,6 @@ TEST(Transfer, ManyRowsOfVariedSizeKeepTheirOrder) {
     EXPECT_EQ(readerRows(dir / "out.mdb"), readerExpected(expected));
 }
 
-TEST(Export, AppendsTheSelectionWholeAndInOrder) {
-    auto dir = scratchDir("export");
-    const std::vector<Row> bank = {
-        question("初一", "语文", "第一课", "一", 0, "a"),
-        question("初一", "数学", "第一课", "二", 1, "b"),
-        question("初一", "语文", "第二课", "三", 1, "c"),
-        question("初二", "语文", "第一课", "四", 0, "d"),
-        question("初一", "语文", "第一课", "五\n六", 1, "e"),
-    };
-    makeBank(dir / "shujuku.mdb", bank);
-    bank::createTemplate(dir / "daochu.mdb");
-    exchange::copyReplacing(dir / "daochu.mdb", dir / "out.mdb");
-
-    Recorded seen;
-    auto o = transfer(kExport, dir / "shujuku.mdb", bank::sql::exportSubject("初一", "语文"),
-                      dir / "out.mdb", seen.progress());
-    EXPECT_EQ(o.status, Outcome::Status::Done) << o.error;
-    EXPECT_EQ(o.added, 3);
-    EXPECT_EQ(seen.maximum, 3);
-    EXPECT_TRUE(seen.countsUpTo(3));
-    const std::vector<Row> expected = {bank[0], bank[2], bank[4]};
-    EXPECT_EQ(ourRows(dir / "out.mdb"), expected);
-    expectOraclesSee(dir / "out.mdb", expected);
-}
-
 TEST(Transfer, EmptySourceWritesNothing) {
     auto dir = scratchDir("empty");
     makeBank(dir / "bank.mdb", {question("初一", "语文", "第一课", "一")});
@@ -171,33 +146,6 @@ TEST(Transfer, EmptySourceWritesNothing) {
     }
     EXPECT_EQ(fileBytes(dir / "bank.mdb"), before);
     EXPECT_TRUE(ourRows(dir / "empty.mdb").empty());
-}
-
-TEST(Import, RowTheTargetCannotStoreIsLeftOutAndKeepsTheTargetsVersion) {
-    auto dir = scratchDir("import_left_out");
-    const std::vector<Row> target = {question("初一", "语文", "第一课", "旧题", 0, "t"),
-                                     question("初一", "语文", "第一课", "太长", 0, "u")};
-    makeBank(dir / "bank.mdb", target);
-    // A source whose grade column is long text: its last grade does not fit the target's
-    // 255-character column.
-    auto tiku = bank::tikuSpec();
-    tiku.columns[0] = {"nianji", jet::ColumnType::Memo, 0, true};
-    tiku.rows = {question("初一", "语文", "第一课", "旧题", 1, "新"),
-                 question("初一", "语文", "第一课", "另一题"),
-                 question(std::string(300, 'g'), "语文", "第一课", "太长")};
-    jet::createDatabase(dir / "source.mdb", {tiku});
-    auto o = transfer(kImport, dir / "source.mdb", bank::sql::allQuestions(), dir / "bank.mdb");
-    EXPECT_EQ(o.status, Outcome::Status::Done);
-    EXPECT_EQ(o.added, 2);
-    EXPECT_EQ(o.removed, 1);
-    ASSERT_EQ(o.leftOut.size(), 1u);
-    EXPECT_EQ(o.leftOut[0].row, 3);
-    EXPECT_EQ(o.leftOut[0].yuanti, "太长");
-    EXPECT_EQ(o.leftOut[0].kind, jet::ErrorKind::ValueDoesNotFit);
-    // The question left out keeps the target's own version.
-    const std::vector<Row> expected = {target[1], tiku.rows[0], tiku.rows[1]};
-    EXPECT_EQ(ourRows(dir / "bank.mdb"), expected);
-    expectOraclesSee(dir / "bank.mdb", expected);
 }
 
 TEST(Import, UnreadableSourceRowIsCountedAndChangesNothing) {

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <fstream>
 #include <stdexcept>
 
 #include "jet/json.h"
@@ -197,6 +198,17 @@ const char* mdbReaderKind(jet::ColumnType type) {
 
 CommandResult mdbReader(const std::string& args) {
     return run("node " + shellQuote(std::string(JET_ORACLE_DIR) + "/export.mjs") + " " + args);
+}
+
+std::vector<std::string> readerLines(const std::filesystem::path& file, const std::string& table) {
+    auto r = mdbReader("rows " + shellQuote(file.string()) + " " + shellQuote(table));
+    EXPECT_EQ(r.status, 0) << "mdb-reader could not read " << file;
+    return splitLines(r.out);
+}
+
+std::string fileBytes(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 bool haveMdbReader() {

@@ -45,10 +45,14 @@ const char* mdbReaderKind(jet::ColumnType type);
 
 // tests/oracle/export.mjs with these (already quoted) arguments, and whether it can run.
 CommandResult mdbReader(const std::string& args);
+// A table as mdb-reader reads it, a JSON array a row.
+std::vector<std::string> readerLines(const std::filesystem::path& file, const std::string& table);
 // mdb-reader decodes Jet 3 text as code page 1252 whatever the file says, and shows the five
 // bytes 1252 leaves undefined as U+FFFD: the text bytes of a Jet 3 file come out as this.
 std::string asMdbReaderSeesJet3(const std::vector<std::uint8_t>& bytes);
 bool haveMdbReader();
+
+std::string fileBytes(const std::filesystem::path& file);
 
 // The corpus of Access-made files: every .mdb of `dir`, by name.
 std::vector<std::filesystem::path> corpusFiles(const std::filesystem::path& dir);

@@ -13,4 +13,10 @@ inline void clickTreeItem(QTreeWidget* tree, QTreeWidgetItem* item) {
     QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(item).center());
 }
 
+// The first node in tree order whose text is `text`.
+inline QTreeWidgetItem* treeItem(QTreeWidget* tree, const QString& text) {
+    const auto found = tree->findItems(text, Qt::MatchExactly | Qt::MatchRecursive);
+    return found.isEmpty() ? nullptr : found.front();
+}
+
 }  // namespace mozhou_test

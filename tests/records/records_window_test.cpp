@@ -1,6 +1,5 @@
 // The score records window on its real widgets, over a bank of the test's own: the listing of
 // saved tests, the read-only grid, the clear behind the code with its copy, and failures.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -20,6 +19,7 @@
 #include "exchange_test_util.h"
 #include "looks.h"
 #include "oracle_util.h"
+#include "other_program.h"
 #include "window_registry.h"
 #include "windows.h"
 
@@ -52,11 +52,8 @@ std::vector<Row> chengji(const fs::path& path) {
 
 // How many rows of chengji mdb-reader and mdbtools see.
 std::pair<std::size_t, std::size_t> oracleCounts(const fs::path& path) {
-    const S file = jet_test::shellQuote(path.string());
-    auto reader = jet_test::mdbReader("rows " + file + " chengji");
-    auto tools = jet_test::run("mdb-export -H " + file + " chengji");
-    EXPECT_TRUE(reader.status == 0 && tools.status == 0) << path;
-    return {jet_test::splitLines(reader.out).size(), jet_test::splitLines(tools.out).size()};
+    return {exchange_test::readerLines(path, "chengji").size(),
+            exchange_test::mdbtoolsLines(path, "chengji").size()};
 }
 
 struct RecordsWindowTest : ::testing::Test, mozhou_test::AnswerBoxes {
@@ -127,13 +124,20 @@ struct RecordsWindowTest : ::testing::Test, mozhou_test::AnswerBoxes {
 
 const QStringList kHeaders{"nianji", "kemu", "kecheng", "riqi", "zhengque", "cuowu", "defen"};
 
+// Opened once from the main window's menu, it lists the saved tests, refuses every change and
+// leaves.
 TEST_F(RecordsWindowTest, ListsTheSavedTestsInPlaceAndRefusesChanges) {
-    open();
+    mozhou::registerWindows();
+    mozhou::MainWindow main;
+    main.show();
+    main.findChild<QAction*>("ctjl")->trigger();
+    window = qobject_cast<ChengjiWindow*>(mozhou::WindowRegistry::instance().find("chengji"));
+    ASSERT_NE(window, nullptr);
+    main.findChild<QAction*>("ctjl")->trigger();
+    EXPECT_EQ(mozhou::WindowRegistry::instance().find("chengji"), window);
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
     EXPECT_EQ(window->windowTitle(), QStringLiteral("成绩记录"));
-    EXPECT_FALSE(window->windowFlags() &
-                 (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
-    EXPECT_EQ(get<QPushButton>("Command1")->text(), QStringLiteral("数据清空"));
-    EXPECT_EQ(get<QPushButton>("Command2")->text(), QStringLiteral("离开"));
     EXPECT_EQ(headers(), kHeaders);
     // In the engine's order, dates as dates, scores as whole numbers.
     const QStringList shown{QStringLiteral("初一|数学|方程|2024-09-01|2|1|66"),
@@ -168,6 +172,10 @@ TEST_F(RecordsWindowTest, ListsTheSavedTestsInPlaceAndRefusesChanges) {
     // Rows grow with the cell font, so no text is cut off.
     grid()->setFont(mozhou::looks::songFont(21.75));
     EXPECT_GE(grid()->rowHeight(0), grid()->fontMetrics().height());
+
+    QTest::mouseClick(get("Command2"), Qt::LeftButton);
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(window.isNull());
 }
 
 TEST_F(RecordsWindowTest, OnlyTheExactCodeEmptiesChengjiAndACopyKeepsTheRows) {
@@ -230,30 +238,24 @@ TEST_F(RecordsWindowTest, AClearThatCannotBeDoneDeletesNothingAndSaysSo) {
     EXPECT_FALSE(fs::exists(backups));
 
     // Another program is changing the bank: the window says so and shows no rows.
-    const int fd = ::open(bank.c_str(), O_RDWR);
-    struct flock lock {};
-    lock.l_type = F_WRLCK;
-    ASSERT_EQ(::fcntl(fd, F_OFD_SETLK, &lock), 0);
+    auto other = std::make_unique<mozhou_test::OtherProgram>(bank);
     open();
     EXPECT_EQ(messages.size(), 2);
     EXPECT_EQ(grid()->model()->rowCount(), 0);
     clear(QString("583904"));
-    ::close(fd);
+    other.reset();
     expectSaid(4, QStringLiteral("没有读出来"));  // the refresh after the refusal
     EXPECT_TRUE(messages[2].contains(QStringLiteral("没有清空"))) << messages[2].toStdString();
     delete window.data();
     EXPECT_EQ(chengji(bank), records);
 
     // A bank the user may not change: listed, but not cleared.
-    const bool root = ::geteuid() == 0;
-    auto chattr = [&](const char* flag) {  // root writes to any file not immutable
-        return std::system(("chattr " + S(flag) + " " + jet_test::shellQuote(bank)).c_str()) == 0;
-    };
-    if (!(root ? chattr("+i") : ::chmod(bank.c_str(), 0444) == 0))
-        GTEST_SKIP() << "cannot make the bank read-only here";
-    open();
-    clear(QString("583904"));
-    if (root) chattr("-i");
+    {
+        mozhou_test::ReadOnly readOnly(bank);
+        if (!readOnly.made) GTEST_SKIP() << "cannot make the bank read-only here";
+        open();
+        clear(QString("583904"));
+    }
     expectSaid(5, QStringLiteral("只读"));
     EXPECT_EQ(grid()->dataRowCount(), 3);
     delete window.data();
@@ -273,22 +275,6 @@ TEST_F(RecordsWindowTest, ABankWithoutChengjiOrNoBankGivesAMessageAndAnEmptyGrid
     clear(QString("583904"));
     EXPECT_TRUE(messages[2].contains(QStringLiteral("没有清空"))) << messages[2].toStdString();
     EXPECT_FALSE(fs::exists(bank) || fs::exists(backups));
-}
-
-TEST_F(RecordsWindowTest, OpenedOnceFromTheMainWindowAndLeft) {
-    mozhou::registerWindows();
-    mozhou::MainWindow main;
-    main.show();
-    main.findChild<QAction*>("ctjl")->trigger();
-    window = qobject_cast<ChengjiWindow*>(mozhou::WindowRegistry::instance().find("chengji"));
-    ASSERT_NE(window, nullptr);
-    main.findChild<QAction*>("ctjl")->trigger();
-    EXPECT_EQ(mozhou::WindowRegistry::instance().find("chengji"), window);
-    EXPECT_EQ(grid()->dataRowCount(), 3);
-    QTest::mouseClick(get("Command2"), Qt::LeftButton);
-    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_TRUE(window.isNull());
-    EXPECT_EQ(chengji(bank), records);
 }
 
 }  // namespace

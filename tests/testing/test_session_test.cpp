@@ -129,36 +129,4 @@ TEST(TestSession, FillInRunsToASavedScoreRow) {
     EXPECT_FALSE(s.scoreRow(today));
 }
 
-TEST(TestSession, EmptyLessonOneQuestionAndARestartMidTest) {
-    FixedStartRandom random;
-    TestSession s(random);
-    const Started empty = s.start({});
-    EXPECT_EQ(empty.total, "共0 题");
-    EXPECT_EQ(empty.remaining, "还有0 题");
-    EXPECT_FALSE(empty.question);
-    EXPECT_FALSE(s.answerChoice(1) || s.answerFillIn("x") || s.canSave());
-
-    const Started one = s.start({choiceRow(1, 6)});
-    ASSERT_TRUE(one.question);
-    EXPECT_EQ(one.question->position, 0u);
-    const auto a = s.answerChoice(rightSlot(s));
-    ASSERT_TRUE(a && a->right && a->finished);
-    EXPECT_TRUE(s.canSave());
-
-    s.start({fillInRow("一"), fillInRow("一"), fillInRow("一")});
-    EXPECT_FALSE(s.canSave());
-    s.answerFillIn("一");
-    s.answerFillIn("二");
-    const Started st = s.start(std::vector<QuestionRow>(12, choiceRow(0, 5)));
-    EXPECT_EQ(st.total, "共12 题");
-    EXPECT_EQ(st.progressMaximum, 12u);
-    EXPECT_EQ(s.tihao(), 1u);
-    EXPECT_EQ(s.duishu() + s.cuoshu(), 0u);
-    EXPECT_EQ(s.lesson().kemu, "数学");
-    const auto b = s.answerChoice(rightSlot(s));
-    EXPECT_EQ(b->statistics.right, "1");
-    EXPECT_EQ(b->statistics.score, "100");
-    EXPECT_EQ(b->remaining, "还有11 题");
-}
-
 }  // namespace

@@ -10,6 +10,7 @@
 #include "first_run.h"
 #include "jet/database.h"
 #include "jet/error.h"
+#include "oracle_util.h"
 #include "tool_util.h"
 
 namespace fs = std::filesystem;
@@ -46,9 +47,9 @@ TEST(EnsureBank, MissingBankIsMadeFromTheSample) {
     }
     // Nothing but the bank is left in the folder, and a second start leaves it as it is.
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
-    const std::string bytes = readBytes(file);
+    const std::string bytes = jet_test::fileBytes(file);
     EXPECT_FALSE(bank::ensureBank(file, MOZHOU_SAMPLE_BANK));
-    EXPECT_EQ(readBytes(file), bytes);
+    EXPECT_EQ(jet_test::fileBytes(file), bytes);
 
     // Without a sample the bank is made empty; a broken sample makes nothing.
     const fs::path empty = dir / "empty.mdb";
@@ -77,16 +78,17 @@ TEST(EnsureBank, ExistingFilesAreReportedAndLeftAlone) {
         {"empty.mdb", "", "cannot be read as a Jet database"},
     };
     jet::createDatabase(dir / "other.mdb", {{"other", {{"x"}}, {}}});
-    cases.push_back({"other.mdb", readBytes(dir / "other.mdb"), "has no table tiku"});
+    cases.push_back({"other.mdb", jet_test::fileBytes(dir / "other.mdb"), "has no table tiku"});
     jet::createDatabase(dir / "short.mdb", {{"tiku", {{"nianji"}, {"kemu"}}, {}}});
-    cases.push_back({"short.mdb", readBytes(dir / "short.mdb"), "2 columns instead of twelve"});
+    cases.push_back(
+        {"short.mdb", jet_test::fileBytes(dir / "short.mdb"), "2 columns instead of twelve"});
     for (const auto& c : cases) {
         const fs::path file = dir / c.name;
         writeBytes(file, c.bytes);
         const std::string message = refusal(file);
         EXPECT_NE(message.find(c.expected), std::string::npos) << c.name << ": " << message;
         EXPECT_NE(message.find(file.string()), std::string::npos) << message;
-        EXPECT_EQ(readBytes(file), c.bytes) << c.name;
+        EXPECT_EQ(jet_test::fileBytes(file), c.bytes) << c.name;
     }
     // A dangling link or a folder in the bank's place is not replaced either.
     fs::create_symlink(dir / "nowhere.mdb", dir / "link.mdb");

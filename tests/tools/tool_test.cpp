@@ -189,7 +189,8 @@ TEST(MozhouDb, CreateBankWithSampleReadByBothOracles) {
                                         "daanneirong", "zhuangtai", "tixing"}));
     const auto sample = normalised(sampleLines(), shape);
     ASSERT_EQ(sample.size(), 60u);
-    EXPECT_TRUE(sameLines(canonical(readerRows(file, "tiku"), shape), canonical(sample, shape)));
+    EXPECT_TRUE(
+        sameLines(canonical(jet_test::readerLines(file, "tiku"), shape), canonical(sample, shape)));
     EXPECT_TRUE(sameRows(jet_test::mdbExportRows(file, "tiku"), asMdbRows(sample, shape)));
     auto exported = mozhouDb({"export", file.string(), "tiku"});
     EXPECT_TRUE(sameLines(splitLines(exported.out), sample));
@@ -289,7 +290,8 @@ TEST(MozhouDb, AppendRoundTripsEveryKindInOneTransaction) {
     const Shape shape = shapeOf(file, "kinds");
     const auto expected = normalised(lines, shape);
     EXPECT_TRUE(sameLines(splitLines(mozhouDb({"export", file.string(), "kinds"}).out), expected));
-    EXPECT_TRUE(sameLines(canonical(readerRows(file, "kinds"), shape), canonical(expected, shape)));
+    EXPECT_TRUE(sameLines(canonical(jet_test::readerLines(file, "kinds"), shape),
+                          canonical(expected, shape)));
     auto theirs = jet_test::mdbExportRows(file, "kinds");
     auto ours = asMdbRows(expected, shape);
     ASSERT_EQ(theirs.size(), ours.size());
@@ -299,12 +301,12 @@ TEST(MozhouDb, AppendRoundTripsEveryKindInOneTransaction) {
     EXPECT_EQ(mozhouDb({"check", file.string()}).status, 0);
 
     // A bad third line, or a value the table refuses on the second: nothing is appended.
-    const std::string before = readBytes(file);
+    const std::string before = jet_test::fileBytes(file);
     auto bad = mozhouDb({"append", file.string(), "kinds"},
                         lines[0] + "\n" + lines[1] + "\n" + "[true,1,2,3]\n");
     EXPECT_EQ(bad.status, 2);
     EXPECT_NE(bad.err.find("line 3"), std::string::npos) << bad.err;
-    EXPECT_EQ(readBytes(file), before);
+    EXPECT_EQ(jet_test::fileBytes(file), before);
     auto refused =
         mozhouDb({"append", file.string(), "kinds"},
                  lines[0] + "\n" + R"([true,1,2,3,"1.0000",1,2,null,"","eleven chars",null,null])");
@@ -325,7 +327,7 @@ TEST(MozhouDb, CheckPassesASoundFileAndFailsADamagedCopy) {
     EXPECT_EQ(mozhouDb({"check", std::string(JET_CORPUS_DIR) + "/testV2000.mdb"}).status, 0);
 
     // The last data page of the bank loses its page type.
-    std::string bytes = readBytes(file);
+    std::string bytes = jet_test::fileBytes(file);
     std::size_t page = 0;
     for (std::size_t p = 4096; p + 4096 <= bytes.size(); p += 4096)
         if (bytes[p] == 0x01) page = p;

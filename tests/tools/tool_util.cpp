@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <fstream>
-#include <sstream>
 
 #include "oracle_util.h"
 
@@ -18,13 +17,6 @@ fs::path scratchDir(const std::string& name) {
     fs::remove_all(dir);
     fs::create_directories(dir);
     return dir;
-}
-
-std::string readBytes(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
 }
 
 void writeBytes(const fs::path& file, const std::string& bytes) {
@@ -42,8 +34,8 @@ Run mozhouDb(const std::vector<std::string>& args, const std::string& input) {
     const int st = std::system(command.c_str());
     Run r;
     r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    r.out = readBytes(dir / "out");
-    r.err = readBytes(dir / "err");
+    r.out = jet_test::fileBytes(dir / "out");
+    r.err = jet_test::fileBytes(dir / "err");
     fs::remove_all(dir);
     return r;
 }
@@ -58,12 +50,6 @@ std::vector<std::string> mdbCells(const std::vector<jet::Value>& row,
         cells.push_back(s);
     }
     return cells;
-}
-
-std::vector<std::string> readerRows(const fs::path& file, const std::string& table) {
-    return jet_test::splitLines(jet_test::mdbReader("rows " + jet_test::shellQuote(file.string()) +
-                                                    " " + jet_test::shellQuote(table))
-                                    .out);
 }
 
 namespace {

@@ -22,16 +22,12 @@ Run mozhouDb(const std::vector<std::string>& args, const std::string& input = ""
 // A fresh, empty folder for one test.
 std::filesystem::path scratchDir(const std::string& name);
 
-std::string readBytes(const std::filesystem::path& file);
 void writeBytes(const std::filesystem::path& file, const std::string& bytes);
 
 // One row as mdb-export prints it (-Q, values as mdbtoolsText).
 // (mdbtools reads binary values only up to their first zero byte: tests keep zeros out.)
 std::vector<std::string> mdbCells(const std::vector<jet::Value>& row,
                                   const std::vector<jet::ColumnType>& types);
-
-// mdb-reader's rows through tests/oracle/export.mjs, one JSON array per line.
-std::vector<std::string> readerRows(const std::filesystem::path& file, const std::string& table);
 
 bool haveOracles();
 
