@@ -2,6 +2,8 @@
 // process of its own writing to /dev/null, and prints both times and their ratio. Cases: the
 // largest table of the largest file of the Jet corpus, and a generated bank of 100,000
 // questions as a Jet 4 and as a Jet 3 (code page 936) file, with the ratio of our two times.
+// Then the catalogue's Group By and a keyword search over the Jet 4 bank by `mozhou-db query`,
+// against `sqlite3` over the same rows, each a fresh process as a program starting cold.
 // `jet_export_bench FILE [TABLE]` measures another file instead.
 #include <fcntl.h>
 #include <sys/wait.h>
@@ -88,6 +90,50 @@ double measure(const fs::path& file, std::string table) {
     return ours;
 }
 
+// The bank's rows as an SQLite database beside it.
+fs::path sqliteCopy(const fs::path& dir, const std::vector<bankgen::Row>& rows) {
+    const fs::path script = dir / "tiku.sql", db = dir / "tiku.sqlite";
+    {
+        std::FILE* out = std::fopen(script.c_str(), "w");
+        std::fputs(
+            "create table tiku(nianji text, kemu text, kecheng text, yuanti text, "
+            "xuanxianga text, xuanxiangb text, xuanxiangc text, xuanxiangd text, "
+            "daan text, daanneirong text, zhuangtai integer, tixing text);\nbegin;\n",
+            out);
+        for (const auto& row : rows) {
+            std::string line = "insert into tiku values(";
+            for (std::size_t i = 0; i < row.size(); ++i) {
+                if (i) line += ',';
+                if (auto t = std::get_if<std::string>(&row[i])) {
+                    line += '\'';
+                    for (char c : *t) line += c == '\'' ? std::string("''") : std::string(1, c);
+                    line += '\'';
+                } else if (auto n = std::get_if<std::int64_t>(&row[i])) {
+                    line += std::to_string(*n);
+                } else {
+                    line += "null";
+                }
+            }
+            line += ");\n";
+            std::fputs(line.c_str(), out);
+        }
+        std::fputs("commit;\n", out);
+        std::fclose(out);
+    }
+    if (!runQuiet({"sqlite3", db.string(), ".read " + script.string()}))
+        throw std::runtime_error("sqlite3 could not load the rows");
+    return db;
+}
+
+// One query by mozhou-db and by sqlite3, each the best of five cold processes.
+void compareWithSqlite(const char* what, const fs::path& bank, const std::string& ours,
+                       const fs::path& db, const std::string& theirs) {
+    const double a = bestOf(5, {MOZHOU_DB, "query", bank.string(), ours});
+    const double b = bestOf(5, {"sqlite3", db.string(), theirs});
+    std::printf("  %-34s mozhou-db %7.1f ms, sqlite3 %7.1f ms, ratio %.2f\n", what, 1000 * a,
+                1000 * b, a / b);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -106,7 +152,8 @@ int main(int argc, char** argv) {
         const fs::path dir =
             fs::temp_directory_path() / ("jet_export_bench_" + std::to_string(::getpid()));
         fs::create_directories(dir);
-        const auto tables = bank::bankTables(bankgen::generate(100000));
+        const auto rows = bankgen::generate(100000);
+        const auto tables = bank::bankTables(rows);
         double ours[2] = {0, 0};
         for (const auto format : {jet::Format::Jet4, jet::Format::Jet3}) {
             const bool jet3 = format == jet::Format::Jet3;
@@ -119,6 +166,16 @@ int main(int argc, char** argv) {
             ours[jet3] = measure(bankFile, "tiku");
         }
         std::printf("mozhou-db export, Jet 3 / Jet 4: %.2f\n", ours[1] / ours[0]);
+
+        std::printf("the Jet 4 bank against SQLite 3 on the same rows (mozhou-db / sqlite3):\n");
+        const fs::path db = sqliteCopy(dir, rows);
+        compareWithSqlite("catalogue Group By", dir / "shujuku4.mdb",
+                          "Select tiku.nianji, tiku.kemu, tiku.kecheng From tiku Group By "
+                          "tiku.nianji, tiku.kemu, tiku.kecheng",
+                          db, "select nianji, kemu, kecheng from tiku group by 1, 2, 3");
+        compareWithSqlite("keyword search (Like '*学*')", dir / "shujuku4.mdb",
+                          "Select tiku.* From tiku Where (tiku.yuanti Like '*学*')", db,
+                          "select * from tiku where yuanti like '%学%'");
         fs::remove_all(dir);
     } catch (const std::exception& e) {
         std::cerr << e.what() << "\n";

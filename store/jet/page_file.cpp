@@ -127,6 +127,9 @@ struct PageFile::Impl {
     std::vector<std::unique_ptr<std::uint8_t[]>> cache;
     std::vector<std::uint64_t> loadedIn;
     std::size_t held = 0;  // pages in the cache
+    // Buffers of pages let go of, kept for the next pages read rather than handed back to
+    // the system and asked for again.
+    std::vector<std::unique_ptr<std::uint8_t[]>> spare;
     std::uint64_t epoch = 1;
     std::uint64_t generation = 0;
     Signature seen;
@@ -350,7 +353,7 @@ struct PageFile::Impl {
         }
         auto& slot = cache[n];
         if (!slot) {
-            slot = std::make_unique<std::uint8_t[]>(pageSize);
+            slot = newBuffer();
             ++held;
         }
         if (loadedIn[n] != epoch) {
@@ -371,6 +374,13 @@ struct PageFile::Impl {
         return slot.get();
     }
 
+    std::unique_ptr<std::uint8_t[]> newBuffer() {
+        if (spare.empty()) return std::make_unique<std::uint8_t[]>(pageSize);
+        auto b = std::move(spare.back());
+        spare.pop_back();
+        return b;
+    }
+
     // A page the running transaction made or changed; its cache is the page.
     std::uint8_t* slotFor(std::uint32_t n) {
         if (n >= cache.size()) {
@@ -378,7 +388,7 @@ struct PageFile::Impl {
             loadedIn.resize(pageCount, 0);
         }
         if (!cache[n]) {
-            cache[n] = std::make_unique<std::uint8_t[]>(pageSize);
+            cache[n] = newBuffer();
             ++held;
         }
         loadedIn[n] = epoch;
@@ -490,13 +500,16 @@ std::uint64_t PageFile::generation() const { return impl_->generation; }
 const std::vector<std::string>& PageFile::notices() const { return impl_->notices; }
 
 namespace {
-// Pages kept read before releasePages lets go of them: 16 MB of Jet 4 pages. Sanitizer builds
+// Pages kept read before releasePages lets go of them: 8 MB of Jet 4 pages (and as many
+// buffers kept for reuse). Sanitizer builds
 // keep a handful, so that every test walks over pages let go of under its feet if any code
 // still held one.
 #ifdef MOZHOU_FEW_PAGES_HELD
 constexpr std::size_t kPagesHeld = 8;
+constexpr bool kReuseBuffers = false;  // freed, so that reading one let go of is caught
 #else
-constexpr std::size_t kPagesHeld = 4096;
+constexpr bool kReuseBuffers = true;
+constexpr std::size_t kPagesHeld = 2048;
 #endif
 }  // namespace
 
@@ -505,6 +518,7 @@ void PageFile::releasePages() const {
     if (m.held <= kPagesHeld || m.inTransaction) return;
     for (std::size_t n = 0; n < m.cache.size(); ++n) {
         if (!m.cache[n]) continue;
+        if (kReuseBuffers) m.spare.push_back(std::move(m.cache[n]));
         m.cache[n].reset();
         m.loadedIn[n] = 0;
     }

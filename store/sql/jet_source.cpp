@@ -64,7 +64,8 @@ std::shared_ptr<void> cacheFor(const std::shared_ptr<jet::Database>& db,
 
 }  // namespace
 
-JetSource::JetSource(std::shared_ptr<jet::Database> db) : db_(std::move(db)) {
+JetSource::JetSource(std::shared_ptr<jet::Database> db, bool holdColumns) : db_(std::move(db)) {
+    if (!holdColumns) return;
     cache_ = std::static_pointer_cast<Cache>(
         cacheFor(db_, [] { return std::static_pointer_cast<void>(std::make_shared<Cache>()); }));
 }
@@ -85,6 +86,7 @@ void JetSource::scan(
 }
 
 const Columns* JetSource::columnar(std::string_view table, const std::vector<bool>& wanted) {
+    if (!cache_) return nullptr;
     // Under a read, so that a change by another program is seen before the cache is trusted.
     jet::PageFile::Reading reading(db_->pages());
     auto def = db_->table(table);
@@ -145,6 +147,7 @@ const Columns* JetSource::columnar(std::string_view table, const std::vector<boo
 const std::vector<std::uint32_t>* JetSource::rowsEqual(std::string_view table, std::size_t column,
                                                        const std::u32string& folded) {
     static const std::vector<std::uint32_t> none;
+    if (!cache_) return nullptr;
     std::lock_guard lock(cache_->mutex);
     auto it = cache_->tables.find(tableKey(table));
     if (it == cache_->tables.end()) return nullptr;

@@ -18,7 +18,9 @@ jet::RowId unpackRowId(std::uint64_t id);
 
 class JetSource : public Source {
   public:
-    explicit JetSource(std::shared_ptr<jet::Database> db);
+    // `holdColumns` false: every query reads the file afresh (a program that runs one query
+    // and ends has no use for columns kept for the next).
+    explicit JetSource(std::shared_ptr<jet::Database> db, bool holdColumns = true);
     ~JetSource() override;
 
     std::vector<ColumnInfo> columns(std::string_view table) override;
@@ -37,7 +39,7 @@ class JetSource : public Source {
   private:
     struct Cache;
     std::shared_ptr<jet::Database> db_;
-    std::shared_ptr<Cache> cache_;  // shared by every source over the same open file
+    std::shared_ptr<Cache> cache_;  // shared by every source over the same open file; or none
     Columns view_;
     std::uint64_t viewGeneration_ = 0;  // the file's state that view_ shows
 };

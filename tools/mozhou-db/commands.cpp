@@ -181,14 +181,30 @@ int exportTable(const std::vector<std::string>& a, Streams io) {
 
 int query(const std::vector<std::string>& a, Streams io) {
     expectCount(a, 2, 2);
-    sql::JetSource source(openFile(a[1], io));
-    const sql::Result result = sql::execute(source, a[2]);
+    auto db = openFile(a[1], io);
+    sql::JetSource source(db, false);
+    // One read of the file for the whole query, rather than one for each row it looks up.
+    jet::PageFile::Reading reading(db->pages());
+    // The rows found are looked up one by one as they are printed, not all held at once.
+    const sql::Result result = sql::execute(source, a[2], sql::Options{false});
     std::vector<jet::ColumnType> types;
     for (const auto& c : result.columns) types.push_back(c.type);
     Output out(io.out);
     for (const auto& row : result.rows) {
         appendRow(out.buffer(), row, types);
         out.rowDone();
+    }
+    if (!result.grouped) {
+        const auto width = source.columns(result.table).size();
+        std::vector<bool> wanted(width, false);
+        for (auto i : result.projection) wanted[i] = true;
+        std::vector<jet::Value> row(result.projection.size());
+        for (auto id : result.rowIds) {
+            const auto values = source.fetch(result.table, id, wanted);
+            for (std::size_t k = 0; k < row.size(); ++k) row[k] = values[result.projection[k]];
+            appendRow(out.buffer(), row, types);
+            out.rowDone();
+        }
     }
     return kOk;
 }
