@@ -279,23 +279,16 @@ std::string unindexableBecause(const TableDef& table, const Column& c) {
         case ColumnType::DateTime:
             return {};
         case ColumnType::Text:
-            if (table.format == Format::Jet3) {
-                // Access 97's General columns carry 1 here.
-                if (c.sortOrder != encode::kGeneralSortOrder)
-                    return "its text sorts by another order than General, whose keys this "
-                           "engine does not know";
-                if (table.codePage != kJet3KeyCodePage)
-                    return "its text is in code page " + std::to_string(table.codePage) +
-                           ", whose Access 97 index keys this engine does not know (it knows "
-                           "those of code page 1252)";
-                return {};
-            }
             if (c.sortOrder != encode::kGeneralSortOrder)
                 return "its text sorts by another order than General (locale " + hex(c.sortOrder) +
                        "), whose keys this engine does not know";
-            if (c.sortOrderVersion != 0)
+            if (table.format == Format::Jet4 && c.sortOrderVersion != 0)
                 return "its text sorts by a later version (" + std::to_string(c.sortOrderVersion) +
                        ") of the General order, whose keys this engine does not know";
+            if (table.format == Format::Jet3 && table.codePage != kJet3KeyCodePage)
+                return "its text is in code page " + std::to_string(table.codePage) +
+                       ", whose Access 97 index keys this engine does not know (it knows those "
+                       "of code page 1252)";
             return {};
         default:
             return std::string("a ") + columnTypeName(c.type) +

@@ -19,9 +19,6 @@
 
 namespace jet {
 
-// The sort order field of a text column in Access 97's General files.
-constexpr std::uint16_t kJet3GeneralColumn = 1;
-
 // The code page whose Access 97 text keys the engine knows.
 constexpr std::uint16_t kJet3KeyCodePage = 1252;
 

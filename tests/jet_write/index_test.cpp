@@ -10,6 +10,7 @@
 #include "jet/index_key.h"
 #include "jet/index_page.h"
 #include "jet/index_tree.h"
+#include "jet/text.h"
 #include "write_util.h"
 
 using namespace jet_write_test;
@@ -507,6 +508,199 @@ TEST(JetIndex, TextKeysSortAsInAccessGrowNewLevelsAndShrinkBack) {
                                         [&](const auto& other) { return other.second[1] == r[1]; });
         EXPECT_EQ(ourLookup(*db, "Table1", 1, r).size(), static_cast<std::size_t>(same));
     }
+}
+
+// Where a text sorts under General, for texts of blanks, digits, Latin letters and CJK
+// ideographs: full-width forms as their ASCII letters and digits, case not at all, ideographs
+// by code point (their weights rise with it), after letters.
+std::vector<std::pair<int, char32_t>> generalRanks(const std::string& s) {
+    std::vector<std::pair<int, char32_t>> ranks;
+    for (char16_t c : jet::encode::toUtf16(s)) {
+        if (c >= 0xFF01 && c <= 0xFF5E) c = static_cast<char16_t>(c - 0xFEE0);  // full width
+        if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - 0x20);
+        const int group = c == u' '                    ? 0
+                          : c >= u'0' && c <= u'9'     ? 1
+                          : c >= u'A' && c <= u'Z'     ? 2
+                          : c >= 0x4E00 && c <= 0x9FA5 ? 3
+                                                       : -1;
+        EXPECT_GE(group, 0) << "no rank for U+" << std::hex << unsigned(c);
+        ranks.emplace_back(group, c);
+    }
+    while (!ranks.empty() && ranks.back().first == 0) ranks.pop_back();  // trailing blanks
+    return ranks;
+}
+
+TEST(JetIndex, ChineseTextsKeyAndSortAsInAccess) {
+    // Two thousand texts of GB2312's first and second level ideographs, full-width letters and
+    // digits, Latin letters, digits and blanks go into testUnicodeCompV2003's indexed table:
+    // the check re-encodes every key, both readers read every row, the index gives the rows
+    // in General's order, and lookups through it (ours and mdbtools') find them.
+    const auto file = copyOfCorpus("testUnicodeCompV2003.mdb", "chinese.mdb");
+    const jet::TextDecoder gb(jet::Format::Jet3, 936);
+    auto gbChar = [&](std::uint8_t row, std::uint8_t cell) {
+        const std::uint8_t b[] = {row, cell};
+        return gb.decode(b);
+    };
+    std::mt19937 rng(25);
+    auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+    std::vector<std::vector<Value>> expected;
+    std::vector<std::pair<jet::RowId, std::string>> added;
+    {
+        auto db = jet::Database::open(file, RW);
+        expected = scanAll(*db, "Table");
+        const auto next = static_cast<std::int64_t>(db->table("Table")->nextAutonumber) + 1;
+        db->beginTransaction();
+        for (int i = 0; i < 2000; ++i) {
+            std::string text;
+            for (int k = 0, n = 1 + pick(12); k < n; ++k) {
+                switch (i % 7 == 6 ? 3 + pick(3) : pick(6)) {
+                    case 0:  // level 1: rows 0xB0..0xD7 (0xD7 ends at 0xF9)
+                    case 1: {
+                        const auto row = static_cast<std::uint8_t>(0xB0 + pick(40));
+                        text += gbChar(
+                            row, static_cast<std::uint8_t>(0xA1 + pick(row == 0xD7 ? 89 : 94)));
+                        break;
+                    }
+                    case 2:  // level 2: rows 0xD8..0xF7
+                        text += gbChar(static_cast<std::uint8_t>(0xD8 + pick(32)),
+                                       static_cast<std::uint8_t>(0xA1 + pick(94)));
+                        break;
+                    case 3:  // full-width letters and digits (U+FF10..U+FF5A)
+                    {
+                        const int c = std::array{0xFF10, 0xFF21, 0xFF41}[pick(3)] + pick(10);
+                        text += {static_cast<char>(0xE0 | c >> 12),
+                                 static_cast<char>(0x80 | (c >> 6 & 0x3F)),
+                                 static_cast<char>(0x80 | (c & 0x3F))};
+                        break;
+                    }
+                    case 4:
+                        text += static_cast<char>(std::array{'a', 'A', '0'}[pick(3)] + pick(10));
+                        break;
+                    default:
+                        text += k > 0 && k + 1 < n ? ' ' : 'x';
+                }
+            }
+            if (i % 100 == 0) text = "Lesson " + std::to_string(i);  // for mdb-sql below
+            added.emplace_back(db->insertRow("Table", {Value{}, text}), text);
+            expected.push_back({next + i, text});
+        }
+        db->commitTransaction();
+        EXPECT_GT(indexPageCount(*db, "Table", 1), 10u);
+    }
+    expectReadersAgree(file, "Table", &expected);
+
+    auto db = jet::Database::open(file, jet::PageFile::Mode::ReadOnly);
+    auto def = db->table("Table");
+    const auto& ri = def->realIndexes.at(1);
+    std::vector<std::pair<int, char32_t>> before;
+    std::size_t ours = 0;
+    for (const auto& e :
+         jet::IndexTree(db->pages(), def->tdefPage, ri.firstPage, ri.usedPages, "").entries()) {
+        const auto r = db->readRow(*def, {e.page, e.row});
+        if (std::get<std::int64_t>(r[0]) <= 8) continue;  // Access's own rows
+        const auto ranks = generalRanks(std::get<std::string>(r[1]));
+        EXPECT_LE(before, ranks) << std::get<std::string>(r[1]);
+        before = ranks;
+        ++ours;
+    }
+    EXPECT_EQ(ours, added.size());
+    for (std::size_t i = 0; i < added.size(); i += 37) {
+        const auto found = ourLookup(*db, "Table", 1, {Value{}, added[i].second});
+        EXPECT_NE(std::find(found.begin(), found.end(), added[i].first), found.end())
+            << added[i].second;
+    }
+    for (int i : {0, 700, 1900})
+        EXPECT_EQ(mdbSqlLookup(file, "select Unicode from [Table] where Unicode = 'Lesson " +
+                                         std::to_string(i) + "'"),
+                  std::vector<std::string>{"Lesson " + std::to_string(i)});
+}
+
+TEST(JetIndex, UniqueTextIndexIgnoresOnlyWhatGeneralIgnores) {
+    // testV2000's Table1 (unique index on A) and testV1997's (primary key on A): a second row
+    // that differs only in case, width, kana script or trailing blanks is refused; one that
+    // differs in a letter, an accent, a blank inside or the ideograph is accepted. Characters
+    // beyond the plane, texts without a weighted character and other sort orders are refused
+    // with nothing written.
+    const auto file = copyOfCorpus("testV2000.mdb", "unique.mdb");
+    auto row = [](const std::string& a) {
+        return std::vector<Value>{a,
+                                  "b",
+                                  std::int64_t{1},
+                                  std::int64_t{2},
+                                  std::int64_t{3},
+                                  4.5,
+                                  jet::DateTime{36000.0},
+                                  jet::Currency{100},
+                                  true};
+    };
+    const std::vector<std::string> taken{"汉字ABC", "Ωμέγα", "Мир", "かなカナ", "Ｑ２"};
+    const std::vector<std::string> same{"汉字abc", "汉字ＡＢＣ", "汉字ａｂｃ", "汉字ABC  ",
+                                        "ΩΜΈΓΑ",   "мИР",        "カナかな",   "q2"};
+    const std::vector<std::string> other{"漢字ABC", "汉字ABD", "汉字ÁBC",   "汉字 ABC",
+                                         "Ωμεγα",   "Мира",    "かなかな2", "Q３"};
+    std::vector<std::vector<Value>> expected;
+    {
+        auto db = jet::Database::open(file, RW);
+        expected = scanAll(*db, "Table1");
+        for (const auto& a : taken) {
+            db->insertRow("Table1", row(a));
+            expected.push_back(row(a));
+        }
+    }
+    for (const auto& a : same)
+        expectRefused(file, jet::ErrorKind::General, {"another row already has this value"},
+                      [&](jet::Database& db) { db.insertRow("Table1", row(a)); });
+    const std::pair<const char*, const char*> unknown[] = {
+        {"表情😀", "beyond the Basic Multilingual Plane"},
+        {"   ", "without a letter, digit or sign"},
+        {"\xCC\x81-", "without a letter, digit or sign"}};  // a combining accent, a hyphen
+    for (const auto& [a, why] : unknown)
+        expectRefused(file, jet::ErrorKind::IndexUnsupported, {"\"A\"", why},
+                      [&](jet::Database& db) { db.insertRow("Table1", row(a)); });
+    {
+        auto db = jet::Database::open(file, RW);
+        for (const auto& a : other) {
+            db->insertRow("Table1", row(a));
+            expected.push_back(row(a));
+        }
+    }
+    expectReadersAgree(file, "Table1", &expected);
+
+    // Access 97: case and trailing blanks do not count, accents do.
+    const auto jet3 = copyOfCorpus("testV1997.mdb", "unique97.mdb");
+    {
+        auto db = jet::Database::open(jet3, RW);
+        for (const char* a : {"Zoë Ärger", "Œuvre ½", "Æsop"}) db->insertRow("Table1", {a});
+    }
+    for (const char* a : {"ZOË ÄRGER ", "œuvre ½", "æSOP"})
+        expectRefused(jet3, jet::ErrorKind::General, {"already"},
+                      [&](jet::Database& db) { db.insertRow("Table1", {std::string(a)}); });
+    {
+        auto db = jet::Database::open(jet3, RW);
+        db->insertRow("Table1", {std::string("Zoe Arger")});
+    }
+    for (const auto& p : jet::checkDatabase(jet3)) ADD_FAILURE() << p;
+
+    // A column sorting by another order (Chinese PRC, 0x0804, put in the file's column entry
+    // of A): the table can only be read.
+    const auto prc = copyOfCorpus("testV2000.mdb", "prc.mdb");
+    {
+        auto db = jet::Database::open(prc, jet::PageFile::Mode::ReadOnly);
+        auto def = db->table("Table1");
+        const auto& layout = jet::layoutOf(jet::Format::Jet4);
+        const std::size_t at = def->tdefPage * layout.pageSize + layout.tdefBlockEnd +
+                               def->realIndexes.size() * layout.realIndexCountEntrySize +
+                               def->column("A")->entryIndex * layout.columnEntrySize +
+                               layout.columnSortOrderOffset;
+        db.reset();
+        std::string b = bytesOf(prc);
+        ASSERT_EQ(b.substr(at, 2), std::string("\x09\x04", 2));
+        b.replace(at, 2, std::string("\x04\x08", 2));
+        std::ofstream(prc, std::ios::binary | std::ios::trunc) << b;
+    }
+    expectRefused(prc, jet::ErrorKind::IndexUnsupported,
+                  {"\"A\"", "another order than General (locale 0x0804)", "can only be read"},
+                  [&](jet::Database& db) { db.insertRow("Table1", row("x")); });
 }
 
 TEST(JetIndex, FixedSizeTextAmongSixIndexes) {
