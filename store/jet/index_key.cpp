@@ -37,15 +37,20 @@ constexpr std::uint8_t kFlagsEnd[] = {0xFF, 0x02, 0x80, 0xFF, 0x80};
 constexpr std::uint8_t kFlagsBeforeUnprintable = 0xFF;
 constexpr std::uint8_t kPlainFlag = 0x03;  // dropped at the end of the flags
 
-std::u16string_view withoutTrailingBlanks(std::u16string_view text) {
-    while (!text.empty() && text.back() == u' ') text.remove_suffix(1);
+// Keys of the empty text and of texts with no weighted character are not known.
+constexpr const char* kNothingWeighed =
+    "a text without a letter, digit or sign (empty, blank or unprintable), whose key is not "
+    "known";
+
+std::u16string withoutTrailingBlanks(const std::string& utf8) {
+    std::u16string text = encode::toUtf16(utf8);
+    while (!text.empty() && text.back() == u' ') text.pop_back();
     return text;
 }
 
 std::optional<Bytes> textWeights(const std::string& s, std::string& why) {
     using sort_weights::Kind;
-    const std::u16string whole = encode::toUtf16(s);
-    const std::u16string_view text = withoutTrailingBlanks(whole);
+    const std::u16string text = withoutTrailingBlanks(s);
     Bytes primary, extras, unprintable, flags;
     std::size_t weighted = 0;      // characters with a weight so far
     std::size_t extraChars = 0;    // characters the extra codes stand for
@@ -82,7 +87,7 @@ std::optional<Bytes> textWeights(const std::string& s, std::string& why) {
             // Its place counts the extra codes written and those still to come.
             const std::size_t place =
                 extras.empty() ? here : extras.size() + (here - extraChars) - leadModifier;
-            if (place > 0x1FFF) {
+            if (7 + 4 * place > 0x7FFF) {
                 why = "a text too long for its unprintable characters to be placed";
                 return std::nullopt;
             }
@@ -93,9 +98,8 @@ std::optional<Bytes> textWeights(const std::string& s, std::string& why) {
         if (w->kind == Kind::Flag2 || w->kind == Kind::Flag3)
             flags.push_back(w->kind == Kind::Flag2 ? 0x02 : 0x03);
     }
-    // Keys of the empty text and of texts with no weighted character are not known.
     if (weighted == 0) {
-        why = "a text without a letter, digit or sign, whose key is not known";
+        why = kNothingWeighed;
         return std::nullopt;
     }
     while (!extras.empty() && extras.back() <= kNoExtra) extras.pop_back();
@@ -131,8 +135,7 @@ std::optional<Bytes> textWeights(const std::string& s, std::string& why) {
 // at all; 0x00 instead when no character has an extra code.
 std::optional<Bytes> jet3TextWeights(const std::string& s, std::string& why) {
     using sort_weights::Kind;
-    const std::u16string whole = encode::toUtf16(s);
-    const std::u16string_view text = withoutTrailingBlanks(whole);
+    const std::u16string text = withoutTrailingBlanks(s);
     Bytes out;
     std::vector<std::uint8_t> codes;  // 4 bits each
     std::size_t plainSignificant = 0, weighted = 0;
@@ -157,7 +160,7 @@ std::optional<Bytes> jet3TextWeights(const std::string& s, std::string& why) {
         }
     }
     if (weighted == 0) {
-        why = "a text without a letter, digit or sign, whose key is not known";
+        why = kNothingWeighed;
         return std::nullopt;
     }
     if (codes.empty()) {

@@ -12,7 +12,7 @@ jackcess) publishes, read off keys Access wrote for every character:
                                                         code page 1252
 One line a character: a kind letter, then comma-separated hex codes.
 
-usage: sort_weights.py DIR_WITH_THOSE_FILES > sort_weights.inc
+usage: sort_weights.py DIR_WITH_THOSE_FILES | clang-format --assume-filename=x.inc > sort_weights.inc
 """
 import sys
 
