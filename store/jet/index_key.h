@@ -3,10 +3,10 @@
 // an order-preserving form: integers big-endian with the sign bit flipped, floating-point
 // numbers and dates with the sign bit flipped when positive and every bit flipped when
 // negative, booleans in the flag byte alone. Text under the "General" sort order becomes its
-// sort weights; the characters U+0001 to U+00FF are encoded, others (whose weights no
-// Access-made file here shows) are refused. Jet 3 (Access 97) keys are the same but for text:
-// one weight byte per character, then 0x00; only the characters whose weights Access 97's own
-// files show are encoded.
+// sort weights (sort_weights.h): in Jet 4 files every character of the Basic Multilingual
+// Plane; in Jet 3 (Access 97) files of code page 1252 every character of that code page.
+// Characters beyond the plane, texts with no weighted character, descending text and other
+// sort orders are refused: no source shows their keys.
 // Byte columns are not encoded: whether Access flips their top bit is not known.
 #pragma once
 
@@ -19,11 +19,12 @@
 
 namespace jet {
 
-// The sort order field of a text column in Access 97's General files.
-constexpr std::uint16_t kJet3GeneralColumn = 1;
+// The code page whose Access 97 text keys the engine knows.
+constexpr std::uint16_t kJet3KeyCodePage = 1252;
 
-// Whether the engine can encode keys of a column of this kind (text: of its sort order).
-bool indexableColumn(const Column& column);
+// Why the engine cannot encode keys of this column (its kind; for text, its sort order or
+// code page); empty when it can.
+std::string unindexableBecause(const TableDef& table, const Column& column);
 
 // Whether some or all of the key columns of a row are null.
 struct KeyNulls {

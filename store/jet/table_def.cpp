@@ -125,6 +125,7 @@ TableDef readTableDef(const PageFile& file, const Layout& layout, const TextDeco
     t.name = std::string(name);
     t.tdefPage = first;
     t.format = layout.format;
+    if (layout.format == Format::Jet3) t.codePage = text.codePage();
 
     // The chain of pages makes one block.
     std::vector<std::uint8_t> block;

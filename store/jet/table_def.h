@@ -38,7 +38,7 @@ struct Column {
     std::uint8_t scale = 0;             // numeric
     std::uint16_t sortOrder = 0;        // collation of a text column
     std::uint8_t sortOrderVersion = 0;  // Jet 4
-    std::uint16_t codePage = 0;         // Jet 3 text columns
+    std::uint16_t codePage = 0;         // Jet 3 text columns (0: the file's)
     // Usage maps (page/row pointers) of a long-value column's own pages, when listed.
     std::uint32_t longValueUsedPages = 0;
     std::uint32_t longValueFreePages = 0;
@@ -81,6 +81,7 @@ struct Index {
 struct TableDef {
     std::string name;
     Format format = Format::Jet4;  // of its file: index keys differ
+    std::uint16_t codePage = 0;    // Jet 3: of its file's text, which its text keys weigh
     std::uint32_t tdefPage = 0;
     std::vector<std::uint32_t> tdefPages;  // the chain, first page first
     std::uint32_t rowCount = 0;

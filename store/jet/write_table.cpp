@@ -122,13 +122,14 @@ TableWriter::TableWriter(PageFile& file, TableDef table)
                 throw Error(iw + " names a column the table lacks" + readOnly,
                             ErrorKind::IndexUnsupported);
             // Access 97 keeps the file's sort order in its text keys; only General's are known.
-            const bool otherOrder = jet3 && c->type == ColumnType::Text &&
-                                    header.sortOrder != encode::kGeneralSortOrder;
-            if (!indexableColumn(*c) || otherOrder)
-                throw Error(iw + " is on column \"" + c->name + "\", whose kind (" +
-                                columnTypeName(c->type) +
-                                ") or sort order this engine cannot keep in an index yet" +
-                                readOnly,
+            std::string why = unindexableBecause(table_, *c);
+            if (why.empty() && jet3 && c->type == ColumnType::Text &&
+                header.sortOrder != encode::kGeneralSortOrder)
+                why =
+                    "its text sorts by another order than General, whose keys this engine "
+                    "does not know";
+            if (!why.empty())
+                throw Error(iw + " is on column \"" + c->name + "\": " + why + readOnly,
                             ErrorKind::IndexUnsupported);
         }
         if ((ri.flags & index_flag::kIgnoreNulls) && ri.columns.size() > 1)
