@@ -9,8 +9,8 @@
 #include <random>
 #include <thread>
 
-#include "child_process.h"
 #include "bank_tables.h"
+#include "child_process.h"
 #include "write_util.h"
 
 using namespace jet_write_test;
@@ -132,8 +132,10 @@ TEST(JetSharing, ReadersSeeOnlyCommittedStatesWhileWritersDie) {
                 ::kill(c.pid, SIGKILL);
         }
         std::fclose(c.out);
+        // A writer killed after its commit but before it ended has still committed.
         const std::size_t n = total(*reader);
-        EXPECT_TRUE(n == committed + (code == 0 ? added : 0)) << n << " rows, exit " << code;
+        EXPECT_TRUE(n == committed + added || (code != 0 && n == committed))
+            << n << " rows, exit " << code;
         committed = n;
         kills += code != 0;
     };
