@@ -27,6 +27,18 @@ constexpr std::uint8_t kUnique = 0x01, kIgnoreNulls = 0x02, kRequired = 0x08;
 constexpr std::size_t kMaxSteps = 24;
 constexpr std::size_t kMaxNewRows = 700;
 
+// What the run did, told at exit: how much index upkeep the inputs reached.
+struct Tally {
+    std::size_t inputs = 0, steps = 0, inserts = 0, updates = 0, deletes = 0, refusals = 0;
+    ~Tally() {
+        if (inputs)
+            std::fprintf(stderr,
+                         "index target: %zu inputs, %zu steps: %zu inserts, %zu updates, %zu "
+                         "deletes taken, %zu refusals justified\n",
+                         inputs, steps, inserts, updates, deletes, refusals);
+    }
+} tally;
+
 struct Base {
     std::string file;
     std::string table;
@@ -248,6 +260,7 @@ class Run {
                     break;
             }
             verify("step " + std::to_string(step) + " (" + what_ + ")");
+            ++tally.steps;
         }
         db_.reset();
     }
@@ -373,6 +386,7 @@ class Run {
         const std::string msg = e.what();
         auto t = def();
         const std::string about = what_ + " " + show(row) + " was refused: " + msg;
+        ++tally.refusals;
         if (msg.find("another row already has this value") != std::string::npos) {
             std::vector<Value> numbered = row;
             for (const auto& c : t->columns)
@@ -451,6 +465,7 @@ class Run {
         }
         if (model_.count(id)) fuzz::fail("insert: a new row took the id of " + show(id));
         ++newRows_;
+        ++tally.inserts;
         accept(id, row, nullptr);
     }
 
@@ -497,6 +512,7 @@ class Run {
             justify(e, row, id, &old);
             return;
         }
+        ++tally.updates;
         accept(id, row, &old);
     }
 
@@ -509,6 +525,7 @@ class Run {
             fuzz::fail(what_ + " was refused: " + e.what());
         }
         model_.erase(id);
+        ++tally.deletes;
     }
 
     // Deletes every k-th row and inserts a few, then commits or rolls back.
@@ -599,6 +616,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size == 0) return 0;
     fuzz::Reader in{data, size};
     const auto& all = bases();
+    ++tally.inputs;
     Run(all[in.byte() % all.size()], in).go();
     return 0;
 }
