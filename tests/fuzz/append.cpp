@@ -3,7 +3,6 @@
 // the engine took must read back as given, in the order given, by a scan and by its id, and
 // the file must stay sound. A refusal must be one a user can be told about (a value that does
 // not fit or a character the file cannot hold).
-#include <cmath>
 #include <cstring>
 #include <map>
 #include <string>
@@ -80,21 +79,7 @@ std::string textFrom(fuzz::Reader& in, std::size_t n) {
                 c = k & 0x80 ? 0x1F600 + in.byte() % 0x40 : 0xFF01 + in.byte() % 0x5E;
         }
         if (c >= 0xD800 && c < 0xE000) c = 'x';
-        if (c < 0x80) {
-            s += static_cast<char>(c);
-        } else if (c < 0x800) {
-            s += static_cast<char>(0xC0 | c >> 6);
-            s += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            s += static_cast<char>(0xE0 | c >> 12);
-            s += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-            s += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            s += static_cast<char>(0xF0 | c >> 18);
-            s += static_cast<char>(0x80 | (c >> 12 & 0x3F));
-            s += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-            s += static_cast<char>(0x80 | (c & 0x3F));
-        }
+        fuzz::appendUtf8(s, c);
     }
     return s;
 }
@@ -155,19 +140,6 @@ Value valueFrom(fuzz::Reader& in, ColumnType type) {
     }
 }
 
-bool sameValue(const Value& a, const Value& b) {
-    if (a.index() != b.index()) return false;
-    if (const auto* d = std::get_if<double>(&a)) {
-        const double e = std::get<double>(b);
-        return std::memcmp(d, &e, sizeof e) == 0 || (std::isnan(*d) && std::isnan(e));
-    }
-    if (const auto* d = std::get_if<jet::DateTime>(&a)) {
-        const double e = std::get<jet::DateTime>(b).days;
-        return std::memcmp(&d->days, &e, sizeof e) == 0 || (std::isnan(d->days) && std::isnan(e));
-    }
-    return a == b;
-}
-
 // What reading the value back should give: a single is stored in 32 bits, a boolean is never
 // null.
 Value stored(const Value& v, ColumnType type) {
@@ -180,7 +152,7 @@ Value stored(const Value& v, ColumnType type) {
 void expectRow(const std::vector<Value>& got, const std::vector<Value>& want,
                const std::string& what) {
     for (std::size_t i = 0; i < want.size(); ++i)
-        if (!sameValue(got.at(i), want[i]))
+        if (!fuzz::sameValue(got.at(i), want[i]))
             fuzz::fail(what + ": column " + columns()[i].name + " does not read back as written");
 }
 

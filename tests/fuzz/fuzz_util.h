@@ -5,9 +5,11 @@
 
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -85,6 +87,36 @@ inline void readEverything(jet::Database& db) {
             }
         } catch (const jet::Error&) {
         }
+    }
+}
+
+// Values as read back: numbers bit for bit (so that -0 is not 0), any NaN like any other.
+inline bool sameValue(const jet::Value& a, const jet::Value& b) {
+    if (a.index() != b.index()) return false;
+    auto sameDouble = [](double x, double y) {
+        return std::memcmp(&x, &y, sizeof x) == 0 || (std::isnan(x) && std::isnan(y));
+    };
+    if (const auto* d = std::get_if<double>(&a)) return sameDouble(*d, std::get<double>(b));
+    if (const auto* d = std::get_if<jet::DateTime>(&a))
+        return sameDouble(d->days, std::get<jet::DateTime>(b).days);
+    return a == b;
+}
+
+inline void appendUtf8(std::string& s, std::uint32_t c) {
+    if (c < 0x80) {
+        s += static_cast<char>(c);
+    } else if (c < 0x800) {
+        s += static_cast<char>(0xC0 | c >> 6);
+        s += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        s += static_cast<char>(0xE0 | c >> 12);
+        s += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+        s += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        s += static_cast<char>(0xF0 | c >> 18);
+        s += static_cast<char>(0x80 | (c >> 12 & 0x3F));
+        s += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+        s += static_cast<char>(0x80 | (c & 0x3F));
     }
 }
 

@@ -6,7 +6,6 @@
 // already taken, an empty required key, a value or key the engine cannot write), an accepted
 // change must not break uniqueness, and the check must find the file sound.
 #include <algorithm>
-#include <cmath>
 #include <cstring>
 #include <map>
 #include <optional>
@@ -85,19 +84,6 @@ const std::vector<Base>& bases() {
     return all;
 }
 
-bool sameValue(const Value& a, const Value& b) {
-    if (a.index() != b.index()) return false;
-    if (const auto* d = std::get_if<double>(&a)) {
-        const double e = std::get<double>(b);
-        return std::memcmp(d, &e, sizeof e) == 0;
-    }
-    if (const auto* d = std::get_if<jet::DateTime>(&a)) {
-        const double e = std::get<jet::DateTime>(b).days;
-        return std::memcmp(&d->days, &e, sizeof e) == 0;
-    }
-    return a == b;
-}
-
 std::string show(const std::vector<Value>& row) {
     std::string s = "(";
     for (std::size_t i = 0; i < row.size(); ++i) {
@@ -128,13 +114,7 @@ std::string textFrom(fuzz::Reader& in, std::size_t maxChars) {
         if (b < 0xF0) {
             s += kLetters[b % std::size(kLetters)];
         } else if (b < 0xFE) {
-            const std::uint32_t c = 1 + in.byte() % 0xFF;
-            if (c < 0x80) {
-                s += static_cast<char>(c);
-            } else {
-                s += static_cast<char>(0xC0 | c >> 6);
-                s += static_cast<char>(0x80 | (c & 0x3F));
-            }
+            fuzz::appendUtf8(s, 1 + in.byte() % 0xFF);
         } else {
             s += "中";
         }
@@ -424,7 +404,7 @@ class Run {
                 if (chars < maxChars(*t, c)) text->append(maxChars(*t, c) - chars, ' ');
             }
             if (c.autoNumber() && isNull(given[c.position]) && !old) continue;
-            if (!sameValue(m.values[c.position], want))
+            if (!fuzz::sameValue(m.values[c.position], want))
                 fuzz::fail(what_ + ": column " + c.name + " reads back " +
                            show(std::vector<Value>{m.values[c.position]}) + ", not " +
                            show(std::vector<Value>{want}));
@@ -435,7 +415,8 @@ class Run {
             for (const auto& ic : ri.columns)
                 for (const auto& c : t->columns)
                     if (c.number == ic.columnNumber && old)
-                        changed = changed || !sameValue((*old)[c.position], m.values[c.position]);
+                        changed =
+                            changed || !fuzz::sameValue((*old)[c.position], m.values[c.position]);
             if ((ri.flags & kRequired) && changed && jet::keyNulls(*t, ri, m.values).any)
                 fuzz::fail(what_ + ": a required key was left empty " + show(m.values));
             if (changed && taken(i, m.values, id))
@@ -561,7 +542,7 @@ class Run {
             auto it = model_.find(name);
             if (it == model_.end()) fuzz::fail(at + "the scan finds " + show(s.rowId()));
             for (std::size_t c = 0; c < s.values().size(); ++c)
-                if (!sameValue(s.values()[c], it->second.values[c]))
+                if (!fuzz::sameValue(s.values()[c], it->second.values[c]))
                     fuzz::fail(at + show(s.rowId()) + " reads " + show(s.values()) + ", not " +
                                show(it->second.values));
         }

@@ -99,11 +99,8 @@ bool sameRows(const std::vector<std::vector<Value>>& a, const std::vector<std::v
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
         if (a[i].size() != b[i].size()) return false;
-        for (std::size_t j = 0; j < a[i].size(); ++j) {
-            const auto* x = std::get_if<double>(&a[i][j]);
-            const auto* y = std::get_if<double>(&b[i][j]);
-            if (x && y ? std::memcmp(x, y, sizeof *x) != 0 : a[i][j] != b[i][j]) return false;
-        }
+        for (std::size_t j = 0; j < a[i].size(); ++j)
+            if (!fuzz::sameValue(a[i][j], b[i][j])) return false;
     }
     return true;
 }
