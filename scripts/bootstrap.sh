@@ -13,6 +13,8 @@ if [ "$mode" = test ]; then
     # dpkg-dev and file make the Debian package (its dependencies from the linked libraries);
     # the validators check what it installs.
     packages+=(mdbtools xvfb xauth dpkg-dev file desktop-file-utils appstream strace)
+    # clang and its libFuzzer build the engine's fuzz targets.
+    packages+=(clang-14 libclang-rt-14-dev)
 fi
 
 missing=()
@@ -52,6 +54,12 @@ test)
         -DMOZHOU_SANITIZE=ON >/dev/null
     cmake --build build-asan -j "$jobs"
     ASAN_OPTIONS=detect_leaks=1 ctest --test-dir build-asan --output-on-failure -j "$jobs" || status=1
+    # The engine's fuzz targets (clang's libFuzzer, with the sanitizers), each run a fixed
+    # number of times from its committed seeds.
+    cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DCMAKE_CXX_COMPILER=clang++-14 -DMOZHOU_ENGINE_ONLY=ON -DMOZHOU_FUZZ=ON >/dev/null
+    cmake --build build-fuzz -j "$jobs"
+    ctest --test-dir build-fuzz --output-on-failure -j "$jobs" || status=1
     exit $status
     ;;
 *)

@@ -130,8 +130,11 @@ struct Checker {
         if (c.tail != 0) walkIndex(name, owner, c.tail, depth + 1, pages);
     }
 
+    // `alsoAs`: the other slots of rows that moved more than once (each slot a row left points
+    // to its home), any one of which its entries may name.
     void checkIndex(const std::string& table, const TableDef& def, std::size_t number,
-                    const std::vector<std::pair<std::uint32_t, std::vector<Value>>>& rows) {
+                    const std::vector<std::pair<std::uint32_t, std::vector<Value>>>& rows,
+                    const std::map<std::uint32_t, std::vector<std::uint32_t>>& alsoAs) {
         const RealIndex& ri = def.realIndexes[number];
         std::string label = "#" + std::to_string(number);
         for (const auto& ix : def.indexes)
@@ -200,6 +203,9 @@ struct Checker {
                                         std::to_string(pointerPage(id)) + ", row " +
                                         std::to_string(pointerRow(id));
             auto found = byRow.find(id);
+            if (auto other = alsoAs.find(id); found == byRow.end() && other != alsoAs.end())
+                for (std::uint32_t slot : other->second)
+                    if ((found = byRow.find(slot)) != byRow.end()) break;
             const std::size_t count = found == byRow.end() ? 0 : found->second.size();
             const bool allNull = keyNulls(def, ri, values).all;
             const bool expected = !(allNull && (ri.flags & 0x02));
@@ -334,14 +340,17 @@ struct Checker {
                         ": marked as a moved row, but nothing points to it");
         if (!def->realIndexes.empty()) {
             // Index entries name a row by its first slot, which a moved row keeps as a stub.
-            std::map<std::uint32_t, std::uint32_t> stubOf;
-            for (const auto& [from, to] : pointers) stubOf[to] = from;
+            std::map<std::uint32_t, std::vector<std::uint32_t>> stubsOf, alsoAs;
+            for (const auto& [from, to] : pointers) stubsOf[to].push_back(from);
             for (auto& [id, vals] : indexed) {
-                auto it = stubOf.find(id);
-                if (it != stubOf.end()) id = it->second;
+                auto it = stubsOf.find(id);
+                if (it == stubsOf.end()) continue;
+                id = it->second.front();
+                if (it->second.size() > 1)
+                    alsoAs[id].assign(it->second.begin() + 1, it->second.end());
             }
             for (std::size_t i = 0; i < def->realIndexes.size(); ++i)
-                checkIndex(name, *def, i, indexed);
+                checkIndex(name, *def, i, indexed, alsoAs);
         }
         if (live != def->rowCount)
             problem(name + ": its definition counts " + std::to_string(def->rowCount) +

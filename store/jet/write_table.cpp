@@ -415,6 +415,31 @@ TableWriter::Located TableWriter::locate(RowId id) const {
     return loc;
 }
 
+RowId TableWriter::indexedAs(RowId id, const Located& loc, const std::vector<Keyed>& keys) const {
+    if (loc.stubs.empty()) return id;
+    std::vector<RowId> slots = loc.stubs;
+    slots.push_back(loc.home);
+    auto ofRow = [&](const RowId& r) {
+        return std::find(slots.begin(), slots.end(), r) != slots.end();
+    };
+    for (const auto& k : keys) {
+        if (!k.key) continue;
+        for (const RowId& r : indexes_[k.index].tree->find(*k.key))
+            if (ofRow(r)) return r;
+    }
+    for (const auto& k : keys) {
+        if (!k.unknown) continue;
+        for (const RowId& r : slots) {
+            try {
+                indexes_[k.index].tree->entryOf(r);
+                return r;
+            } catch (const Error&) {
+            }
+        }
+    }
+    return id;
+}
+
 std::vector<std::pair<std::uint16_t, Bytes>> TableWriter::longCells(RowId home) const {
     std::vector<std::pair<std::uint16_t, Bytes>> out;
     if (longValues_.empty()) return out;
@@ -441,6 +466,7 @@ void TableWriter::update(RowId id, const std::vector<Value>& given) {
     std::vector<Value> values = given;
     padFixedText(values);
     std::vector<Keyed> oldKeys, newKeys;
+    RowId named = id;
     if (!indexes_.empty() || hasAutonumber()) {
         const auto old = currentValues(id);
         numberAutomatically(values, &old);
@@ -454,7 +480,8 @@ void TableWriter::update(RowId id, const std::vector<Value>& given) {
                                 "\": the row's present key cannot be read back by this engine, so "
                                 "its indexed columns cannot be changed",
                             ErrorKind::IndexUnsupported);
-        checkUnique(newKeys, id);
+        named = indexedAs(id, loc, oldKeys);
+        checkUnique(newKeys, named);
     }
     const auto oldLongs = longCells(loc.home);
     const Bytes row = encode(values);
@@ -481,24 +508,26 @@ void TableWriter::update(RowId id, const std::vector<Value>& given) {
         }
     }
     releaseLongValues(oldLongs);
-    const auto self = static_cast<std::uint8_t>(id.row);
+    const auto self = static_cast<std::uint8_t>(named.row);
     for (std::size_t i = 0; i < newKeys.size(); ++i) {
         if (newKeys[i].unchanged || newKeys[i].key == oldKeys[i].key) continue;
-        if (oldKeys[i].key) indexes_[i].tree->remove({*oldKeys[i].key, id.page, self, 0});
-        if (newKeys[i].key) indexes_[i].tree->insert({*newKeys[i].key, id.page, self, 0});
+        if (oldKeys[i].key) indexes_[i].tree->remove({*oldKeys[i].key, named.page, self, 0});
+        if (newKeys[i].key) indexes_[i].tree->insert({*newKeys[i].key, named.page, self, 0});
     }
 }
 
 void TableWriter::remove(RowId id) {
     const Located loc = locate(id);
     if (!indexes_.empty()) {
-        const auto self = static_cast<std::uint8_t>(id.row);
-        for (const auto& k : keysOf(currentValues(id), nullptr, true)) {
+        const auto keys = keysOf(currentValues(id), nullptr, true);
+        const RowId named = indexedAs(id, loc, keys);
+        const auto self = static_cast<std::uint8_t>(named.row);
+        for (const auto& k : keys) {
             IndexTree& tree = *indexes_[k.index].tree;
             if (k.key)
-                tree.remove({*k.key, id.page, self, 0});
+                tree.remove({*k.key, named.page, self, 0});
             else if (k.unknown)
-                tree.remove(tree.entryOf(id));  // found by the row it names
+                tree.remove(tree.entryOf(named));  // found by the row it names
         }
     }
     const auto oldLongs = longCells(loc.home);

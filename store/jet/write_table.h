@@ -70,6 +70,9 @@ class TableWriter {
         std::vector<RowId> stubs;  // slots that point to it
     };
     Located locate(RowId id) const;
+    // The slot a row's index entries name: the one it was first written in. A caller may hold
+    // any slot of a moved row (a scan hands out the one it lives in now).
+    RowId indexedAs(RowId id, const Located& loc, const std::vector<Keyed>& keys) const;
     std::vector<RowId> stubsPointingAt(RowId home) const;
     Bytes encode(const std::vector<Value>& values);
     std::vector<std::pair<std::uint16_t, Bytes>> longCells(RowId home) const;
