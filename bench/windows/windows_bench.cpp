@@ -8,10 +8,13 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -129,6 +132,54 @@ void studyWindow(const QString& largestLesson) {
     std::printf("  resident after the widest search: %.0f MB\n", residentMb());
 }
 
+// Answers the question on show, right or wrong as it falls.
+void answerShown(QWidget* w) {
+    auto* option = named<QRadioButton>(w, "Option1(1)");
+    if (option->isEnabled()) return QTest::mouseClick(option, Qt::LeftButton);
+    named<QLineEdit>(w, "Text1")->setText(QStringLiteral("答"));
+    QTest::mouseClick(named<QPushButton>(w, "Command1"), Qt::LeftButton);
+}
+
+// The number of questions of the test under way ("共N 题").
+int testSize(QWidget* w) {
+    return named<QLabel>(w, "Label8")
+        ->text()
+        .remove(QStringLiteral("共"))
+        .section(' ', 0, 0)
+        .toInt();
+}
+
+void testWindow(const QString& largestLesson) {
+    mozhou::CheshiWindow w(mozhou::CheshiWindow::Mode::Test);
+    w.show();
+    settle();
+    auto* tree = named<QTreeWidget>(&w, "TreeView1");
+    QTreeWidgetItem* lesson = findLesson(tree, largestLesson);
+    if (!lesson) return;
+    report("test: start the largest lesson",
+           medianMs([] {}, [&] { mozhou_test::clickTreeItem(tree, lesson); }));
+    report("test: answer a question", medianMs([] {}, [&] { answerShown(&w); }));
+
+    // A whole test of a lesson of at most 200 questions, then its score saved.
+    std::vector<QTreeWidgetItem*> small;
+    for (QTreeWidgetItemIterator it(tree); *it; ++it)
+        if ((*it)->parent() && (*it)->parent()->parent() && small.size() < kRuns) {
+            mozhou_test::clickTreeItem(tree, *it);
+            if (testSize(&w) <= 200) small.push_back(*it);
+        }
+    if (small.size() < kRuns) return;  // a bank of one big lesson
+    auto* save = named<QPushButton>(&w, "Command3");
+    std::size_t next = 0;
+    report("test: save the score", medianMs(
+                                       [&] {
+                                           mozhou_test::clickTreeItem(tree, small[next++]);
+                                           for (int n = testSize(&w) + 1;
+                                                n > 0 && !save->isEnabled(); --n)
+                                               answerShown(&w);
+                                       },
+                                       [&] { QTest::mouseClick(save, Qt::LeftButton); }));
+}
+
 void otherWindows() {
     timeOpening<mozhou::CheshiWindow>("open the test window (tree built)",
                                       mozhou::CheshiWindow::Mode::Test);
@@ -180,6 +231,7 @@ int main(int argc, char** argv) {
                     lessonSize, static_cast<double>(fs::file_size(path)) / 1e6);
         mozhou::setBankPath(path);
         studyWindow(QString::fromStdString(big));
+        testWindow(QString::fromStdString(big));
         otherWindows();
         mozhou::setBankPath({});
         fs::remove(path);
