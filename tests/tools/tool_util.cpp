@@ -5,6 +5,7 @@
 
 #include <fstream>
 
+#include "jet/json.h"
 #include "oracle_util.h"
 
 namespace fs = std::filesystem;
@@ -50,6 +51,24 @@ std::vector<std::string> mdbCells(const std::vector<jet::Value>& row,
         cells.push_back(s);
     }
     return cells;
+}
+
+std::vector<std::string> respelled(const std::vector<std::string>& lines,
+                                   const std::vector<jet::ColumnType>& types, bool asSingles) {
+    std::vector<std::string> out;
+    for (const auto& l : lines) {
+        auto values = jet::fromJson(l, types);
+        std::string s = "[";
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            if (auto* d = std::get_if<double>(&values[i]);
+                d && asSingles && types[i] == jet::ColumnType::Single)
+                *d = static_cast<float>(*d);
+            if (i) s += ',';
+            jet::appendJson(s, values[i], types[i]);
+        }
+        out.push_back(s + "]");
+    }
+    return out;
 }
 
 bool haveOracles() { return jet_test::haveProgram("mdb-export") && jet_test::haveMdbReader(); }

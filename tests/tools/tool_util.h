@@ -32,6 +32,13 @@ std::vector<std::string> mdbCells(const std::vector<jet::Value>& row,
 
 bool haveOracles();
 
+// JSON-lines rows read back into values and written again in the export format's own
+// spelling; `asSingles` brings single columns to the float they stand for, since a reader may
+// print the float's full double expansion.
+std::vector<std::string> respelled(const std::vector<std::string>& lines,
+                                   const std::vector<jet::ColumnType>& types,
+                                   bool asSingles = false);
+
 using jet_test::sameLines;
 using jet_test::sameRows;
 
