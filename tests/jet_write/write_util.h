@@ -19,6 +19,7 @@
 #include "jet/header.h"
 #include "jet/text.h"
 #include "oracle_util.h"
+#include "write_child.h"
 
 namespace jet_write_test {
 
@@ -75,14 +76,6 @@ inline fs::path jet3Copy(const std::string& name) {
     }
     std::ofstream(file, std::ios::binary | std::ios::trunc) << b;
     return file;
-}
-
-// `n` characters cycling through a few Chinese ones (two bytes each in UTF-16).
-inline std::string chinese(std::size_t n) {
-    static const char* kChars[] = {"题", "苑", "墨", "舟", "学", "习", "测", "试"};
-    std::string s;
-    for (std::size_t i = 0; i < n; ++i) s += kChars[i % 8];
-    return s;
 }
 
 inline std::vector<jet::ColumnType> typesOf(const jet::TableDef& t) {
