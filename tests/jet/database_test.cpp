@@ -16,11 +16,15 @@ namespace {
 
 const fs::path kCorpus = JET_CORPUS_DIR;
 
+fs::path scratch(const std::string& name) {
+    return fs::temp_directory_path() / ("mozhou-jet-db-" + std::to_string(::getpid()) + "-" + name);
+}
+
+// A writable copy of an Access-made file, removed at the end of the test.
 struct TempCopy {
     fs::path path;
-    explicit TempCopy(const std::string& corpusFile, const std::string& tag = "") {
-        path = fs::temp_directory_path() /
-               ("mozhou-jet-db-" + std::to_string(::getpid()) + tag + "-" + corpusFile);
+    explicit TempCopy(const std::string& corpusFile, const std::string& tag = "")
+        : path(scratch(tag + corpusFile)) {
         fs::copy_file(kCorpus / corpusFile, path, fs::copy_options::overwrite_existing);
         fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write);
     }
@@ -37,8 +41,7 @@ std::string errorOf(const std::function<void()>& f) {
 }
 
 fs::path writeFile(const std::string& name, const std::vector<std::uint8_t>& bytes) {
-    auto p =
-        fs::temp_directory_path() / ("mozhou-jet-db-" + std::to_string(::getpid()) + "-" + name);
+    auto p = scratch(name);
     std::ofstream(p, std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()),
                static_cast<std::streamsize>(bytes.size()));

@@ -206,6 +206,39 @@ std::vector<std::string> readerLines(const std::filesystem::path& file, const st
     return splitLines(r.out);
 }
 
+namespace {
+
+std::string shortText(const std::string& s) {
+    return s.size() <= 80 ? s : s.substr(0, 80) + "...(" + std::to_string(s.size()) + " bytes)";
+}
+
+}  // namespace
+
+::testing::AssertionResult sameRows(const std::vector<std::vector<std::string>>& a,
+                                    const std::vector<std::vector<std::string>>& b) {
+    if (a.size() != b.size())
+        return ::testing::AssertionFailure() << a.size() << " rows against " << b.size();
+    for (std::size_t r = 0; r < a.size(); ++r) {
+        if (a[r].size() != b[r].size())
+            return ::testing::AssertionFailure()
+                   << "row " << r << ": " << a[r].size() << " cells against " << b[r].size();
+        for (std::size_t c = 0; c < a[r].size(); ++c)
+            if (a[r][c] != b[r][c])
+                return ::testing::AssertionFailure()
+                       << "row " << r << ", column " << c << ": \"" << shortText(a[r][c])
+                       << "\" against \"" << shortText(b[r][c]) << "\"";
+    }
+    return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult sameLines(const std::vector<std::string>& a,
+                                     const std::vector<std::string>& b) {
+    std::vector<std::vector<std::string>> ra, rb;
+    for (const auto& l : a) ra.push_back({l});
+    for (const auto& l : b) rb.push_back({l});
+    return sameRows(ra, rb);
+}
+
 std::string fileBytes(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};

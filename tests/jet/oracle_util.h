@@ -2,6 +2,8 @@
 // into one comparable form.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -51,6 +53,13 @@ std::vector<std::string> readerLines(const std::filesystem::path& file, const st
 // bytes 1252 leaves undefined as U+FFFD: the text bytes of a Jet 3 file come out as this.
 std::string asMdbReaderSeesJet3(const std::vector<std::uint8_t>& bytes);
 bool haveMdbReader();
+
+// Rows compared cell by cell; the first difference is reported with its row and column (texts
+// cut short), so that a failure on a large table stays readable.
+::testing::AssertionResult sameRows(const std::vector<std::vector<std::string>>& a,
+                                    const std::vector<std::vector<std::string>>& b);
+::testing::AssertionResult sameLines(const std::vector<std::string>& a,
+                                     const std::vector<std::string>& b);
 
 std::string fileBytes(const std::filesystem::path& file);
 

@@ -94,13 +94,25 @@ std::string letters(int i) {
 TEST(JetWriteJet3, CorpusTables) {
     // Every table: Access's first row changed, its second deleted, new rows after them; the
     // indexes (text under Access 97's General order, numbers ascending and descending) and
-    // autonumbers kept, as check and both readers see.
+    // autonumbers kept, as check and both readers see. Two Jet 4 tables without indexes come
+    // first, one with a deleted column (data2) between kept ones.
     struct Case {
         const char* file;
         const char* table;
         std::function<std::vector<Value>(int)> row;
     };
     const std::vector<Case> cases{
+        {"delTestV2000.mdb", "Table",
+         [](int i) {
+             return std::vector<Value>{"新 " + chinese(static_cast<std::size_t>(i % 45)),
+                                       i % 3 ? Value{} : Value{std::string()}};
+         }},
+        {"overflowTestV2000.mdb", "Table1",
+         [](int i) {
+             std::vector<Value> r(9);
+             for (int c = i % 3; c < 9; c += 2) r[c] = std::to_string(i) + "·" + chinese(c);
+             return r;
+         }},
         {"delTestV1997.mdb", "Table",
          [](int i) {
              return std::vector<Value>{"neu é " + std::to_string(i), Value{}};
@@ -175,6 +187,11 @@ TEST(JetWriteJet3, CorpusTables) {
         }
         expectReadersAgree(file, c.table, &expected);
     }
+
+    auto ro = jet::Database::open(fs::path(JET_CORPUS_DIR) / "delTestV2000.mdb",
+                                  jet::PageFile::Mode::ReadOnly);
+    EXPECT_THROW(ro->insertRow("Table", {}), jet::Error);
+    EXPECT_THROW(ro->beginTransaction(), jet::Error);
 
     // Refused, the file untouched: a text key Access 97's order is not known for (blank), a key
     // that is there already, relationships, automatic replication ids.

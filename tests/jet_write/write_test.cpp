@@ -274,57 +274,6 @@ TEST(JetWrite, RollbackRestoresTheExactBytes) {
     for (const auto& p : jet::checkDatabase(file)) ADD_FAILURE() << p;
 }
 
-TEST(JetWrite, TablesAccessMade) {
-    // A table without indexes: new, changed and old rows.
-    const auto del = copyOfCorpus("delTestV2000.mdb");
-    std::vector<std::vector<Value>> expected;
-    {
-        auto db = jet::Database::open(del, RW);
-        std::vector<jet::RowId> old;
-        auto s = db->scan("Table");
-        while (s.next()) {
-            old.push_back(s.rowId());
-            expected.push_back(s.values());
-        }
-        ASSERT_EQ(old.size(), 2u);
-        db->updateRow("Table", old[0], {std::string("改过 ") + chinese(40), std::string()});
-        expected[0] = {std::string("改过 ") + chinese(40), std::string()};
-        db->deleteRow("Table", old[1]);
-        expected.erase(expected.begin() + 1);
-        for (int i = 0; i < 30; ++i) {
-            std::vector<Value> r{std::string("新 ") + std::to_string(i), Value{}};
-            db->insertRow("Table", r);
-            expected.push_back(r);
-        }
-    }
-    expectReadersAgree(del, "Table", &expected);
-
-    // A deleted column (data2) between kept ones: its old value in Access's rows, nothing in
-    // ours.
-    const auto gap = copyOfCorpus("overflowTestV2000.mdb");
-    {
-        auto db = jet::Database::open(gap, RW);
-        expected = scanAll(*db, "Table1");
-        auto s = db->scan("Table1");
-        ASSERT_TRUE(s.next());
-        expected[0][1] = std::string("改 ") + chinese(45);
-        db->updateRow("Table1", s.rowId(), expected[0]);
-        for (int i = 0; i < 40; ++i) {
-            std::vector<Value> r(9);
-            for (int c = i % 3; c < 9; c += 2) r[c] = std::to_string(i) + "·" + std::to_string(c);
-            db->insertRow("Table1", r);
-            expected.push_back(r);
-        }
-    }
-    expectReadersAgree(gap, "Table1", &expected);
-
-    // Refused: read-only (indexed tables: see the index tests; Jet 3: jet3_test).
-    auto ro = jet::Database::open(fs::path(JET_CORPUS_DIR) / "delTestV2000.mdb",
-                                  jet::PageFile::Mode::ReadOnly);
-    EXPECT_THROW(ro->insertRow("Table", {}), jet::Error);
-    EXPECT_THROW(ro->beginTransaction(), jet::Error);
-}
-
 TEST(JetWrite, MovedIndexedRowChangesByTheIdAScanGives) {
     // A row that outgrew its full page lives on elsewhere, and a scan (so every record set)
     // hands out that new place; its index entries still name the slot it was first written in.

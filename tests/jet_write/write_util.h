@@ -14,11 +14,13 @@
 #include <string>
 #include <vector>
 
+#include "jet/bytes.h"
 #include "jet/check.h"
 #include "jet/database.h"
 #include "jet/header.h"
 #include "jet/text.h"
 #include "oracle_util.h"
+#include "write_child.h"
 
 namespace jet_write_test {
 
@@ -77,14 +79,6 @@ inline fs::path jet3Copy(const std::string& name) {
     return file;
 }
 
-// `n` characters cycling through a few Chinese ones (two bytes each in UTF-16).
-inline std::string chinese(std::size_t n) {
-    static const char* kChars[] = {"题", "苑", "墨", "舟", "学", "习", "测", "试"};
-    std::string s;
-    for (std::size_t i = 0; i < n; ++i) s += kChars[i % 8];
-    return s;
-}
-
 inline std::vector<jet::ColumnType> typesOf(const jet::TableDef& t) {
     std::vector<jet::ColumnType> types;
     for (const auto& c : t.columns) types.push_back(c.type);
@@ -106,27 +100,6 @@ inline std::vector<std::vector<jet::Value>> scanAll(jet::Database& db, const std
     return rows;
 }
 
-inline std::string shortened(std::string s) {
-    return s.size() > 80 ? s.substr(0, 60) + "...(" + std::to_string(s.size()) + " bytes)" : s;
-}
-
-// Two sorted row sets: equal, or a short account of the first difference.
-inline void expectSameRows(const std::vector<std::vector<std::string>>& a,
-                           const std::vector<std::vector<std::string>>& b, const char* what) {
-    if (a == b) return;
-    std::size_t i = 0;
-    while (i < a.size() && i < b.size() && a[i] == b[i]) ++i;
-    std::string diff = std::string(what) + ": " + std::to_string(a.size()) + " rows against " +
-                       std::to_string(b.size()) + "; first difference at sorted row " +
-                       std::to_string(i);
-    for (const auto* side : {&a, &b}) {
-        diff += "\n  ";
-        if (i < side->size())
-            for (const auto& cell : (*side)[i]) diff += shortened(cell) + " | ";
-    }
-    ADD_FAILURE() << diff;
-}
-
 // Our rows in order against mdb-export, as a set against mdb-reader, and a clean check.
 // `expected` (when given) is the set of rows the table must hold.
 inline void expectReadersAgree(const fs::path& file, const std::string& table,
@@ -136,11 +109,24 @@ inline void expectReadersAgree(const fs::path& file, const std::string& table,
     const auto types = typesOf(*db->table(table));
     const auto ours = scanAll(*db, table);
     if (expected) {
-        expectSameRows(canonical(ours, types), canonical(*expected, types), "ours vs expected");
+        EXPECT_TRUE(sameRows(canonical(ours, types), canonical(*expected, types)))
+            << "ours vs expected";
     }
     EXPECT_EQ(db->table(table)->rowCount, ours.size());
     for (const auto& p : jet::checkDatabase(file)) ADD_FAILURE() << p;
     const bool jet3 = db->format() == jet::Format::Jet3;
+    // Each data page's free space is the gap between its row table and its lowest row.
+    const auto& L = db->layout();
+    const std::string bytes = bytesOf(file);
+    for (std::size_t at = L.pageSize; at + L.pageSize <= bytes.size(); at += L.pageSize) {
+        const auto* page = reinterpret_cast<const std::uint8_t*>(bytes.data()) + at;
+        if (page[0] != 0x01) continue;
+        const std::size_t n = jet::le16(page + L.dataRowCountOffset);
+        const std::size_t lowest =
+            n ? jet::le16(page + L.dataRowTableOffset + 2 * (n - 1)) & 0x1FFF : L.pageSize;
+        EXPECT_EQ(jet::le16(page + L.dataFreeSpaceOffset), lowest - L.dataRowTableOffset - 2 * n)
+            << "free space of page " << at / L.pageSize;
+    }
 
     if (jet3) ::setenv("MDB_JET3_CHARSET", ("CP" + std::to_string(db->codePage())).c_str(), 1);
     const auto lines = mdbExportRows(file, table);
@@ -162,7 +148,7 @@ inline void expectReadersAgree(const fs::path& file, const std::string& table,
                 mine.replace(i, 4, "??");
             if (mine != theirs)
                 ADD_FAILURE() << "mdb-export row " << r << " col " << c << ": ours "
-                              << shortened(mine) << ", theirs " << shortened(theirs);
+                              << mine.substr(0, 80) << ", theirs " << theirs.substr(0, 80);
         }
     }
 
@@ -179,7 +165,7 @@ inline void expectReadersAgree(const fs::path& file, const std::string& table,
                 if (auto* str = std::get_if<std::string>(&v))
                     *str = asMdbReaderSeesJet3(text.encode(*str, false, "test"));
     }
-    expectSameRows(theirs, canonical(seen, types), "mdb-reader vs ours");
+    EXPECT_TRUE(sameRows(theirs, canonical(seen, types))) << "mdb-reader vs ours";
 }
 
 // A change the engine must refuse: the error's kind (when given) and words, and the file byte

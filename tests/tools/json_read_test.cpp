@@ -6,19 +6,14 @@
 
 #include "jet/error.h"
 #include "jet/json.h"
+#include "tool_util.h"
 
 using jet::ColumnType;
 
 namespace {
 
 std::string again(const std::string& line, const std::vector<ColumnType>& types) {
-    auto values = jet::fromJson(line, types);
-    std::string s = "[";
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        if (i) s += ',';
-        jet::appendJson(s, values[i], types[i]);
-    }
-    return s + "]";
+    return tool_test::respelled({line}, types)[0];
 }
 
 std::string refusal(const std::string& line, const std::vector<ColumnType>& types) {

@@ -40,38 +40,12 @@ std::vector<std::vector<std::string>> asMdbRows(const std::vector<std::string>& 
     return rows;
 }
 
-// The lines of a JSON-lines file, each brought to the export format's exact spelling.
 std::vector<std::string> normalised(const std::vector<std::string>& lines, const Shape& shape) {
-    std::vector<std::string> out;
-    for (const auto& l : lines) {
-        auto values = jet::fromJson(l, shape.types);
-        std::string s = "[";
-        for (std::size_t i = 0; i < values.size(); ++i) {
-            if (i) s += ',';
-            jet::appendJson(s, values[i], shape.types[i]);
-        }
-        out.push_back(s + "]");
-    }
-    return out;
+    return respelled(lines, shape.types);
 }
 
-// Lines of either reader in one spelling: read back into values (singles as the single they
-// stand for, since a reader may print the float's full double expansion) and written again.
 std::vector<std::string> canonical(const std::vector<std::string>& lines, const Shape& shape) {
-    std::vector<std::string> out;
-    for (const auto& l : lines) {
-        auto values = jet::fromJson(l, shape.types);
-        std::string s;
-        for (std::size_t i = 0; i < values.size(); ++i) {
-            if (auto* d = std::get_if<double>(&values[i]);
-                d && shape.types[i] == jet::ColumnType::Single)
-                *d = static_cast<float>(*d);
-            jet::appendJson(s, values[i], shape.types[i]);
-            s += '|';
-        }
-        out.push_back(s);
-    }
-    return out;
+    return respelled(lines, shape.types, true);
 }
 
 std::vector<std::string> sampleLines() {
@@ -137,26 +111,19 @@ TEST(MozhouDb, SchemaListsColumnsInOrderWithKindsAndSizes) {
 
 TEST(MozhouDb, ExitCodesAndMessages) {
     const std::string good = std::string(JET_CORPUS_DIR) + "/testV2000.mdb";
-    auto missing = mozhouDb({"export", "/nonexistent/x.mdb", "T"});
-    EXPECT_EQ(missing.status, 2);
-    EXPECT_TRUE(missing.out.empty());
-    EXPECT_NE(missing.err.find("/nonexistent/x.mdb"), std::string::npos) << missing.err;
-
-    auto notJet = mozhouDb({"tables", MOZHOU_SAMPLE_BANK});
-    EXPECT_EQ(notJet.status, 2);
-    EXPECT_NE(notJet.err.find("sample_bank.jsonl"), std::string::npos) << notJet.err;
-
-    auto table = mozhouDb({"export", good, "Nope"});
-    EXPECT_EQ(table.status, 2);
-    EXPECT_NE(table.err.find("Nope"), std::string::npos) << table.err;
-
-    auto sql = mozhouDb({"query", good, "Select * Form Table1"});
-    EXPECT_EQ(sql.status, 2);
-    EXPECT_NE(sql.err.find("at character 9"), std::string::npos) << sql.err;
-    auto column = mozhouDb({"query", good, "Select Table1.Z From Table1"});
-    EXPECT_EQ(column.status, 2);
-    EXPECT_FALSE(column.err.empty());
-
+    // Failures: exit 2, nothing on standard output, the culprit named on standard error.
+    const std::pair<std::vector<std::string>, std::string> failures[] = {
+        {{"export", "/nonexistent/x.mdb", "T"}, "/nonexistent/x.mdb"},
+        {{"tables", MOZHOU_SAMPLE_BANK}, "sample_bank.jsonl"},
+        {{"export", good, "Nope"}, "Nope"},
+        {{"query", good, "Select * Form Table1"}, "at character 9"},
+        {{"query", good, "Select Table1.Z From Table1"}, "Z"}};
+    for (const auto& [args, culprit] : failures) {
+        auto r = mozhouDb(args);
+        EXPECT_EQ(r.status, 2) << args.back();
+        EXPECT_TRUE(r.out.empty()) << args.back();
+        EXPECT_NE(r.err.find(culprit), std::string::npos) << r.err;
+    }
     for (const std::vector<std::string>& usage : {std::vector<std::string>{},
                                                   {"bogus"},
                                                   {"export", good},

@@ -5,6 +5,7 @@
 
 #include <fstream>
 
+#include "jet/json.h"
 #include "oracle_util.h"
 
 namespace fs = std::filesystem;
@@ -52,37 +53,22 @@ std::vector<std::string> mdbCells(const std::vector<jet::Value>& row,
     return cells;
 }
 
-namespace {
-
-std::string shortText(const std::string& s) {
-    return s.size() <= 80 ? s : s.substr(0, 80) + "...(" + std::to_string(s.size()) + " bytes)";
-}
-
-}  // namespace
-
-::testing::AssertionResult sameRows(const std::vector<std::vector<std::string>>& a,
-                                    const std::vector<std::vector<std::string>>& b) {
-    if (a.size() != b.size())
-        return ::testing::AssertionFailure() << a.size() << " rows against " << b.size();
-    for (std::size_t r = 0; r < a.size(); ++r) {
-        if (a[r].size() != b[r].size())
-            return ::testing::AssertionFailure()
-                   << "row " << r << ": " << a[r].size() << " cells against " << b[r].size();
-        for (std::size_t c = 0; c < a[r].size(); ++c)
-            if (a[r][c] != b[r][c])
-                return ::testing::AssertionFailure()
-                       << "row " << r << ", column " << c << ": \"" << shortText(a[r][c])
-                       << "\" against \"" << shortText(b[r][c]) << "\"";
+std::vector<std::string> respelled(const std::vector<std::string>& lines,
+                                   const std::vector<jet::ColumnType>& types, bool asSingles) {
+    std::vector<std::string> out;
+    for (const auto& l : lines) {
+        auto values = jet::fromJson(l, types);
+        std::string s = "[";
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            if (auto* d = std::get_if<double>(&values[i]);
+                d && asSingles && types[i] == jet::ColumnType::Single)
+                *d = static_cast<float>(*d);
+            if (i) s += ',';
+            jet::appendJson(s, values[i], types[i]);
+        }
+        out.push_back(s + "]");
     }
-    return ::testing::AssertionSuccess();
-}
-
-::testing::AssertionResult sameLines(const std::vector<std::string>& a,
-                                     const std::vector<std::string>& b) {
-    std::vector<std::vector<std::string>> ra, rb;
-    for (const auto& l : a) ra.push_back({l});
-    for (const auto& l : b) rb.push_back({l});
-    return sameRows(ra, rb);
+    return out;
 }
 
 bool haveOracles() { return jet_test::haveProgram("mdb-export") && jet_test::haveMdbReader(); }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "jet/value.h"
+#include "oracle_util.h"
 
 namespace tool_test {
 
@@ -31,11 +32,14 @@ std::vector<std::string> mdbCells(const std::vector<jet::Value>& row,
 
 bool haveOracles();
 
-// Rows compared cell by cell; the first difference is reported with its row and column (texts
-// cut short), so that a failure on a large table stays readable.
-::testing::AssertionResult sameRows(const std::vector<std::vector<std::string>>& a,
-                                    const std::vector<std::vector<std::string>>& b);
-::testing::AssertionResult sameLines(const std::vector<std::string>& a,
-                                     const std::vector<std::string>& b);
+// JSON-lines rows read back into values and written again in the export format's own
+// spelling; `asSingles` brings single columns to the float they stand for, since a reader may
+// print the float's full double expansion.
+std::vector<std::string> respelled(const std::vector<std::string>& lines,
+                                   const std::vector<jet::ColumnType>& types,
+                                   bool asSingles = false);
+
+using jet_test::sameLines;
+using jet_test::sameRows;
 
 }  // namespace tool_test
