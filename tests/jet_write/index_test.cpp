@@ -18,8 +18,6 @@ using jet::Value;
 
 namespace {
 
-constexpr auto RW = jet::PageFile::Mode::ReadWrite;
-
 // Every page of every index of every user table, from the root down.
 void indexPages(const jet::PageFile& file, std::uint32_t page, std::set<std::uint32_t>& out) {
     if (!out.insert(page).second) return;

@@ -9,8 +9,6 @@ using jet::Value;
 
 namespace {
 
-constexpr auto RW = jet::PageFile::Mode::ReadWrite;
-
 // Nine columns: data1, data3 .. data10 (data2 was deleted in Access), data5 a memo.
 std::vector<Value> jet3Row(int i) {
     std::vector<Value> r(9);

@@ -12,8 +12,6 @@ using jet::Value;
 
 namespace {
 
-constexpr auto RW = jet::PageFile::Mode::ReadWrite;
-
 // A question row whose texts exercise the encodings: compressible and not, outside the BMP,
 // empty against null, long texts inline, on one long-value page and chained over several.
 std::vector<Value> question(int i) {

@@ -24,6 +24,9 @@
 
 namespace jet_write_test {
 
+// Every writing test opens its copies for writing.
+inline constexpr auto RW = jet::PageFile::Mode::ReadWrite;
+
 namespace fs = std::filesystem;
 using namespace jet_test;
 
