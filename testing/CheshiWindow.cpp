@@ -178,14 +178,15 @@ void CheshiWindow::TreeView1_NodeClick(const TreeClick& node) {
     const std::string query =
         bank::treeClickQuery(treeWindow(), node.level, node.grade.toStdString(),
                              node.subject.toStdString(), node.lesson.toStdString());
-    std::vector<cheshi::QuestionRow> rows;
+    std::size_t count = 0;
     QString problem;
     try {
-        rows = records_.open(bankPath(), query);
+        count = records_.open(bankPath(), query);
     } catch (const std::exception& e) {
         problem = failureText(e, {QStringLiteral("这一课的题目没有读出来")});
     }
-    const auto started = session_.start(std::move(rows));
+    const auto started =
+        session_.start(count, [this](std::size_t position) { return records_.row(position); });
     setProgress(started.progressMaximum, 0);
     Label8_->setText(qs(started.total));
     Label9_->setText(qs(started.remaining));

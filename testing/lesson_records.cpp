@@ -16,17 +16,27 @@ void writeZhuangtai(dao::Recordset& rs, std::size_t position, int value) {
 
 LessonRecords::LessonRecords() : ws_("", "admin", "") {}
 
-std::vector<QuestionRow> LessonRecords::open(const std::filesystem::path& bank,
-                                             const std::string& query) {
+std::size_t LessonRecords::open(const std::filesystem::path& bank, const std::string& query) {
     close();
     try {
         ws_ = dao::Workspace("", "admin", "");
         db_ = ws_.OpenDatabase(bank);
         rs_ = db_.OpenRecordset(query);
-        return bank::textRows(rs_);
+        return static_cast<std::size_t>(rs_.RecordCount());
     } catch (...) {
         close();
         throw;
+    }
+}
+
+QuestionRow LessonRecords::row(std::size_t position) noexcept {
+    try {
+        rs_.setAbsolutePosition(static_cast<long>(position));
+        return bank::textRow(rs_);
+    } catch (const std::exception&) {
+        QuestionRow unreadable(kTixing + 1);
+        unreadable[kYuanti] = std::string(kUnreadableQuestion);
+        return unreadable;
     }
 }
 

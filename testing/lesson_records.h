@@ -25,9 +25,14 @@ class LessonRecords {
   public:
     LessonRecords();
 
-    // Drops any earlier test's handles, opens the bank afresh and runs the lesson's query.
-    // Throws when the bank or the query cannot be read; nothing stays open then.
-    std::vector<QuestionRow> open(const std::filesystem::path& bank, const std::string& query);
+    // Drops any earlier test's handles, opens the bank afresh and runs the lesson's query; the
+    // number of rows it found. Throws when the bank or the query cannot be read; nothing stays
+    // open then.
+    std::size_t open(const std::filesystem::path& bank, const std::string& query);
+    // The row at `position`, read when asked. A row that can no longer be read (another
+    // program deleted it) comes back with a question text saying so and no answer, so the test
+    // goes on.
+    QuestionRow row(std::size_t position) noexcept;
     // Writes the mark of the row at `position`; false when it could not be written, the mark
     // in the file then being what it was.
     bool write(std::size_t position, int zhuangtai) noexcept;

@@ -34,6 +34,9 @@ inline constexpr std::string_view kChoiceType = "选择题";
 // What the statistics boxes and the two count labels show before a first test.
 inline constexpr std::string_view kNotStarted = "未开始";
 inline constexpr std::string_view kFinished = "测试完毕!";
+// Shown in place of a question that could not be read while its test ran.
+inline constexpr std::string_view kUnreadableQuestion =
+    "这道题读不出来了，可能已被别的程序删除或改动。请按“确定”跳过它，或重新选择课时。";
 // Pictures in the program folder shown after a right and a wrong answer.
 inline constexpr std::string_view kRightPicture = "dui.jpg";
 inline constexpr std::string_view kWrongPicture = "cuo.jpg";

@@ -1,6 +1,7 @@
 #include "test_session.h"
 
 #include <cmath>
+#include <memory>
 
 namespace cheshi {
 
@@ -26,23 +27,30 @@ std::size_t DrawTable::draw(RandomSource& random) {
 }
 
 Started TestSession::start(std::vector<QuestionRow> rows) {
+    auto held = std::make_shared<std::vector<QuestionRow>>(std::move(rows));
+    return start(held->size(), [held](std::size_t position) { return (*held)[position]; });
+}
+
+Started TestSession::start(std::size_t count, RowReader read) {
     duishu_ = 0;
     cuoshu_ = 0;
     canSave_ = false;
-    rows_ = std::move(rows);
-    draws_.reset(rows_.size());
+    count_ = count;
+    read_ = std::move(read);
+    draws_.reset(count_);
     current_.reset();
+    currentRow_.clear();
     tihao_ = 1;
 
     Started view;
-    view.total = totalCaption(rows_.size());
-    view.remaining = remainingCaption(rows_.size());
-    view.progressMaximum = rows_.size();
-    if (rows_.empty()) {
+    view.total = totalCaption(count_);
+    view.remaining = remainingCaption(count_);
+    view.progressMaximum = count_;
+    if (count_ == 0) {
         lesson_ = {};
         return view;
     }
-    const QuestionRow& last = rows_.back();
+    const QuestionRow last = read_(count_ - 1);
     lesson_ = {last.size() > kNianji ? last[kNianji] : Cell{},
                last.size() > kKemu ? last[kKemu] : Cell{}, std::string(cellText(last, kKecheng))};
     current_ = show(draws_.draw(*random_));
@@ -51,7 +59,8 @@ Started TestSession::start(std::vector<QuestionRow> rows) {
 }
 
 ShownQuestion TestSession::show(std::size_t position) {
-    const QuestionRow& row = rows_[position];
+    currentRow_ = read_(position);
+    const QuestionRow& row = currentRow_;
     ShownQuestion q;
     q.position = position;
     q.choice = isChoice(row);
@@ -65,13 +74,13 @@ ShownQuestion TestSession::show(std::size_t position) {
 
 std::optional<Answered> TestSession::answerChoice(int slot) {
     if (!current_ || !current_->choice || slot < 1 || slot > 4) return std::nullopt;
-    const bool right = markChoice(rows_[current_->position], current_->options[slot - 1]);
+    const bool right = markChoice(currentRow_, current_->options[slot - 1]);
     return answered(right, right ? 0 : 1);
 }
 
 std::optional<Answered> TestSession::answerFillIn(std::string_view typed) {
     if (!current_ || current_->choice) return std::nullopt;
-    const bool right = markFillIn(rows_[current_->position], typed);
+    const bool right = markFillIn(currentRow_, typed);
     return answered(right, right ? std::optional<int>(0) : std::nullopt);
 }
 
@@ -84,16 +93,17 @@ Answered TestSession::answered(bool right, std::optional<int> zhuangtai) {
     ++(right ? duishu_ : cuoshu_);
 
     ++tihao_;
-    if (tihao_ <= rows_.size()) {
+    if (tihao_ <= count_) {
         current_ = show(draws_.draw(*random_));
     } else {
         current_.reset();
+        currentRow_.clear();
     }
     a.statistics = statistics(duishu_, cuoshu_);
     a.progress = duishu_ + cuoshu_;
-    a.finished = tihao_ == rows_.size() + 1;
+    a.finished = tihao_ == count_ + 1;
     a.remaining =
-        a.finished ? std::string(kFinished) : remainingCaption(rows_.size() - duishu_ - cuoshu_);
+        a.finished ? std::string(kFinished) : remainingCaption(count_ - duishu_ - cuoshu_);
     canSave_ = a.finished;
     a.next = current_;
     return a;
@@ -112,7 +122,7 @@ std::optional<ScoreRow> TestSession::scoreRow(std::chrono::year_month_day today)
 
 TestSession::Phase TestSession::phase() const {
     if (current_) return Phase::Question;
-    if (!rows_.empty() && tihao_ == rows_.size() + 1) return Phase::Finished;
+    if (count_ != 0 && tihao_ == count_ + 1) return Phase::Finished;
     return Phase::NoTest;
 }
 

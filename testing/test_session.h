@@ -7,6 +7,7 @@
 #include <array>
 #include <chrono>
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -96,9 +97,15 @@ class TestSession {
 
     explicit TestSession(RandomSource& random = programRandom()) : random_(&random) {}
 
-    // A course node was clicked: the rows of its query in the engine's order. Any running test
-    // is abandoned; counters restart and "保存测试" goes off. A lesson without rows shows no
-    // question and cannot be answered or saved.
+    // Reads the row at a 0-based position of the lesson's result.
+    using RowReader = std::function<QuestionRow(std::size_t position)>;
+
+    // A course node was clicked: its query found `count` rows, in the engine's order. Only the
+    // rows asked (and the last, which names the lesson) are read, so a lesson of 100,000
+    // questions starts at once. Any running test is abandoned; counters restart and "保存测试"
+    // goes off. A lesson without rows shows no question and cannot be answered or saved.
+    Started start(std::size_t count, RowReader read);
+    // The same over rows already at hand.
     Started start(std::vector<QuestionRow> rows);
 
     // `Option1(slot)` clicked, slot 1 to 4. Nothing when no multiple-choice question is shown.
@@ -117,18 +124,21 @@ class TestSession {
     const std::optional<ShownQuestion>& current() const { return current_; }
     const Lesson& lesson() const { return lesson_; }
     std::size_t tihao() const { return tihao_; }
-    std::size_t zongshu() const { return rows_.size(); }
+    std::size_t zongshu() const { return count_; }
     std::size_t duishu() const { return duishu_; }
     std::size_t cuoshu() const { return cuoshu_; }
     std::span<const std::size_t> chouqu() const { return draws_.drawn(); }
-    std::span<const QuestionRow> rows() const { return rows_; }
+    // The row of the question on show; empty when none is.
+    const QuestionRow& currentRow() const { return currentRow_; }
 
   private:
     ShownQuestion show(std::size_t position);
     Answered answered(bool right, std::optional<int> zhuangtai);
 
     RandomSource* random_;
-    std::vector<QuestionRow> rows_;
+    std::size_t count_ = 0;
+    RowReader read_;
+    QuestionRow currentRow_;
     DrawTable draws_;
     std::optional<ShownQuestion> current_;
     Lesson lesson_;

@@ -56,10 +56,10 @@ int main(int argc, char** argv) {
     cheshi::TestSession session(random);
     cheshi::LessonRecords records;
     auto t0 = Clock::now();
-    auto rows = records.open(file, bank::sql::testLesson("八年级", "历史", "近代史"));
+    const auto rows = records.open(file, bank::sql::testLesson("八年级", "历史", "近代史"));
     const double readMs = msSince(t0);
     t0 = Clock::now();
-    session.start(std::move(rows));
+    session.start(rows, [&](std::size_t position) { return records.row(position); });
     const double startMs = msSince(t0);
 
     // Answers that write the mark, and wrong fill-in answers, which write nothing.
@@ -67,7 +67,7 @@ int main(int argc, char** argv) {
     std::size_t k = 0, failedWrites = 0;
     while (const auto& q = session.current()) {
         const auto answer =
-            std::string(cheshi::cellText(session.rows()[q->position], cheshi::kDaanneirong));
+            std::string(cheshi::cellText(session.currentRow(), cheshi::kDaanneirong));
         const bool right = k++ % 2 == 0;
         const auto t = Clock::now();
         std::optional<cheshi::Answered> a;

@@ -47,7 +47,7 @@ int main(int argc, char** argv) {
     answerUs.reserve(count);
     std::size_t k = 0;
     while (const auto& q = session.current()) {
-        const auto& answer = *session.rows()[q->position][cheshi::kDaanneirong];
+        const std::string answer = *session.currentRow()[cheshi::kDaanneirong];
         const bool right = k++ % 2 == 0;
         const auto t = Clock::now();
         if (q->choice) {

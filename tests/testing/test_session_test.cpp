@@ -25,7 +25,7 @@ QuestionRow fillInRow(const std::string& answer, Cell type = std::string("填空
 // The slot (1..4) that holds the shown question's answer text.
 int rightSlot(const TestSession& s) {
     const auto& q = *s.current();
-    const auto at = std::find(q.options.begin(), q.options.end(), *s.rows()[q.position][9]);
+    const auto at = std::find(q.options.begin(), q.options.end(), *s.currentRow()[9]);
     return static_cast<int>(at - q.options.begin()) + 1;
 }
 
