@@ -109,10 +109,14 @@ std::vector<Copy> copiesOf(const fs::path& bank) {
     return found;
 }
 
-bool sameBytes(const fs::path& a, const fs::path& b) {
-    std::error_code ec;
-    if (fs::file_size(a, ec) != fs::file_size(b, ec) || ec) return false;
-    std::ifstream x(a, std::ios::binary), y(b, std::ios::binary);
+// True when `copy` holds the bank's bytes. A bank written after the copy was made is taken as
+// changed without reading either file (at worst one copy too many is made): every write moves
+// the bank's modification time past the last.
+bool sameBytes(const fs::path& bank, const fs::path& copy) {
+    std::error_code ec, ec2;
+    if (fs::file_size(bank, ec) != fs::file_size(copy, ec2) || ec || ec2) return false;
+    if (fs::last_write_time(bank, ec) > fs::last_write_time(copy, ec2) || ec || ec2) return false;
+    std::ifstream x(bank, std::ios::binary), y(copy, std::ios::binary);
     std::array<char, 65536> p{}, q{};
     while (x && y) {
         x.read(p.data(), p.size());

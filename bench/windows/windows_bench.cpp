@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -27,10 +28,14 @@
 #include "ChengjiWindow.h"
 #include "CheshiWindow.h"
 #include "ShujudaochuWindow.h"
+#include "ShujudaoruWindow.h"
+#include "ShujuluruWindow.h"
 #include "XuexiWindow.h"
 #include "bank_path.h"
 #include "bench/bankgen/bankgen.h"
+#include "lesson_records.h"
 #include "message_box.h"
+#include "store/bank_backup.h"
 #include "store/bank_tables.h"
 #include "tests/platform/tree_click.h"
 
@@ -79,6 +84,11 @@ double medianMs(const std::function<void()>& prepare, const std::function<void()
 }
 
 int over = 0;
+void countAsFault(const QString& m) {
+    std::printf("  message: %s\n", m.toUtf8().constData());
+    ++over;
+}
+
 void report(const char* what, double ms) {
     std::printf("  %-46s %8.1f ms%s\n", what, ms, ms > kTargetMs ? "  (over 100 ms)" : "");
     if (ms > kTargetMs) ++over;
@@ -180,21 +190,69 @@ void testWindow(const QString& largestLesson) {
                                        [&] { QTest::mouseClick(save, Qt::LeftButton); }));
 }
 
-void otherWindows() {
+// The entry window's lists filled as the user picks grade and subject, then the lesson chosen:
+// its questions fill the grid.
+void entryWindow(const QString& largestLesson) {
+    timeOpening<mozhou::ShujuluruWindow>("open the entry window");
+    mozhou::ShujuluruWindow w;
+    w.show();
+    settle();
+    named<QComboBox>(&w, "Combo1")->setEditText(QStringLiteral("初一"));
+    named<QComboBox>(&w, "Combo2")->setEditText(QStringLiteral("语文"));
+    auto* lesson = named<QComboBox>(&w, "Combo3");
+    lesson->addItem(largestLesson);
+    lesson->setCurrentIndex(lesson->count() - 1);
+    report("entry: choose the largest lesson (grid)",
+           medianMs([] {}, [&] { emit lesson->activated(lesson->currentIndex()); }));
+}
+
+void otherWindows(const fs::path& bank) {
     timeOpening<mozhou::CheshiWindow>("open the test window (tree built)",
                                       mozhou::CheshiWindow::Mode::Test);
     timeOpening<mozhou::CheshiWindow>("open the drill window (tree built)",
                                       mozhou::CheshiWindow::Mode::Drill);
     timeOpening<mozhou::ShujudaochuWindow>("open the export window (tree built)");
+    timeOpening<mozhou::ShujudaoruWindow>("open the import window");
     timeOpening<mozhou::ChengjiWindow>("open the score records");
+
+    // Clearing keeps a copy of the whole bank first, which is most of its time.
+    mozhou::ChengjiWindow w;
+    w.show();
+    settle();
+    mozhou::setAskTextHandler([] { return QString::fromLatin1(bank::kAccessCode); });
+    mozhou::setMessageHandler([](const QString&) {});  // "成绩记录已清空…"
+    const cheshi::ScoreRow score{
+        std::string("初一"),
+        std::string("语文"),
+        "大课",
+        std::chrono::year_month_day{std::chrono::year(2026) / std::chrono::December / 8},
+        "9",
+        "1",
+        90};
+    report("clear the score records (30 rows)",
+           medianMs(
+               [&] {
+                   for (int i = 0; i < 30; ++i) cheshi::appendScore(bank, score);
+               },
+               [&] { QTest::mouseClick(named<QPushButton>(&w, "Command1"), Qt::LeftButton); }));
+    mozhou::setAskTextHandler({});
+    fs::remove_all(bank::backupFolder(bank));
+    mozhou::setMessageHandler(countAsFault);
+}
+
+fs::path benchFolder() {
+    const fs::path dir =
+        fs::temp_directory_path() / ("windows_bench_" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    return dir;
 }
 
 // 100,000 generated questions; the first `lessonSize` of them made one lesson. Made by a child
 // process, so that the memory of generating them is not counted as the windows'.
 fs::path makeBank(std::size_t lessonSize, const std::string& lesson) {
-    const fs::path path =
-        fs::temp_directory_path() / (std::string("windows_bench_") + std::to_string(::getpid()) +
-                                     (lessonSize == 100000 ? "_one" : "_real") + ".mdb");
+    // A folder of its own: the import and export windows list the bank's folder, and the
+    // temporary folder may hold thousands of others.
+    const fs::path path = benchFolder() / (lessonSize == 100000 ? "one.mdb" : "real.mdb");
     const pid_t child = ::fork();
     if (child != 0) {
         int status = 0;
@@ -218,10 +276,7 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     // A message box would wait for a click no one makes; count it as a fault instead.
-    mozhou::setMessageHandler([](const QString& m) {
-        std::printf("  message: %s\n", m.toUtf8().constData());
-        ++over;
-    });
+    mozhou::setMessageHandler(countAsFault);
 
     const std::string big = "大课";
     for (const auto& [name, lessonSize] :
@@ -232,10 +287,12 @@ int main(int argc, char** argv) {
         mozhou::setBankPath(path);
         studyWindow(QString::fromStdString(big));
         testWindow(QString::fromStdString(big));
-        otherWindows();
+        entryWindow(QString::fromStdString(big));
+        otherWindows(path);
         mozhou::setBankPath({});
         fs::remove(path);
     }
+    fs::remove_all(benchFolder());
     std::printf("peak resident: %.0f MB\n", peakMb());
     std::printf("%d actions over 100 ms or faulty\n", over);
     return 0;
