@@ -1,20 +1,11 @@
-#include "bank_rescue.h"
-
-#include <gtest/gtest.h>
-#include <unistd.h>
-
-#include <QApplication>
 #include <QMessageBox>
-#include <QPushButton>
-#include <QTest>
-#include <QTimer>
 #include <fstream>
 #include <sstream>
 
 #include "bank_backup.h"
+#include "bank_rescue.h"
 #include "first_run.h"
-#include "message_box.h"
-#include "other_program.h"
+#include "window_test.h"
 
 namespace {
 
@@ -43,9 +34,7 @@ std::vector<std::string> keptAside(const fs::path& dir) {
 // Answers the start-up offer with the button captioned `choice`, noting the box's buttons and
 // text; a real click on the real box.
 void choose(const QString& choice, QStringList* buttons, QString* text) {
-    QTimer::singleShot(0, [=] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        ASSERT_NE(box, nullptr);
+    mozhou_test::whenShown<QMessageBox>([=](QMessageBox* box) {
         *text = box->text();
         buttons->clear();
         QPushButton* wanted = nullptr;
