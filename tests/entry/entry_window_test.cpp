@@ -93,26 +93,22 @@ struct EntryWindowTest : ::testing::Test, mozhou_test::AnswerBoxes {
     QStringList gridColumn(int column) { return mozhou_test::gridRows(grid(), column); }
 };
 
+// Typed into a cleared letter box or after the letter there: what the box then shows and the
+// answer text then holds. Two letters, or one other than A to D, copy nothing, and changing the
+// option afterwards does not reach the answer text.
 TEST_F(EntryWindowTest, TheAnswerLetterCapitalisesAndCopiesItsOption) {
     text(2)->setText(QStringLiteral("甲"));
     text(3)->setText(QStringLiteral("乙"));
-    type(text(6), "b");
-    EXPECT_EQ(text(6)->text(), "B");
-    EXPECT_EQ(text(7)->text(), QStringLiteral("乙"));
-    // Changing the option afterwards does not reach the answer text.
-    type(text(3), QStringLiteral("丙"));
-    EXPECT_EQ(text(7)->text(), QStringLiteral("乙"));
-    // Two letters, or a letter other than A to D, copy nothing.
-    type(text(6), "a");
-    EXPECT_EQ(text(6)->text(), "BA");
-    EXPECT_EQ(text(7)->text(), QStringLiteral("乙"));
-    text(6)->clear();
-    type(text(6), "e");
-    EXPECT_EQ(text(6)->text(), "E");
-    EXPECT_EQ(text(7)->text(), QStringLiteral("乙"));
-    text(6)->clear();
-    type(text(6), "a");
-    EXPECT_EQ(text(7)->text(), QStringLiteral("甲"));
+    const std::tuple<bool, QString, QString, QString> steps[] = {{true, "b", "B", "乙"},
+                                                                 {false, "a", "BA", "乙"},
+                                                                 {true, "e", "E", "乙"},
+                                                                 {true, "a", "A", "甲"}};
+    for (const auto& [clear, typed, letter, answer] : steps) {
+        if (clear) text(6)->clear();
+        type(text(6), typed);
+        EXPECT_EQ(text(6)->text() + text(7)->text(), letter + answer);
+        type(text(3), QStringLiteral("丙"));
+    }
 }
 
 TEST_F(EntryWindowTest, ListsRefillOnFocusAndAQuestionIsAddedInColumnOrder) {
