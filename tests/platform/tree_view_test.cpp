@@ -63,20 +63,6 @@ TEST(TreeView, PicturesByIndexAndMissingFiles) {
     EXPECT_EQ(colour(tree.item("科程 1")->icon(0)), QColor(Qt::blue));
 }
 
-TEST(TreeView, RefusesOrphansAndTakenKeys) {
-    TreeView tree;
-    tree.addNodes({node("年级 1", "", "G", TreeLevel::Grade, 1),
-                   node("年级 1", "", "again", TreeLevel::Grade, 1),
-                   node("科目 1", "年级 9", "orphan", TreeLevel::Subject, 1),
-                   node("科目 2", "年级 1", "S", TreeLevel::Subject, 1)});
-    ASSERT_EQ(tree.topLevelItemCount(), 1);
-    EXPECT_EQ(tree.topLevelItem(0)->text(0), "G");
-    EXPECT_EQ(tree.item("科目 1"), nullptr);
-    EXPECT_EQ(tree.topLevelItem(0)->childCount(), 1);
-    tree.clearNodes();
-    EXPECT_EQ(tree.item("年级 1"), nullptr);
-}
-
 TEST(TreeView, ClickReportsTheNodeItsLevelAndAncestors) {
     Tiku db = sampleBank();
     db.add("", "", "无名");  // empty texts still give the right level

@@ -19,21 +19,6 @@ QuestionRow fillIn(std::string text, Cell letter, std::string answer) {
     return {"初一", "数学", "有理数", text, "", "", "", "", letter, answer, "0", "填空题"};
 }
 
-TEST(StudyListing, LessonOfThreeChoicesAndOneFillIn) {
-    const std::vector<QuestionRow> rows = {
-        choice("1+1=", "B", "1", "2", "3", "4", "2"),
-        choice("最小的正整数是", "A", "1", "0", "-1", "2", "1"),
-        fillIn("-3的绝对值是", std::nullopt, "3"),
-        choice("2×3=", "D", "5", "7", "8", "6", "6"),
-    };
-    EXPECT_EQ(study::lessonDisplay(rows.size()).count, "共4题");
-    EXPECT_EQ(study::listingText(rows),
-              "1.1+1=(B)\r\n  A.1\r\n  B.2\r\n  C.3\r\n  D.4\r\n"
-              "2.最小的正整数是(A)\r\n  A.1\r\n  B.0\r\n  C.-1\r\n  D.2\r\n"
-              "3.-3的绝对值是(3)\r\n"
-              "4.2×3=(D)\r\n  A.5\r\n  B.7\r\n  C.8\r\n  D.6\r\n");
-}
-
 // Entries by layout: the answer letter, not the type, decides on options; nulls and missing
 // columns read as empty text; line breaks in a question stay as they are.
 TEST(StudyListing, EntriesLaidOutByTheirLetter) {
