@@ -39,14 +39,7 @@ TEST(ExchangeFiles, SameFileAndCopyReplacesWholeOrNotAtAll) {
 TEST(ExchangeFiles, BackupsAreDatedCopiesOfGoodBanksNewestTenKept) {
     auto dir = scratchDir("backups");
     const fs::path bank = dir / "shujuku.mdb";
-    const fs::path folder = bank::backupFolder(bank);
-    auto copies = [&] {
-        std::vector<fs::path> out;
-        std::error_code ec;
-        for (const auto& e : fs::directory_iterator(folder, ec)) out.push_back(e.path());
-        std::sort(out.begin(), out.end());
-        return out;
-    };
+    auto copies = [&] { return backupsOf(bank); };
     // A damaged bank is not copied: no good copy is pushed out by it.
     std::ofstream(bank) << std::string(5000, 'x');
     EXPECT_THROW(exchange::Backup{bank}, bank::BackupError);
@@ -55,8 +48,6 @@ TEST(ExchangeFiles, BackupsAreDatedCopiesOfGoodBanksNewestTenKept) {
     makeBank(bank, {question("初一", "语文", "第一课", "春")});
     exchange::Backup first(bank);
     first.keep();
-    EXPECT_EQ(first.path().parent_path(), folder);
-    EXPECT_TRUE(first.path().filename().string().starts_with("shujuku-"));
     EXPECT_EQ(fileBytes(first.path()), fileBytes(bank));
     EXPECT_TRUE(exchange::isBackupOf(bank, first.path()));
     EXPECT_FALSE(exchange::isBackupOf(bank, bank));
