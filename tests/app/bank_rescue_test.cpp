@@ -1,31 +1,17 @@
-#include "bank_rescue.h"
-
-#include <gtest/gtest.h>
-#include <unistd.h>
-
-#include <QApplication>
 #include <QMessageBox>
-#include <QPushButton>
-#include <QTest>
-#include <QTimer>
 #include <fstream>
-#include <sstream>
 
 #include "bank_backup.h"
+#include "bank_rescue.h"
+#include "exchange_test_util.h"
 #include "first_run.h"
-#include "message_box.h"
-#include "other_program.h"
+#include "window_test.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string bytes(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using exchange_test::fileBytes;
 void write(const fs::path& p, const std::string& text) {
     std::ofstream(p, std::ios::binary) << text;
 }
@@ -35,7 +21,7 @@ std::vector<std::string> keptAside(const fs::path& dir) {
     std::vector<std::string> kept;
     for (const auto& e : fs::directory_iterator(dir))
         if (e.path().filename().string().starts_with("shujuku-损坏-"))
-            kept.push_back(bytes(e.path()));
+            kept.push_back(fileBytes(e.path()));
     std::sort(kept.begin(), kept.end());
     return kept;
 }
@@ -43,9 +29,7 @@ std::vector<std::string> keptAside(const fs::path& dir) {
 // Answers the start-up offer with the button captioned `choice`, noting the box's buttons and
 // text; a real click on the real box.
 void choose(const QString& choice, QStringList* buttons, QString* text) {
-    QTimer::singleShot(0, [=] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        ASSERT_NE(box, nullptr);
+    mozhou_test::whenShown<QMessageBox>([=](QMessageBox* box) {
         *text = box->text();
         buttons->clear();
         QPushButton* wanted = nullptr;
@@ -77,7 +61,7 @@ TEST(BankRescue, UnusableBankOffersBackupNewBankOrQuit) {
     EXPECT_FALSE(mozhou::settleBank(bank, noSample));
     EXPECT_EQ(buttons, (QStringList{QStringLiteral("新建题库"), QStringLiteral("退出")}));
     EXPECT_TRUE(text.contains(QStringLiteral("没有找到题库的备份")));
-    EXPECT_EQ(bytes(bank), junk);
+    EXPECT_EQ(fileBytes(bank), junk);
     EXPECT_TRUE(keptAside(dir).empty());
 
     // With dated copies the newest is restored; the unusable file is kept under another name.
@@ -89,13 +73,13 @@ TEST(BankRescue, UnusableBankOffersBackupNewBankOrQuit) {
     EXPECT_TRUE(mozhou::settleBank(bank, noSample));
     EXPECT_EQ(buttons.size(), 3);
     EXPECT_TRUE(text.contains(QString::fromStdString(good.string()))) << text.toStdString();
-    EXPECT_EQ(bytes(bank), bytes(good));
+    EXPECT_EQ(fileBytes(bank), fileBytes(good));
     EXPECT_EQ(keptAside(dir), std::vector<std::string>{junk});
     ASSERT_EQ(messages.size(), 1);
     EXPECT_TRUE(messages[0].contains(QStringLiteral("从备份恢复")));
 
     // Damaged again: a new bank is made and the second unusable file is kept beside the first.
-    const std::string damaged = bytes(good).substr(0, 2048) + std::string(2048, '\0');
+    const std::string damaged = fileBytes(good).substr(0, 2048) + std::string(2048, '\0');
     write(bank, damaged);
     choose(QStringLiteral("新建题库"), &buttons, &text);
     EXPECT_TRUE(mozhou::settleBank(bank, noSample));
@@ -106,14 +90,14 @@ TEST(BankRescue, UnusableBankOffersBackupNewBankOrQuit) {
     EXPECT_TRUE(messages[1].contains(QStringLiteral("新的题库已经建好")));
 
     // Another program writing the bank is no damage: it is said, and nothing is replaced.
-    const std::string sound = bytes(bank);
+    const std::string sound = fileBytes(bank);
     {
         mozhou_test::OtherProgram other(bank);
         EXPECT_TRUE(mozhou::settleBank(bank, noSample));
     }
     ASSERT_EQ(messages.size(), 3);
     EXPECT_TRUE(messages[2].contains(QStringLiteral("另一个程序"))) << messages[2].toStdString();
-    EXPECT_EQ(bytes(bank), sound);
+    EXPECT_EQ(fileBytes(bank), sound);
     EXPECT_EQ(keptAside(dir).size(), 2u);
 
     mozhou::setMessageHandler({});

@@ -1,22 +1,13 @@
 // The windows speak Chinese under any system locale (these tests run under LANG=C.UTF-8): Qt's
 // own buttons and dialogs, the date caption, and every failure a user meets, told as a Chinese
 // sentence that names the file once and says what to do.
-#include <gtest/gtest.h>
-#include <unistd.h>
-
-#include <QApplication>
 #include <QComboBox>
 #include <QDate>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QInputDialog>
-#include <QLabel>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QRegularExpression>
-#include <QTest>
-#include <QTimer>
-#include <cstdlib>
 #include <fstream>
 
 #include "ChengjiWindow.h"
@@ -24,13 +15,10 @@
 #include "ShujudaochuWindow.h"
 #include "ShujuluruWindow.h"
 #include "XuexiWindow.h"
-#include "answer_boxes.h"
-#include "bank_path.h"
 #include "exchange_test_util.h"
 #include "failure_text.h"
-#include "jet/database.h"
 #include "language.h"
-#include "other_program.h"
+#include "window_test.h"
 
 namespace {
 
@@ -45,17 +33,6 @@ void expectChineseSentence(const QString& text, const fs::path& file) {
     rest.remove(path);
     EXPECT_FALSE(rest.contains(QRegularExpression("[A-Za-z]"))) << qPrintable(text);
     EXPECT_TRUE(rest.contains(QStringLiteral("请"))) << qPrintable(text);
-}
-
-// Button and label texts without their keyboard mnemonics ("打开(&O)").
-QStringList visibleTexts(QWidget* w) {
-    QStringList out;
-    for (auto* b : w->findChildren<QPushButton*>())
-        if (b->isVisibleTo(w) && !b->text().isEmpty()) out << b->text();
-    for (auto* l : w->findChildren<QLabel*>())
-        if (l->isVisibleTo(w) && !l->text().isEmpty()) out << l->text();
-    for (auto& t : out) t.remove(QRegularExpression("\\(&.\\)|&"));
-    return out;
 }
 
 struct Chinese : ::testing::Test {
@@ -88,33 +65,30 @@ struct Chinese : ::testing::Test {
 };
 
 TEST_F(Chinese, QtTextsAndDateCaption) {
-    // The real boxes, answered from inside their own event loops.
+    // The real boxes: the program's title, the text, no icon, Chinese buttons; the input box
+    // without a prompt gives the typed text, or an empty one after a cancel.
     mozhou::setMessageHandler({});
     mozhou::setAskTextHandler({});
-    // The message box: the program's title, the text, one 确定 and no icon.
     QStringList seen;
-    QTimer::singleShot(0, [&] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        ASSERT_NE(box, nullptr);
+    auto buttons = [&](const QList<QAbstractButton*>& list) {
+        QStringList texts;
+        for (auto* b : list) texts << b->text();
+        texts.sort();
+        seen << texts;
+    };
+    mozhou_test::whenShown<QMessageBox>([&](QMessageBox* box) {
         seen << box->windowTitle() << box->text() << QString::number(box->icon());
-        for (auto* b : box->buttons()) seen << b->text();
+        buttons(box->buttons());
         box->button(QMessageBox::Ok)->click();
     });
     mozhou::showMessage(nullptr, QStringLiteral("测试完毕!"));
     EXPECT_EQ(seen, (QStringList{QStringLiteral("墨舟题苑"), QStringLiteral("测试完毕!"),
                                  QString::number(QMessageBox::NoIcon), QStringLiteral("确定")}));
-
-    // The input box: the title, no prompt, the typed text; a cancel gives an empty text.
     for (bool accept : {true, false}) {
         seen.clear();
-        QTimer::singleShot(0, [&] {
-            auto* dialog = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
-            ASSERT_NE(dialog, nullptr);
+        mozhou_test::whenShown<QInputDialog>([&](QInputDialog* dialog) {
             seen << dialog->windowTitle() << dialog->labelText();
-            QStringList buttons;
-            for (auto* b : dialog->findChild<QDialogButtonBox*>()->buttons()) buttons << b->text();
-            buttons.sort();
-            seen << buttons;
+            buttons(dialog->findChild<QDialogButtonBox*>()->buttons());
             dialog->setTextValue("583904");
             accept ? dialog->accept() : dialog->reject();
         });
@@ -123,19 +97,24 @@ TEST_F(Chinese, QtTextsAndDateCaption) {
                                      QStringLiteral("确定")}));
     }
 
+    // Qt's own file dialog: no English text but the folder's path.
     QFileDialog open(nullptr, QStringLiteral("请输入图片名"), QString::fromStdString(dir.string()));
     open.setOption(QFileDialog::DontUseNativeDialog);
     open.show();
-    const QStringList dialogTexts = visibleTexts(&open);
-    EXPECT_GE(dialogTexts.size(), 4);
-    for (const auto& t : dialogTexts) {
-        if (t == QString::fromStdString(dir.string())) continue;
-        EXPECT_FALSE(t.contains(QRegularExpression("[A-Za-z]"))) << qPrintable(t);
-    }
+    QStringList texts;
+    for (auto* b : open.findChildren<QPushButton*>())
+        if (b->isVisibleTo(&open)) texts << b->text();
+    for (auto* l : open.findChildren<QLabel*>())
+        if (l->isVisibleTo(&open)) texts << l->text();
+    texts.removeAll(QString::fromStdString(dir.string()));
+    EXPECT_GE(texts.size(), 4);
+    for (auto t : texts)  // without keyboard mnemonics ("打开(&O)")
+        EXPECT_FALSE(
+            t.remove(QRegularExpression("\\(&.\\)|&")).contains(QRegularExpression("[A-Za-z]")))
+            << qPrintable(t);
 
     mozhou::XuexiWindow study;
-    auto* caption = study.findChild<QLabel*>("Label2");
-    ASSERT_NE(caption, nullptr);
+    auto* caption = mozhou_test::child<QLabel>(&study, "Label2");
     for (int i = 0; i < 50 && !caption->text().startsWith("***"); ++i) QTest::qWait(20);
     const QDate d = QDate::currentDate();
     EXPECT_EQ(caption->text(),

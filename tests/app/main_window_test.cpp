@@ -5,7 +5,6 @@
 #include <QApplication>
 #include <QLabel>
 #include <QMenu>
-#include <QMenuBar>
 #include <QPointer>
 #include <QTest>
 #include <functional>
@@ -78,50 +77,25 @@ struct MainWindowTest : ::testing::Test {
     }
 };
 
-// The frames are painted raised on the cyan surface; a press sinks only its own frame and a
-// release raises it, a move thickens and bolds without recolouring.
-TEST_F(MainWindowTest, CaptionsFramesPressesAndMoves) {
-    EXPECT_EQ(window->windowTitle(), QStringLiteral("墨舟题苑"));
-    const char* texts[] = {"学习", "测试", "错题演练", "退出"};
-    for (int n = 1; n <= 4; ++n) {
-        EXPECT_EQ(window->label(n)->text(), QString::fromUtf8(texts[n - 1]));
-        EXPECT_EQ(window->label(n)->cursor().hotSpot(), QPoint(12, 1));  // our hand's fingertip
-    }
-    auto pixel = [&](int x, int y) {
-        return QColor(window->surface()->grab().toImage().pixel(x, y));
-    };
-    const QColor cyan(0, 192, 192);
-    EXPECT_EQ(pixel(500, 400), cyan);
-    // Whatever the desktop theme: white left and top, black right and bottom.
-    const int frameX[4][2] = {{24, 96}, {104, 168}, {176, 264}, {272, 328}};
-    for (const auto& x : frameX) {
-        SCOPED_TRACE(x[0]);
-        const int middle = (x[0] + x[1]) / 2;
-        EXPECT_EQ(pixel(x[0], 30), QColor(Qt::white));
-        EXPECT_EQ(pixel(middle, 8), QColor(Qt::white));
-        EXPECT_EQ(pixel(x[1], 30), QColor(Qt::black));
-        EXPECT_EQ(pixel(middle, 40), QColor(Qt::black));
-    }
-    EXPECT_EQ(pixel(23, 30), cyan);
+// A press sinks only its own frame and a release raises it; a move thickens and bolds without
+// recolouring; the lines take no mouse input.
+TEST_F(MainWindowTest, PressesAndMoves) {
     expectHighlighted({});
-
     const Colours second = frameColours(2);
     press(1);
     EXPECT_EQ(frameColours(1), (Colours{kText, kText, kWhite, kWhite}));
-    EXPECT_EQ(pixel(24, 30), looks::colour(kText));
+    EXPECT_EQ(QColor(window->surface()->grab().toImage().pixel(24, 30)), looks::colour(kText));
     EXPECT_EQ(frameColours(2), second);
-    expectHighlighted({});  // a press changes no widths and no weights
+    expectHighlighted({});
     release(1);
     EXPECT_EQ(frameColours(1), (Colours{kWhite, kWhite, kText, kText}));
 
     moveOver(2);
-    expectHighlighted({2});
-    EXPECT_EQ(frameColours(2), second);
     moveOver(3);  // straight onto another caption: both stay highlighted
     expectHighlighted({2, 3});
+    EXPECT_EQ(frameColours(2), second);
     moveOverSurface();
     expectHighlighted({});
-    // The lines take no mouse input: a move over the top edge of frame 1 is the surface's.
     moveOver(1);
     EXPECT_EQ(window->surface()->childAt(QPoint(50, 8)), nullptr);
     moveOverSurface(QPoint(50, 8));
@@ -154,32 +128,9 @@ TEST_F(MainWindowTest, ClicksMenusAndThePopupReachTheirOneWindow) {
     QTest::mousePress(window->surface(), Qt::RightButton, {}, kFreeSpot);
     ASSERT_TRUE(window->popupMenu()->isVisible());
     EXPECT_EQ(window->popupMenu()->pos(), window->surface()->mapToGlobal(kFreeSpot));
-    QStringList popup;
-    for (QAction* action : window->popupMenu()->actions())
-        popup << action->objectName() + "|" + action->text();
-    EXPECT_EQ(popup,
-              (QStringList{QStringLiteral("pop2|更换背景"), "pop3|werrewrew", "pop4|sfsfsfd"}));
     window->popupMenu()->close();
 
-    QStringList bar;
-    for (QAction* action : window->menuBar()->actions()) {
-        QMenu* menu = action->menu();
-        bar << (menu ? menu->objectName() : action->objectName());
-        for (QAction* item : menu ? menu->actions() : QList<QAction*>{})
-            bar << item->objectName() + (item->isSeparator() ? "|-" : "|" + item->text());
-    }
-    EXPECT_EQ(bar, (QStringList{"sjcl", QStringLiteral("sjlr|数据录入"), "sjcl1|-",
-                                QStringLiteral("sjdr|数据导入"), QStringLiteral("sjdc|数据导出"),
-                                "ctjl", "bangzhu", QStringLiteral("bangzhu1|使用帮助"),
-                                "bangzhu2|-", QStringLiteral("bangzhu11|下载最新版"), "bangzhu10|-",
-                                QStringLiteral("bangzhu5|关于"), "bangzhu6|-",
-                                QStringLiteral("bangzhu7|退出")}));
-
-    // Without a window nothing opens; a window that fails to build is ignored.
-    const auto before = QApplication::topLevelWidgets().size();
-    window->findChild<QAction*>("sjdc")->trigger();
-    click(1);
-    EXPECT_EQ(QApplication::topLevelWidgets().size(), before);
+    // A window that fails to build is ignored.
     registered << "shujuluru";
     WindowRegistry::instance().registerFactory("shujuluru",
                                                []() -> QWidget* { throw std::runtime_error("x"); });

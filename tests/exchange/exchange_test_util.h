@@ -67,8 +67,10 @@ inline std::vector<fs::path> backupsOf(const fs::path& bank) {
     return out;
 }
 
-// tiku in the file's order, through our own engine.
-std::vector<Row> ourRows(const fs::path& path);
+// A table in the file's order, through our own engine.
+std::vector<Row> ourRows(const fs::path& path, const std::string& table = "tiku");
+// `row` added to the result of `sqlText` in `bank`, as a window saves one: fields by position.
+void appendRow(const fs::path& bank, const std::string& sqlText, const Row& row);
 // The same rows as mdb-reader and mdbtools print them, and what they should print for `rows`
 // in a file of bankOptions()'s format.
 std::vector<std::vector<std::string>> readerRows(const fs::path& path);

