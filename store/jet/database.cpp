@@ -4,6 +4,7 @@
 
 #include "bytes.h"
 #include "error.h"
+#include "long_value.h"
 #include "write_table.h"
 #include "write_usage_map.h"
 
@@ -143,6 +144,11 @@ Database::Scan Database::scan(std::shared_ptr<const TableDef> table,
     return Scan(shared_from_this(), std::move(table), std::move(wanted));
 }
 
+Database::Scan Database::scanStored(std::shared_ptr<const TableDef> table,
+                                    std::vector<bool> wanted) const {
+    return Scan(shared_from_this(), std::move(table), std::move(wanted), false);
+}
+
 Database::Scan Database::scan(std::string_view table, std::vector<bool> wanted) const {
     return scan(this->table(table), std::move(wanted));
 }
@@ -269,7 +275,7 @@ void Database::deleteRow(std::string_view table, RowId id) {
 }
 
 Database::Scan::Scan(std::shared_ptr<const Database> db, std::shared_ptr<const TableDef> table,
-                     std::vector<bool> wanted)
+                     std::vector<bool> wanted, bool decode)
     : db_(std::move(db)), table_(std::move(table)) {
     // The definition was read before this read began; another program may have changed the
     // file in between.
@@ -278,7 +284,17 @@ Database::Scan::Scan(std::shared_ptr<const Database> db, std::shared_ptr<const T
     if (db_->pages().generation() != before) refind();
     generation_ = db_->pages().generation();
     cursor_ = std::make_unique<RowCursor>(db_->pages(), db_->layout(), db_->text(), *table_,
-                                          std::move(wanted));
+                                          std::move(wanted), decode);
+}
+
+std::optional<std::span<const std::uint8_t>> Database::Scan::storedText(std::size_t column,
+                                                                        Bytes& gathered) const {
+    const CellRef& cell = cursor_->cells().at(column);
+    if (!cell.present) return std::nullopt;
+    const std::span<const std::uint8_t> bytes{cell.data, cell.size};
+    if (table_->columns.at(column).type != ColumnType::Memo) return bytes;
+    const RowId id = cursor_->rowId();
+    return longValueBytes(bytes, db_->pages(), db_->layout(), id.page, id.row, gathered);
 }
 
 Database::Scan::~Scan() = default;

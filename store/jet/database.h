@@ -8,6 +8,8 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -62,6 +64,8 @@ class Database : public std::enable_shared_from_this<Database> {
     // All live rows of a table in the engine's order, decoding only the wanted columns (by
     // position; empty = all).
     Scan scan(std::shared_ptr<const TableDef> table, std::vector<bool> wanted = {}) const;
+    // A scan that only finds the wanted columns in each row, for storedText().
+    Scan scanStored(std::shared_ptr<const TableDef> table, std::vector<bool> wanted) const;
     Scan scan(std::string_view table, std::vector<bool> wanted = {}) const;
 
     // One row by its id (a moved row is followed); throws when there is no such live row.
@@ -121,11 +125,16 @@ class Database::Scan {
     RowId rowId() const { return cursor_->rowId(); }
     const std::vector<Value>& values() const { return cursor_->values(); }
     const TableDef& table() const { return *table_; }
+    // The stored bytes of a wanted text or memo column of the current row (of a scanStored
+    // scan); nothing when it is null. A memo in pieces is gathered into `gathered`. Valid until
+    // the next row.
+    std::optional<std::span<const std::uint8_t>> storedText(std::size_t column,
+                                                            Bytes& gathered) const;
 
   private:
     friend class Database;
     Scan(std::shared_ptr<const Database> db, std::shared_ptr<const TableDef> table,
-         std::vector<bool> wanted);
+         std::vector<bool> wanted, bool decode = true);
     bool refind();  // the table again, by its definition page; false when it is gone
     std::shared_ptr<const Database> db_;
     std::shared_ptr<const TableDef> table_;

@@ -375,7 +375,8 @@ struct PageFile::Impl {
     }
 
     std::unique_ptr<std::uint8_t[]> newBuffer() {
-        if (spare.empty()) return std::make_unique<std::uint8_t[]>(pageSize);
+        // Not cleared: a page is read or copied over whole.
+        if (spare.empty()) return std::make_unique_for_overwrite<std::uint8_t[]>(pageSize);
         auto b = std::move(spare.back());
         spare.pop_back();
         return b;

@@ -30,13 +30,18 @@ void decodeRow(const PageFile& file, const Layout& layout, const TextDecoder& te
             values[i] = std::monostate{};
             continue;
         }
-        values[i] = decodeColumnValue(table.columns[i], cells[i], ctx);
+        decodeColumnInto(table.columns[i], cells[i], ctx, values[i]);
     }
 }
 
 RowCursor::RowCursor(const PageFile& file, const Layout& layout, const TextDecoder& text,
-                     const TableDef& table, std::vector<bool> wanted)
-    : file_(file), layout_(layout), text_(text), table_(&table), wanted_(std::move(wanted)) {
+                     const TableDef& table, std::vector<bool> wanted, bool decode)
+    : file_(file),
+      layout_(layout),
+      text_(text),
+      table_(&table),
+      wanted_(std::move(wanted)),
+      decode_(decode) {
     pages_ = tableDataPages(file_, layout_, *table_);
 }
 
@@ -67,8 +72,12 @@ bool RowCursor::next() {
             auto row = static_cast<std::uint16_t>(nextRow_++);
             RowSlot s = dataRowSlot(page, layout_, row, name, pageNo);
             if (s.deleted || s.moved) continue;
-            decodeRow(file_, layout_, text_, *table_, wanted_, pageNo, row,
-                      page.subspan(s.start, s.size()), cells_, values_);
+            if (decode_)
+                decodeRow(file_, layout_, text_, *table_, wanted_, pageNo, row,
+                          page.subspan(s.start, s.size()), cells_, values_);
+            else
+                crackRow(page.subspan(s.start, s.size()), *table_, layout_, wanted_, cells_, name,
+                         pageNo, row);
             current_ = {pageNo, row};
             started_ = true;
             return true;

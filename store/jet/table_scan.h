@@ -30,9 +30,10 @@ std::vector<std::uint32_t> tableDataPages(const PageFile& file, const Layout& la
 
 class RowCursor {
   public:
-    // `wanted[i]` selects the columns (by position) to decode; empty means all.
+    // `wanted[i]` selects the columns (by position) to decode; empty means all. Without
+    // `decode` the wanted columns are only found in the row (cells()), not decoded.
     RowCursor(const PageFile& file, const Layout& layout, const TextDecoder& text,
-              const TableDef& table, std::vector<bool> wanted);
+              const TableDef& table, std::vector<bool> wanted, bool decode = true);
 
     // Moves to the next live row; false at the end.
     bool next();
@@ -40,6 +41,8 @@ class RowCursor {
     // Values by column position; columns not wanted are null.
     const std::vector<Value>& values() const { return values_; }
     std::vector<Value>& values() { return values_; }
+    // Where the wanted columns' bytes are in the current row, while its page is held.
+    const std::vector<CellRef>& cells() const { return cells_; }
 
     // After the file changed: takes the new definition and page list and goes on after the
     // current row.
@@ -51,6 +54,7 @@ class RowCursor {
     const TextDecoder& text_;
     const TableDef* table_;
     std::vector<bool> wanted_;
+    bool decode_;
     std::vector<std::uint32_t> pages_;
     std::size_t pageIndex_ = 0;
     std::uint32_t nextRow_ = 0;

@@ -5,6 +5,7 @@
 #include <array>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -33,12 +34,16 @@ void appendCodePoint(char32_t c, std::string& out) {
     }
 }
 
-void appendUtf8(std::u16string_view units, std::string& out) {
-    // Written in place: a unit gives at most three bytes, a surrogate pair four.
-    const std::size_t start = out.size();
-    out.resize(start + 3 * units.size());
-    char* p = out.data() + start;
-    auto put = [&p](char32_t c) {
+namespace {
+
+// Writes UTF-16 code units as UTF-8 in place, pairing surrogates as they come (a pair may be
+// split between runs of Jet's compressed form); a lone surrogate becomes U+FFFD. The caller
+// makes room for three bytes a unit.
+struct Utf8Writer {
+    char* p;
+    char16_t high = 0;  // a high surrogate waiting for its partner
+
+    void put(char32_t c) {
         if (c < 0x80) {
             *p++ = static_cast<char>(c);
         } else if (c < 0x800) {
@@ -54,26 +59,40 @@ void appendUtf8(std::u16string_view units, std::string& out) {
             *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
             *p++ = static_cast<char>(0x80 | (c & 0x3F));
         }
-    };
-    for (std::size_t i = 0; i < units.size(); ++i) {
-        char32_t u = units[i];
-        if (u >= 0xD800 && u < 0xDC00 && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
-            units[i + 1] < 0xE000) {
-            char32_t lo = units[++i];
-            put(0x10000 + ((u - 0xD800) << 10) + (lo - 0xDC00));
-        } else if (u >= 0xD800 && u < 0xE000) {
-            put(0xFFFD);
-        } else {
-            put(u);
-        }
     }
-    out.resize(static_cast<std::size_t>(p - out.data()));
+    void unit(char16_t u) {
+        if (high) {
+            if (u >= 0xDC00 && u < 0xE000) {
+                put(0x10000 + ((char32_t{high} - 0xD800) << 10) + (u - 0xDC00));
+                high = 0;
+                return;
+            }
+            put(0xFFFD);
+            high = 0;
+        }
+        if (u < 0x80)
+            *p++ = static_cast<char>(u);
+        else if (u >= 0xD800 && u < 0xDC00)
+            high = u;
+        else if (u >= 0xD800 && u < 0xE000)
+            put(0xFFFD);
+        else
+            put(u);
+    }
+    void finish() {
+        if (high) put(0xFFFD);
+        high = 0;
+    }
+};
+
+bool compressedJet4(std::span<const std::uint8_t> b) {
+    return b.size() >= 2 && b[0] == 0xFF && b[1] == 0xFE;
 }
 
-std::u16string decodeJet4Units(std::span<const std::uint8_t> b) {
-    std::u16string units;
-    if (b.size() >= 2 && b[0] == 0xFF && b[1] == 0xFE) {
-        units.reserve(b.size());
+// Calls f with each UTF-16 code unit of Jet 4 text bytes, compressed or not.
+template <class F>
+void forEachJet4Unit(std::span<const std::uint8_t> b, F&& f) {
+    if (compressedJet4(b)) {
         bool compressed = true;
         std::size_t i = 2;
         while (i < b.size()) {
@@ -81,25 +100,41 @@ std::u16string decodeJet4Units(std::span<const std::uint8_t> b) {
                 compressed = !compressed;
                 ++i;
             } else if (compressed) {
-                units += static_cast<char16_t>(b[i++]);
+                f(static_cast<char16_t>(b[i++]));
             } else if (i + 1 < b.size()) {
-                units += static_cast<char16_t>(b[i] | b[i + 1] << 8);
+                f(static_cast<char16_t>(b[i] | b[i + 1] << 8));
                 i += 2;
             } else {
                 break;
             }
         }
     } else {
-        units.resize(b.size() / 2);
-        for (std::size_t i = 0; i < units.size(); ++i)
-            units[i] = static_cast<char16_t>(b[2 * i] | b[2 * i + 1] << 8);
+        for (std::size_t i = 0; i + 1 < b.size(); i += 2)
+            f(static_cast<char16_t>(b[i] | b[i + 1] << 8));
     }
+}
+
+}  // namespace
+
+void appendUtf8(std::u16string_view units, std::string& out) {
+    const std::size_t start = out.size();
+    out.resize(start + 3 * units.size());
+    Utf8Writer w{out.data() + start};
+    for (char16_t u : units) w.unit(u);
+    w.finish();
+    out.resize(static_cast<std::size_t>(w.p - out.data()));
+}
+
+std::u16string decodeJet4Units(std::span<const std::uint8_t> b) {
+    std::u16string units;
+    units.reserve(compressedJet4(b) ? b.size() : b.size() / 2);
+    forEachJet4Unit(b, [&](char16_t u) { units += u; });
     return units;
 }
 
 void appendJet4Text(std::span<const std::uint8_t> bytes, std::string& out) {
     // Plain ASCII in compressed form is by far the most common case; copy it straight.
-    if (bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) {
+    if (compressedJet4(bytes)) {
         bool simple = true;
         for (std::size_t i = 2; i < bytes.size(); ++i)
             if (bytes[i] == 0 || bytes[i] >= 0x80) {
@@ -111,13 +146,68 @@ void appendJet4Text(std::span<const std::uint8_t> bytes, std::string& out) {
             return;
         }
     }
-    appendUtf8(decodeJet4Units(bytes), out);
+    // Straight from the stored bytes to UTF-8: at most three bytes a code unit.
+    const std::size_t start = out.size();
+    out.resize(start + 3 * bytes.size());
+    Utf8Writer w{out.data() + start};
+    forEachJet4Unit(bytes, [&w](char16_t u) { w.unit(u); });
+    w.finish();
+    out.resize(static_cast<std::size_t>(w.p - out.data()));
 }
 
 std::string decodeJet4Text(std::span<const std::uint8_t> bytes) {
     std::string out;
     appendJet4Text(bytes, out);
     return out;
+}
+
+Jet4TextSearch::Jet4TextSearch(std::string_view utf8) {
+    try {
+        units_ = encode::toUtf16(utf8);
+    } catch (const Error&) {
+        return;
+    }
+    valid_ = !units_.empty() && units_.find(u'\uFFFD') == std::u16string::npos;
+    for (char16_t u : units_) {
+        bytes_ += static_cast<char>(u & 0xFF);
+        bytes_ += static_cast<char>(u >> 8);
+    }
+}
+
+bool Jet4TextSearch::in(std::span<const std::uint8_t> b) const {
+    if (compressedJet4(b)) {
+        scratch_.clear();
+        forEachJet4Unit(b, [this](char16_t u) { scratch_ += u; });
+        return scratch_.find(units_) != std::u16string::npos;
+    }
+    // Plain UTF-16LE: the needle's bytes starting on a code unit. Four units at a time are
+    // tested for the needle's first one (a lane of the word equal to it), and only where one
+    // is does a comparison follow.
+    const std::size_t units = b.size() / 2, need = units_.size();
+    if (units < need) return false;
+    const std::uint8_t* base = b.data();
+    const std::size_t last = units - need;  // the last unit the needle can start on
+    auto at = [&](std::size_t i) {
+        return std::memcmp(base + 2 * i, bytes_.data(), bytes_.size()) == 0;
+    };
+    std::uint64_t first;
+    const char lanes[8] = {bytes_[0], bytes_[1], bytes_[0], bytes_[1],
+                           bytes_[0], bytes_[1], bytes_[0], bytes_[1]};
+    std::memcpy(&first, lanes, 8);
+    constexpr std::uint64_t ones = 0x0001000100010001ULL, high = 0x8000800080008000ULL;
+    std::size_t i = 0;
+    for (; i + 4 <= units; i += 4) {
+        std::uint64_t w;
+        std::memcpy(&w, base + 2 * i, 8);
+        w ^= first;
+        if (((w - ones) & ~w & high) == 0) continue;
+        for (std::size_t k = i; k < i + 4 && k <= last; ++k)
+            if (at(k)) return true;
+        if (i + 4 > last) return false;
+    }
+    for (; i <= last; ++i)
+        if (at(i)) return true;
+    return false;
 }
 
 namespace {

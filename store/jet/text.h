@@ -27,6 +27,23 @@ std::u16string decodeJet4Units(std::span<const std::uint8_t> bytes);
 std::string decodeJet4Text(std::span<const std::uint8_t> bytes);
 void appendJet4Text(std::span<const std::uint8_t> bytes, std::string& out);
 
+// Whether Jet 4 text bytes (compressed or not) hold a text, found on the code units without
+// building the UTF-8: for a text with no lone surrogate and no U+FFFD (which a lone surrogate
+// decodes to), the answer is that of a byte search in the decoded UTF-8. Not thread-safe.
+class Jet4TextSearch {
+  public:
+    explicit Jet4TextSearch(std::string_view utf8);
+    // False for a text the code units cannot decide (empty, U+FFFD, not valid UTF-8).
+    bool valid() const { return valid_; }
+    bool in(std::span<const std::uint8_t> bytes) const;
+
+  private:
+    std::u16string units_;
+    std::string bytes_;  // units_ as UTF-16LE
+    bool valid_ = false;
+    mutable std::u16string scratch_;
+};
+
 // Converts text of one database to UTF-8: Jet 4 as above, Jet 3 from its code page. Not
 // thread-safe (it keeps one iconv handle).
 class TextDecoder {

@@ -185,24 +185,32 @@ int query(const std::vector<std::string>& a, Streams io) {
     sql::JetSource source(db, false);
     // One read of the file for the whole query, rather than one for each row it looks up.
     jet::PageFile::Reading reading(db->pages());
-    // The rows found are looked up one by one as they are printed, not all held at once.
-    const sql::Result result = sql::execute(source, a[2], sql::Options{false});
-    std::vector<jet::ColumnType> types;
-    for (const auto& c : result.columns) types.push_back(c.type);
     Output out(io.out);
-    for (const auto& row : result.rows) {
+    std::vector<jet::ColumnType> types;
+    std::vector<bool> wanted;
+    std::vector<jet::Value> row;
+    bool started = false;
+    // The rows found are read and printed one by one as the search finds them, while their
+    // pages are at hand, not all held at once.
+    const sql::FoundRow found = [&](const sql::Result& r, std::uint64_t id) {
+        if (!started) {
+            started = true;
+            for (const auto& c : r.columns) types.push_back(c.type);
+            wanted.assign(source.columns(r.table).size(), false);
+            for (auto i : r.projection) wanted[i] = true;
+            row.resize(r.projection.size());
+        }
+        const auto values = source.fetch(r.table, id, wanted);
+        for (std::size_t k = 0; k < row.size(); ++k) row[k] = values[r.projection[k]];
         appendRow(out.buffer(), row, types);
         out.rowDone();
-    }
-    if (!result.grouped) {
-        const auto width = source.columns(result.table).size();
-        std::vector<bool> wanted(width, false);
-        for (auto i : result.projection) wanted[i] = true;
-        std::vector<jet::Value> row(result.projection.size());
-        for (auto id : result.rowIds) {
-            const auto values = source.fetch(result.table, id, wanted);
-            for (std::size_t k = 0; k < row.size(); ++k) row[k] = values[result.projection[k]];
-            appendRow(out.buffer(), row, types);
+    };
+    const sql::Result result = sql::execute(source, a[2], sql::Options{false}, found);
+    if (result.grouped) {
+        types.clear();
+        for (const auto& c : result.columns) types.push_back(c.type);
+        for (const auto& r : result.rows) {
+            appendRow(out.buffer(), r, types);
             out.rowDone();
         }
     }
