@@ -3,6 +3,7 @@
 #include <map>
 
 #include "bytes.h"
+#include "column_value.h"
 #include "error.h"
 #include "long_value.h"
 #include "write_table.h"
@@ -295,6 +296,12 @@ std::optional<std::span<const std::uint8_t>> Database::Scan::storedText(std::siz
     if (table_->columns.at(column).type != ColumnType::Memo) return bytes;
     const RowId id = cursor_->rowId();
     return longValueBytes(bytes, db_->pages(), db_->layout(), id.page, id.row, gathered);
+}
+
+void Database::Scan::decode(std::size_t column, Value& out) const {
+    const RowId id = cursor_->rowId();
+    const CellContext ctx{db_->pages(), db_->layout(), db_->text(), id.page, id.row};
+    decodeColumnInto(table_->columns.at(column), cursor_->cells().at(column), ctx, out);
 }
 
 Database::Scan::~Scan() = default;

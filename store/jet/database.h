@@ -130,6 +130,8 @@ class Database::Scan {
     // the next row.
     std::optional<std::span<const std::uint8_t>> storedText(std::size_t column,
                                                             Bytes& gathered) const;
+    // The value of a wanted column of the current row of a scanStored scan, into `out`.
+    void decode(std::size_t column, Value& out) const;
 
   private:
     friend class Database;

@@ -19,10 +19,11 @@ std::vector<std::uint32_t> tableDataPages(const PageFile& file, const Layout& la
 void decodeRow(const PageFile& file, const Layout& layout, const TextDecoder& text,
                const TableDef& table, const std::vector<bool>& wanted, std::uint32_t page,
                std::uint16_t row, std::span<const std::uint8_t> bytes, std::vector<CellRef>& cells,
-               std::vector<Value>& values) {
+               std::vector<Value>& values, std::vector<std::string>* lastText) {
     const std::string& name = file.path().native();
     crackRow(bytes, table, layout, wanted, cells, name, page, row);
     values.resize(table.columns.size());
+    if (lastText) lastText->resize(table.columns.size());
     CellContext ctx{file, layout, text, page, row};
     const bool all = wanted.empty();
     for (std::size_t i = 0; i < table.columns.size(); ++i) {
@@ -30,7 +31,18 @@ void decodeRow(const PageFile& file, const Layout& layout, const TextDecoder& te
             values[i] = std::monostate{};
             continue;
         }
-        decodeColumnInto(table.columns[i], cells[i], ctx, values[i]);
+        const CellRef& cell = cells[i];
+        if (lastText && cell.present && table.columns[i].type == ColumnType::Text) {
+            // Neighbouring rows often repeat a short text (a grade, a lesson): the same
+            // stored bytes decode to the text already there.
+            std::string& last = (*lastText)[i];
+            const std::string_view stored(reinterpret_cast<const char*>(cell.data), cell.size);
+            if (std::holds_alternative<std::string>(values[i]) && last == stored) continue;
+            decodeColumnInto(table.columns[i], cell, ctx, values[i]);
+            last.assign(stored);
+            continue;
+        }
+        decodeColumnInto(table.columns[i], cell, ctx, values[i]);
     }
 }
 
@@ -74,7 +86,7 @@ bool RowCursor::next() {
             if (s.deleted || s.moved) continue;
             if (decode_)
                 decodeRow(file_, layout_, text_, *table_, wanted_, pageNo, row,
-                          page.subspan(s.start, s.size()), cells_, values_);
+                          page.subspan(s.start, s.size()), cells_, values_, &lastText_);
             else
                 crackRow(page.subspan(s.start, s.size()), *table_, layout_, wanted_, cells_, name,
                          pageNo, row);

@@ -6,6 +6,7 @@
 
 #include <compare>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "format.h"
@@ -62,13 +63,16 @@ class RowCursor {
     RowId current_{};
     std::vector<CellRef> cells_;
     std::vector<Value> values_;
+    std::vector<std::string> lastText_;  // the stored bytes that values_' texts come from
 };
 
-// Decodes the row stored at `slot` bytes of `page` into values (by column position).
+// Decodes the row stored at `slot` bytes of `page` into values (by column position). With
+// `lastText` (the stored bytes of the texts `values` holds from the row before, kept up to date
+// here), a text stored as before is not decoded again.
 void decodeRow(const PageFile& file, const Layout& layout, const TextDecoder& text,
                const TableDef& table, const std::vector<bool>& wanted, std::uint32_t page,
                std::uint16_t row, std::span<const std::uint8_t> bytes, std::vector<CellRef>& cells,
-               std::vector<Value>& values);
+               std::vector<Value>& values, std::vector<std::string>* lastText = nullptr);
 
 // One row by its id, following a moved row to where it lives. Throws when there is no such
 // live row.

@@ -36,55 +36,6 @@ void appendCodePoint(char32_t c, std::string& out) {
 
 namespace {
 
-// Writes UTF-16 code units as UTF-8 in place, pairing surrogates as they come (a pair may be
-// split between runs of Jet's compressed form); a lone surrogate becomes U+FFFD. The caller
-// makes room for three bytes a unit.
-struct Utf8Writer {
-    char* p;
-    char16_t high = 0;  // a high surrogate waiting for its partner
-
-    void put(char32_t c) {
-        if (c < 0x80) {
-            *p++ = static_cast<char>(c);
-        } else if (c < 0x800) {
-            *p++ = static_cast<char>(0xC0 | (c >> 6));
-            *p++ = static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            *p++ = static_cast<char>(0xE0 | (c >> 12));
-            *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            *p++ = static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            *p++ = static_cast<char>(0xF0 | (c >> 18));
-            *p++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            *p++ = static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    void unit(char16_t u) {
-        if (high) {
-            if (u >= 0xDC00 && u < 0xE000) {
-                put(0x10000 + ((char32_t{high} - 0xD800) << 10) + (u - 0xDC00));
-                high = 0;
-                return;
-            }
-            put(0xFFFD);
-            high = 0;
-        }
-        if (u < 0x80)
-            *p++ = static_cast<char>(u);
-        else if (u >= 0xD800 && u < 0xDC00)
-            high = u;
-        else if (u >= 0xD800 && u < 0xE000)
-            put(0xFFFD);
-        else
-            put(u);
-    }
-    void finish() {
-        if (high) put(0xFFFD);
-        high = 0;
-    }
-};
-
 bool compressedJet4(std::span<const std::uint8_t> b) {
     return b.size() >= 2 && b[0] == 0xFF && b[1] == 0xFE;
 }
@@ -114,15 +65,87 @@ void forEachJet4Unit(std::span<const std::uint8_t> b, F&& f) {
     }
 }
 
+// UTF-16 code units written as UTF-8 in place, three bytes a unit at most: a surrogate pair
+// becomes one character, also when a run of the compressed form splits it; a lone surrogate
+// becomes U+FFFD. ASCII characters marked in the escapes go through their escape function,
+// which appends to the string itself.
+class Utf8Out {
+  public:
+    Utf8Out(std::string& out, std::size_t units, const AsciiEscapes* escapes)
+        : out_(out), escapes_(escapes) {
+        const std::size_t start = out.size();
+        out.resize(start + 3 * units + 3);
+        p_ = out.data() + start;
+    }
+
+    // `left`: how many units may follow, this one included.
+    [[gnu::always_inline]] void unit(char16_t u, std::size_t left) {
+        char* p = p_;  // a local, which the stores through it cannot change
+        if (high_) {
+            if (u >= 0xDC00 && u < 0xE000) {
+                const char32_t c = 0x10000 + ((char32_t{high_} - 0xD800) << 10) + (u - 0xDC00);
+                p[0] = static_cast<char>(0xF0 | (c >> 18));
+                p[1] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+                p[2] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+                p[3] = static_cast<char>(0x80 | (c & 0x3F));
+                p_ = p + 4;
+                high_ = 0;
+                return;
+            }
+            p = replacement(p);
+            high_ = 0;
+        }
+        if (u < 0x80) {
+            if (escapes_ && escapes_->marked[u]) {
+                out_.resize(static_cast<std::size_t>(p - out_.data()));
+                escapes_->escape(out_, static_cast<char>(u));
+                const std::size_t at = out_.size();
+                out_.resize(at + 3 * left + 3);
+                p_ = out_.data() + at;
+                return;
+            }
+            *p++ = static_cast<char>(u);
+        } else if (u < 0x800) {
+            p[0] = static_cast<char>(0xC0 | (u >> 6));
+            p[1] = static_cast<char>(0x80 | (u & 0x3F));
+            p += 2;
+        } else if (u < 0xD800 || u >= 0xE000) {
+            p[0] = static_cast<char>(0xE0 | (u >> 12));
+            p[1] = static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+            p[2] = static_cast<char>(0x80 | (u & 0x3F));
+            p += 3;
+        } else if (u < 0xDC00) {
+            high_ = u;
+        } else {
+            p = replacement(p);
+        }
+        p_ = p;
+    }
+
+    void finish() {
+        if (high_) p_ = replacement(p_);
+        out_.resize(static_cast<std::size_t>(p_ - out_.data()));
+    }
+
+  private:
+    static char* replacement(char* p) {
+        p[0] = '\xEF';
+        p[1] = '\xBF';
+        p[2] = '\xBD';
+        return p + 3;
+    }
+    std::string& out_;
+    const AsciiEscapes* escapes_;
+    char* p_;
+    char16_t high_ = 0;
+};
+
 }  // namespace
 
 void appendUtf8(std::u16string_view units, std::string& out) {
-    const std::size_t start = out.size();
-    out.resize(start + 3 * units.size());
-    Utf8Writer w{out.data() + start};
-    for (char16_t u : units) w.unit(u);
+    Utf8Out w(out, units.size(), nullptr);
+    for (std::size_t i = 0; i < units.size(); ++i) w.unit(units[i], units.size() - i);
     w.finish();
-    out.resize(static_cast<std::size_t>(w.p - out.data()));
 }
 
 std::u16string decodeJet4Units(std::span<const std::uint8_t> b) {
@@ -132,9 +155,10 @@ std::u16string decodeJet4Units(std::span<const std::uint8_t> b) {
     return units;
 }
 
-void appendJet4Text(std::span<const std::uint8_t> bytes, std::string& out) {
+void appendJet4Text(std::span<const std::uint8_t> bytes, std::string& out,
+                    const AsciiEscapes* escapes) {
     // Plain ASCII in compressed form is by far the most common case; copy it straight.
-    if (compressedJet4(bytes)) {
+    if (!escapes && compressedJet4(bytes)) {
         bool simple = true;
         for (std::size_t i = 2; i < bytes.size(); ++i)
             if (bytes[i] == 0 || bytes[i] >= 0x80) {
@@ -146,13 +170,31 @@ void appendJet4Text(std::span<const std::uint8_t> bytes, std::string& out) {
             return;
         }
     }
-    // Straight from the stored bytes to UTF-8: at most three bytes a code unit.
-    const std::size_t start = out.size();
-    out.resize(start + 3 * bytes.size());
-    Utf8Writer w{out.data() + start};
-    forEachJet4Unit(bytes, [&w](char16_t u) { w.unit(u); });
+    // Straight from the stored bytes: no more code units than bytes.
+    const std::uint8_t* b = bytes.data();
+    const std::size_t n = bytes.size();
+    Utf8Out w(out, n, escapes);
+    if (compressedJet4(bytes)) {
+        bool one = true;
+        for (std::size_t i = 2; i < n;) {
+            if (b[i] == 0) {
+                one = !one;
+                ++i;
+            } else if (one) {
+                w.unit(b[i], n - i);
+                ++i;
+            } else if (i + 1 < n) {
+                w.unit(static_cast<char16_t>(b[i] | b[i + 1] << 8), n - i);
+                i += 2;
+            } else {
+                break;
+            }
+        }
+    } else {
+        for (std::size_t i = 0; i + 1 < n; i += 2)
+            w.unit(static_cast<char16_t>(b[i] | b[i + 1] << 8), n - i);
+    }
     w.finish();
-    out.resize(static_cast<std::size_t>(w.p - out.data()));
 }
 
 std::string decodeJet4Text(std::span<const std::uint8_t> bytes) {

@@ -25,7 +25,13 @@ void appendCodePoint(char32_t c, std::string& out);
 std::u16string decodeJet4Units(std::span<const std::uint8_t> bytes);
 // ... and to UTF-8.
 std::string decodeJet4Text(std::span<const std::uint8_t> bytes);
-void appendJet4Text(std::span<const std::uint8_t> bytes, std::string& out);
+// ASCII characters written another way than themselves (escaped for JSON, say).
+struct AsciiEscapes {
+    bool marked[128];
+    void (*escape)(std::string& out, char c);
+};
+void appendJet4Text(std::span<const std::uint8_t> bytes, std::string& out,
+                    const AsciiEscapes* escapes = nullptr);
 
 // Whether Jet 4 text bytes (compressed or not) hold a text, found on the code units without
 // building the UTF-8: for a text with no lone surrogate and no U+FFFD (which a lone surrogate

@@ -512,6 +512,7 @@ Result execute(Source& source, std::string_view text, const Options& options,
     std::vector<std::vector<jet::Value>> groups;
     std::unordered_map<std::string, std::size_t> groupOf;
     std::string key;
+    std::vector<jet::Value> lastGroup;
     auto take = [&](std::uint64_t id, const RowRef& row) {
         if (q.where && eval(*q.where, row) != 1) return;
         if (lookUp) {
@@ -526,6 +527,16 @@ Result execute(Source& source, std::string_view text, const Options& options,
             res.rowIds.push_back(id);
             return;
         }
+        // Rows of one group often come one after the other: the same values as the row
+        // before make the same key, already placed.
+        if (!lastGroup.empty()) {
+            bool same = true;
+            for (std::size_t k = 0; k < group.size() && same; ++k)
+                same = lastGroup[k] == row[group[k]];
+            if (same) return;
+        }
+        lastGroup.clear();
+        for (auto i : group) lastGroup.push_back(row[i]);
         key.clear();
         for (auto i : group) appendKey(key, row[i]);
         if (groupOf.emplace(key, groups.size()).second) {
