@@ -72,7 +72,15 @@ bool RowCursor::next() {
     while (pageIndex_ < pages_.size()) {
         const std::uint32_t pageNo = pages_[pageIndex_];
         // Between pages no span of the file is held here: pages passed may go.
-        if (nextRow_ == 0) file_.releasePages();
+        if (nextRow_ == 0) {
+            file_.releasePages();
+            // The pages of a table mostly follow one another: read a run of them at once.
+            std::size_t run = 1;
+            while (pageIndex_ + run < pages_.size() && run < 16 &&
+                   pages_[pageIndex_ + run] == pageNo + run)
+                ++run;
+            if (run > 1) file_.preload(pageNo, static_cast<std::uint32_t>(run));
+        }
         auto page = file_.page(pageNo);
         if (page[0] != page_type::kData || dataPageOwner(page, layout_) != table_->tdefPage) {
             ++pageIndex_;
