@@ -3,9 +3,7 @@
 #include <map>
 
 #include "bytes.h"
-#include "column_value.h"
 #include "error.h"
-#include "long_value.h"
 #include "write_table.h"
 #include "write_usage_map.h"
 
@@ -160,6 +158,14 @@ std::vector<Value> Database::readRow(const TableDef& table, RowId id,
     return readTableRow(*pages_, layout(), *text_, table, id, wanted);
 }
 
+StoredRow Database::readStoredRow(const TableDef& table, RowId id, const std::vector<bool>& wanted,
+                                  std::vector<CellRef>& cells) const {
+    PageFile::Reading reading(*pages_);
+    const auto bytes = findTableRow(*pages_, layout(), table, id);
+    crackRow(bytes, table, layout(), wanted, cells, path().native(), id.page, id.row);
+    return StoredRow(*pages_, layout(), *text_, table, id, cells);
+}
+
 // ---- writing ----
 
 struct Database::Writers {
@@ -288,20 +294,9 @@ Database::Scan::Scan(std::shared_ptr<const Database> db, std::shared_ptr<const T
                                           std::move(wanted), decode);
 }
 
-std::optional<std::span<const std::uint8_t>> Database::Scan::storedText(std::size_t column,
-                                                                        Bytes& gathered) const {
-    const CellRef& cell = cursor_->cells().at(column);
-    if (!cell.present) return std::nullopt;
-    const std::span<const std::uint8_t> bytes{cell.data, cell.size};
-    if (table_->columns.at(column).type != ColumnType::Memo) return bytes;
-    const RowId id = cursor_->rowId();
-    return longValueBytes(bytes, db_->pages(), db_->layout(), id.page, id.row, gathered);
-}
-
-void Database::Scan::decode(std::size_t column, Value& out) const {
-    const RowId id = cursor_->rowId();
-    const CellContext ctx{db_->pages(), db_->layout(), db_->text(), id.page, id.row};
-    decodeColumnInto(table_->columns.at(column), cursor_->cells().at(column), ctx, out);
+StoredRow Database::Scan::stored() const {
+    return StoredRow(db_->pages(), db_->layout(), db_->text(), *table_, cursor_->rowId(),
+                     cursor_->cells());
 }
 
 Database::Scan::~Scan() = default;

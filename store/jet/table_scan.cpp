@@ -6,6 +6,7 @@
 #include "bytes.h"
 #include "column_value.h"
 #include "data_page.h"
+#include "long_value.h"
 #include "page_file.h"
 #include "usage_map.h"
 
@@ -108,8 +109,8 @@ bool RowCursor::next() {
     return false;
 }
 
-std::vector<Value> readTableRow(const PageFile& file, const Layout& layout, const TextDecoder& text,
-                                const TableDef& table, RowId id, const std::vector<bool>& wanted) {
+std::span<const std::uint8_t> findTableRow(const PageFile& file, const Layout& layout,
+                                           const TableDef& table, RowId& id) {
     const std::string& name = file.path().native();
     // A moved row points on; Jet moves a row at most once, a few hops allow for slack and stop
     // a circle.
@@ -130,13 +131,36 @@ std::vector<Value> readTableRow(const PageFile& file, const Layout& layout, cons
             id = {pointerPage(to), pointerRow(to)};
             continue;
         }
-        std::vector<CellRef> cells;
-        std::vector<Value> values;
-        decodeRow(file, layout, text, table, wanted, id.page, id.row,
-                  page.subspan(s.start, s.size()), cells, values);
-        return values;
+        return page.subspan(s.start, s.size());
     }
     failAt(name, id.page, "a moved row of table \"" + table.name + "\" points on in a circle");
+}
+
+std::vector<Value> readTableRow(const PageFile& file, const Layout& layout, const TextDecoder& text,
+                                const TableDef& table, RowId id, const std::vector<bool>& wanted) {
+    const auto bytes = findTableRow(file, layout, table, id);
+    std::vector<CellRef> cells;
+    std::vector<Value> values;
+    decodeRow(file, layout, text, table, wanted, id.page, id.row, bytes, cells, values);
+    return values;
+}
+
+StoredRow::StoredRow(const PageFile& file, const Layout& layout, const TextDecoder& text,
+                     const TableDef& table, RowId id, const std::vector<CellRef>& cells)
+    : file_(file), layout_(layout), text_(text), table_(table), id_(id), cells_(cells) {}
+
+std::optional<std::span<const std::uint8_t>> StoredRow::text(std::size_t column,
+                                                             Bytes& gathered) const {
+    const CellRef& cell = cells_.at(column);
+    if (!cell.present) return std::nullopt;
+    const std::span<const std::uint8_t> bytes{cell.data, cell.size};
+    if (table_.columns.at(column).type != ColumnType::Memo) return bytes;
+    return longValueBytes(bytes, file_, layout_, id_.page, id_.row, gathered);
+}
+
+void StoredRow::decode(std::size_t column, Value& out) const {
+    const CellContext ctx{file_, layout_, text_, id_.page, id_.row};
+    decodeColumnInto(table_.columns.at(column), cells_.at(column), ctx, out);
 }
 
 }  // namespace jet

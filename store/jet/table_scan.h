@@ -6,6 +6,8 @@
 
 #include <compare>
 #include <cstdint>
+#include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -73,6 +75,32 @@ void decodeRow(const PageFile& file, const Layout& layout, const TextDecoder& te
                const TableDef& table, const std::vector<bool>& wanted, std::uint32_t page,
                std::uint16_t row, std::span<const std::uint8_t> bytes, std::vector<CellRef>& cells,
                std::vector<Value>& values, std::vector<std::string>* lastText = nullptr);
+
+// Where the row of that id lives (a moved row followed, `id` set to where it lives): its
+// bytes. Throws when there is no such live row.
+std::span<const std::uint8_t> findTableRow(const PageFile& file, const Layout& layout,
+                                           const TableDef& table, RowId& id);
+
+// A row as stored: its wanted columns found in it (cells), each decoded only when asked for.
+// Valid while the pages it lies in are held.
+class StoredRow {
+  public:
+    StoredRow(const PageFile& file, const Layout& layout, const TextDecoder& text,
+              const TableDef& table, RowId id, const std::vector<CellRef>& cells);
+    // The stored bytes of a wanted text or memo column; nothing when it is null. A memo in
+    // pieces is gathered into `gathered`.
+    std::optional<std::span<const std::uint8_t>> text(std::size_t column, Bytes& gathered) const;
+    // The value of a wanted column, into `out`.
+    void decode(std::size_t column, Value& out) const;
+
+  private:
+    const PageFile& file_;
+    const Layout& layout_;
+    const TextDecoder& text_;
+    const TableDef& table_;
+    RowId id_;
+    const std::vector<CellRef>& cells_;
+};
 
 // One row by its id, following a moved row to where it lives. Throws when there is no such
 // live row.

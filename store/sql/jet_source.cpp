@@ -182,7 +182,7 @@ bool JetSource::scanContaining(std::string_view table, std::size_t column, std::
     auto s = db_->scanStored(def, std::move(wanted));
     jet::Bytes gathered;
     while (s.next())
-        if (auto bytes = s.storedText(column, gathered); bytes && search.in(*bytes))
+        if (auto bytes = s.stored().text(column, gathered); bytes && search.in(*bytes))
             row(packRowId(s.rowId()));
     return true;
 }
