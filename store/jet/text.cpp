@@ -16,22 +16,33 @@
 
 namespace jet {
 
-void appendCodePoint(char32_t c, std::string& out) {
+namespace {
+
+// Writes a code point as UTF-8 at p (four bytes at most); returns the end.
+char* putCodePoint(char32_t c, char* p) {
     if (c < 0x80) {
-        out += static_cast<char>(c);
+        *p++ = static_cast<char>(c);
     } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
+        *p++ = static_cast<char>(0xC0 | (c >> 6));
+        *p++ = static_cast<char>(0x80 | (c & 0x3F));
     } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
+        *p++ = static_cast<char>(0xE0 | (c >> 12));
+        *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        *p++ = static_cast<char>(0x80 | (c & 0x3F));
     } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
+        *p++ = static_cast<char>(0xF0 | (c >> 18));
+        *p++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        *p++ = static_cast<char>(0x80 | (c & 0x3F));
     }
+    return p;
+}
+
+}  // namespace
+
+void appendCodePoint(char32_t c, std::string& out) {
+    char buf[4];
+    out.append(buf, static_cast<std::size_t>(putCodePoint(c, buf) - buf));
 }
 
 namespace {
@@ -347,21 +358,31 @@ void TextDecoder::decode(std::span<const std::uint8_t> bytes, std::string& out) 
         out.append(bytes.begin(), bytes.end());
         return;
     }
-    const CodePageTable& table = tableOf(codePage_);
+    auto found = static_cast<const CodePageTable*>(table_.load(std::memory_order_acquire));
+    if (!found) {
+        found = &tableOf(codePage_);
+        table_.store(found, std::memory_order_release);
+    }
+    const CodePageTable& table = *found;
     if (table.usable) {
         // A byte the code page does not map, or a lead byte cut off at the end: U+FFFD.
+        // Written in place, four bytes a byte at most.
+        const std::size_t start = out.size();
+        out.resize(start + 4 * bytes.size());
+        char* p = out.data() + start;
         for (std::size_t i = 0; i < bytes.size(); ++i) {
             const char32_t c = table.single[bytes[i]];
             if (c != 0 || bytes[i] == 0) {
-                appendCodePoint(c, out);
+                p = putCodePoint(c, p);
             } else if (i + 1 < bytes.size() &&
                        table.pairs[bytes[i] << 8 | bytes[i + 1]] != 0xFFFD) {
-                appendCodePoint(table.pairs[bytes[i] << 8 | bytes[i + 1]], out);
+                p = putCodePoint(table.pairs[bytes[i] << 8 | bytes[i + 1]], p);
                 ++i;
             } else {
-                appendCodePoint(0xFFFD, out);
+                p = putCodePoint(0xFFFD, p);
             }
         }
+        out.resize(static_cast<std::size_t>(p - out.data()));
         return;
     }
     auto cd = static_cast<iconv_t>(iconv_);

@@ -4,6 +4,7 @@
 // header names, converted through iconv.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -69,6 +70,8 @@ class TextDecoder {
     Format format_;
     std::uint16_t codePage_;
     void* iconv_ = nullptr;  // iconv_t
+    // The code page's table, found on first use rather than looked up for every text.
+    mutable std::atomic<const void*> table_{nullptr};
 };
 
 // Converts UTF-8 to the text bytes of one database: Jet 4's (compressed when allowed and

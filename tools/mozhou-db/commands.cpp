@@ -197,10 +197,19 @@ int exportTable(const std::vector<std::string>& a, Streams io) {
     auto table = db->table(a[2]);
     std::vector<jet::ColumnType> types;
     for (const auto& c : table->columns) types.push_back(c.type);
-    StoredRowWriter writer{types, {}, db->format() == jet::Format::Jet4, {}, {}};
+    Output out(io.out);
+    if (db->format() != jet::Format::Jet4) {
+        // Code-page text is decoded first; the scan then skips a text stored as the row before.
+        auto scan = db->scan(table);
+        while (scan.next()) {
+            appendRow(out.buffer(), scan.values(), types);
+            out.rowDone();
+        }
+        return kOk;
+    }
+    StoredRowWriter writer{types, {}, true, {}, {}};
     for (std::size_t i = 0; i < types.size(); ++i) writer.order.push_back(i);
     auto scan = db->scanStored(table, std::vector<bool>(types.size(), true));
-    Output out(io.out);
     while (scan.next()) {
         writer.append(out.buffer(), scan.stored());
         out.rowDone();
