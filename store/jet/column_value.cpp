@@ -61,8 +61,12 @@ Value decodeColumnValue(const Column& c, const CellRef& cell, const CellContext&
         case ColumnType::Binary:
             return Bytes(p, p + cell.size);
         case ColumnType::Memo: {
-            Bytes b = readLongValue({p, cell.size}, ctx.file, ctx.layout, ctx.page, ctx.row);
-            return ctx.text.decode(b);
+            std::string s;
+            Bytes gathered;
+            ctx.text.decode(
+                longValueBytes({p, cell.size}, ctx.file, ctx.layout, ctx.page, ctx.row, gathered),
+                s);
+            return s;
         }
         case ColumnType::OLE:
             return readLongValue({p, cell.size}, ctx.file, ctx.layout, ctx.page, ctx.row);
@@ -70,6 +74,24 @@ Value decodeColumnValue(const Column& c, const CellRef& cell, const CellContext&
     failAt(ctx.file.path().string(), ctx.page,
            "row " + std::to_string(ctx.row) + ": column \"" + c.name +
                "\" has a kind this engine does not know");
+}
+
+void decodeColumnInto(const Column& c, const CellRef& cell, const CellContext& ctx, Value& out) {
+    auto* s = std::get_if<std::string>(&out);
+    if (!s || !cell.present || (c.type != ColumnType::Text && c.type != ColumnType::Memo)) {
+        out = decodeColumnValue(c, cell, ctx);
+        return;
+    }
+    // Into the string already there, so that a scan does not allocate one per row.
+    s->clear();
+    if (c.type == ColumnType::Text) {
+        ctx.text.decode({cell.data, cell.size}, *s);
+        return;
+    }
+    Bytes gathered;
+    ctx.text.decode(
+        longValueBytes({cell.data, cell.size}, ctx.file, ctx.layout, ctx.page, ctx.row, gathered),
+        *s);
 }
 
 }  // namespace jet

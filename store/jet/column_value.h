@@ -26,6 +26,9 @@ struct CellContext {
 };
 
 Value decodeColumnValue(const Column& column, const CellRef& cell, const CellContext& ctx);
+// The same into `out`, reusing the room of the text it holds.
+void decodeColumnInto(const Column& column, const CellRef& cell, const CellContext& ctx,
+                      Value& out);
 
 // The 17 stored bytes of a decimal as a value of the given scale.
 Decimal decodeDecimal(const std::uint8_t* bytes, std::uint8_t scale);

@@ -143,6 +143,11 @@ Database::Scan Database::scan(std::shared_ptr<const TableDef> table,
     return Scan(shared_from_this(), std::move(table), std::move(wanted));
 }
 
+Database::Scan Database::scanStored(std::shared_ptr<const TableDef> table,
+                                    std::vector<bool> wanted) const {
+    return Scan(shared_from_this(), std::move(table), std::move(wanted), false);
+}
+
 Database::Scan Database::scan(std::string_view table, std::vector<bool> wanted) const {
     return scan(this->table(table), std::move(wanted));
 }
@@ -151,6 +156,14 @@ std::vector<Value> Database::readRow(const TableDef& table, RowId id,
                                      const std::vector<bool>& wanted) const {
     PageFile::Reading reading(*pages_);
     return readTableRow(*pages_, layout(), *text_, table, id, wanted);
+}
+
+StoredRow Database::readStoredRow(const TableDef& table, RowId id, const std::vector<bool>& wanted,
+                                  std::vector<CellRef>& cells) const {
+    PageFile::Reading reading(*pages_);
+    const auto bytes = findTableRow(*pages_, layout(), table, id);
+    crackRow(bytes, table, layout(), wanted, cells, path().native(), id.page, id.row);
+    return StoredRow(*pages_, layout(), *text_, table, id, cells);
 }
 
 // ---- writing ----
@@ -269,7 +282,7 @@ void Database::deleteRow(std::string_view table, RowId id) {
 }
 
 Database::Scan::Scan(std::shared_ptr<const Database> db, std::shared_ptr<const TableDef> table,
-                     std::vector<bool> wanted)
+                     std::vector<bool> wanted, bool decode)
     : db_(std::move(db)), table_(std::move(table)) {
     // The definition was read before this read began; another program may have changed the
     // file in between.
@@ -278,7 +291,12 @@ Database::Scan::Scan(std::shared_ptr<const Database> db, std::shared_ptr<const T
     if (db_->pages().generation() != before) refind();
     generation_ = db_->pages().generation();
     cursor_ = std::make_unique<RowCursor>(db_->pages(), db_->layout(), db_->text(), *table_,
-                                          std::move(wanted));
+                                          std::move(wanted), decode);
+}
+
+StoredRow Database::Scan::stored() const {
+    return StoredRow(db_->pages(), db_->layout(), db_->text(), *table_, cursor_->rowId(),
+                     cursor_->cells());
 }
 
 Database::Scan::~Scan() = default;

@@ -62,11 +62,17 @@ class Database : public std::enable_shared_from_this<Database> {
     // All live rows of a table in the engine's order, decoding only the wanted columns (by
     // position; empty = all).
     Scan scan(std::shared_ptr<const TableDef> table, std::vector<bool> wanted = {}) const;
+    // A scan that only finds the wanted columns in each row, for stored().
+    Scan scanStored(std::shared_ptr<const TableDef> table, std::vector<bool> wanted) const;
     Scan scan(std::string_view table, std::vector<bool> wanted = {}) const;
 
     // One row by its id (a moved row is followed); throws when there is no such live row.
     std::vector<Value> readRow(const TableDef& table, RowId id,
                                const std::vector<bool>& wanted = {}) const;
+    // The same row as stored, its wanted columns found in `cells`; valid while its pages are
+    // held (inside a read that lets none go).
+    StoredRow readStoredRow(const TableDef& table, RowId id, const std::vector<bool>& wanted,
+                            std::vector<CellRef>& cells) const;
 
     // Writing: ReadWrite opens only (otherwise jet::Error). Outside an explicit
     // transaction every call below is its own durable transaction.
@@ -121,11 +127,13 @@ class Database::Scan {
     RowId rowId() const { return cursor_->rowId(); }
     const std::vector<Value>& values() const { return cursor_->values(); }
     const TableDef& table() const { return *table_; }
+    // The current row as stored (of a scanStored scan); valid until the next row.
+    StoredRow stored() const;
 
   private:
     friend class Database;
     Scan(std::shared_ptr<const Database> db, std::shared_ptr<const TableDef> table,
-         std::vector<bool> wanted);
+         std::vector<bool> wanted, bool decode = true);
     bool refind();  // the table again, by its definition page; false when it is gone
     std::shared_ptr<const Database> db_;
     std::shared_ptr<const TableDef> table_;

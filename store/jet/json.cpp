@@ -68,6 +68,50 @@ bool needsEscape8(const char* p) {
             zeroByte(w ^ (ones * '\\'))) != 0;
 }
 
+// JSON's escape of an ASCII control character, '"' or '\\'.
+void appendEscaped(std::string& out, char ch) {
+    const auto c = static_cast<unsigned char>(ch);
+    switch (c) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\b':
+            out += "\\b";
+            break;
+        case '\f':
+            out += "\\f";
+            break;
+        default: {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\u%04x", c);
+            out += buf;
+        }
+    }
+}
+
+const AsciiEscapes& jsonEscapes() {
+    static const AsciiEscapes escapes = [] {
+        AsciiEscapes e{};
+        for (int c = 0; c < 0x20; ++c) e.marked[c] = true;
+        e.marked[int{'"'}] = e.marked[int{'\\'}] = true;
+        e.escape = appendEscaped;
+        return e;
+    }();
+    return escapes;
+}
+
 }  // namespace
 
 std::optional<double> daysFromText(std::string_view t) {
@@ -169,36 +213,15 @@ void appendJsonString(std::string& out, std::string_view s) {
         if (c >= 0x20 && c != '"' && c != '\\') continue;
         out.append(s.data() + run, i - run);
         run = i + 1;
-        switch (c) {
-            case '"':
-                out += "\\\"";
-                break;
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            case '\b':
-                out += "\\b";
-                break;
-            case '\f':
-                out += "\\f";
-                break;
-            default: {
-                char buf[8];
-                std::snprintf(buf, sizeof buf, "\\u%04x", c);
-                out += buf;
-            }
-        }
+        appendEscaped(out, static_cast<char>(c));
     }
     out.append(s.data() + run, s.size() - run);
+    out += '"';
+}
+
+void appendJsonJet4Text(std::string& out, std::span<const std::uint8_t> bytes) {
+    out += '"';
+    appendJet4Text(bytes, out, &jsonEscapes());
     out += '"';
 }
 

@@ -20,6 +20,8 @@ void appendJson(std::string& out, const Value& value, ColumnType type);
 
 // A JSON string literal of UTF-8 text (control characters escaped, the rest kept as is).
 void appendJsonString(std::string& out, std::string_view utf8);
+// The same of Jet 4 text bytes, decoded on the way.
+void appendJsonJet4Text(std::string& out, std::span<const std::uint8_t> bytes);
 
 // Days since 1899-12-30 as "YYYY-MM-DD HH:MM:SS", rounded to the second. The whole part counts
 // days (before 1899-12-30 when negative) and the fraction's absolute value is the time of day,

@@ -15,7 +15,7 @@ namespace {
 std::span<const std::uint8_t> longValueRow(const PageFile& file, const Layout& layout,
                                            std::uint32_t pageRow, std::uint32_t fromPage,
                                            std::uint16_t fromRow) {
-    const std::string name = file.path().string();
+    const std::string& name = file.path().native();
     std::uint32_t page = pointerPage(pageRow);
     std::uint8_t row = pointerRow(pageRow);
     if (page == 0 || page >= file.pageCount())
@@ -55,8 +55,18 @@ LongValueRef readLongValueRef(std::span<const std::uint8_t> cell, const PageFile
 
 Bytes readLongValue(std::span<const std::uint8_t> cell, const PageFile& file, const Layout& layout,
                     std::uint32_t page, std::uint16_t rowNo) {
+    Bytes gathered;
+    const auto bytes = longValueBytes(cell, file, layout, page, rowNo, gathered);
+    if (!gathered.empty()) return gathered;
+    return Bytes(bytes.begin(), bytes.end());
+}
+
+std::span<const std::uint8_t> longValueBytes(std::span<const std::uint8_t> cell,
+                                             const PageFile& file, const Layout& layout,
+                                             std::uint32_t page, std::uint16_t rowNo, Bytes& out) {
+    out.clear();
     if (cell.empty()) return {};
-    const std::string name = file.path().string();
+    const std::string& name = file.path().native();
     LongValueRef ref = readLongValueRef(cell, file, page, rowNo);
     auto fail = [&](const std::string& what) {
         failAt(name, page, "row " + std::to_string(rowNo) + ": " + what);
@@ -65,8 +75,7 @@ Bytes readLongValue(std::span<const std::uint8_t> cell, const PageFile& file, co
         if (ref.length > cell.size() - long_value::kReferenceSize)
             fail("an inline long value of " + std::to_string(ref.length) + " bytes in a cell of " +
                  std::to_string(cell.size()));
-        auto data = cell.subspan(long_value::kReferenceSize, ref.length);
-        return Bytes(data.begin(), data.end());
+        return cell.subspan(long_value::kReferenceSize, ref.length);
     }
     // Nothing longer than the file can be stored in it.
     if (static_cast<std::uint64_t>(ref.length) >
@@ -77,9 +86,8 @@ Bytes readLongValue(std::span<const std::uint8_t> cell, const PageFile& file, co
         if (data.size() < ref.length)
             fail("a long value of " + std::to_string(ref.length) + " bytes in a row of " +
                  std::to_string(data.size()));
-        return Bytes(data.begin(), data.begin() + ref.length);
+        return data.first(ref.length);
     }
-    Bytes out;
     out.reserve(ref.length);
     std::unordered_set<std::uint32_t> seen;
     std::uint32_t at = ref.pageRow;

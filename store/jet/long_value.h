@@ -25,6 +25,12 @@ struct LongValueRef {
 // `page`/`rowNo` name the row that holds the reference.
 LongValueRef readLongValueRef(std::span<const std::uint8_t> cell, const PageFile& file,
                               std::uint32_t page, std::uint16_t rowNo);
+// The same bytes, without a copy where they lie in one piece (inside the row, or in one row of
+// a long-value page: valid while that page is); a chained value is gathered into `gathered`.
+std::span<const std::uint8_t> longValueBytes(std::span<const std::uint8_t> cell,
+                                             const PageFile& file, const Layout& layout,
+                                             std::uint32_t page, std::uint16_t rowNo,
+                                             Bytes& gathered);
 
 // The bytes of a long value (an empty cell is the empty value). Every length and pointer is
 // checked; a chain that runs in a circle, leaves the file or ends early is an error.

@@ -6,6 +6,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -374,8 +375,36 @@ struct PageFile::Impl {
         return slot.get();
     }
 
+    // Reads the pages from `first` on that are not current, up to `count` of them and up to
+    // the first that is, in one read; anything short of them all is left to loadNow.
+    void preloadNow(std::uint32_t first, std::uint32_t count) {
+        if (first >= pageCount) return;
+        count = std::min({count, pageCount - first, std::uint32_t{16}});
+        if (cache.size() < pageCount) {
+            cache.resize(pageCount);
+            loadedIn.resize(pageCount, 0);
+        }
+        std::uint32_t run = 0;
+        while (run < count && loadedIn[first + run] != epoch && !overlay.count(first + run)) ++run;
+        if (run < 2) return;
+        std::array<iovec, 16> parts;
+        for (std::uint32_t k = 0; k < run; ++k) {
+            auto& slot = cache[first + k];
+            if (!slot) {
+                slot = newBuffer();
+                ++held;
+            }
+            parts[k] = {slot.get(), pageSize};
+        }
+        const ssize_t got =
+            ::preadv(fd, parts.data(), static_cast<int>(run), static_cast<off_t>(first) * pageSize);
+        if (got != static_cast<ssize_t>(run * pageSize)) return;
+        for (std::uint32_t k = 0; k < run; ++k) loadedIn[first + k] = epoch;
+    }
+
     std::unique_ptr<std::uint8_t[]> newBuffer() {
-        if (spare.empty()) return std::make_unique<std::uint8_t[]>(pageSize);
+        // Not cleared: a page is read or copied over whole.
+        if (spare.empty()) return std::make_unique_for_overwrite<std::uint8_t[]>(pageSize);
         auto b = std::move(spare.back());
         spare.pop_back();
         return b;
@@ -523,6 +552,19 @@ void PageFile::releasePages() const {
         m.loadedIn[n] = 0;
     }
     m.held = 0;
+}
+
+void PageFile::preload(std::uint32_t first, std::uint32_t count) const {
+    Impl& m = *impl_;
+    // Never more than half the pages held, so that pages read ahead are not let go of before
+    // their turn.
+    count = std::min<std::uint32_t>(count, kPagesHeld / 2);
+    if (m.readDepth == 0 && !m.inTransaction) {
+        Reading one(*this);
+        m.preloadNow(first, count);
+        return;
+    }
+    m.preloadNow(first, count);
 }
 
 std::span<const std::uint8_t> PageFile::page(std::uint32_t n) const {

@@ -67,6 +67,9 @@ class PageFile {
     // of the new state once the page is asked for again. Throws jet::Error when n is not a
     // page of the file.
     std::span<const std::uint8_t> page(std::uint32_t n) const;
+    // Reads pages first, first + 1, ... (a few of them, those not read yet) in one go ahead of
+    // their use by page(): for a walk over consecutive pages.
+    void preload(std::uint32_t first, std::uint32_t count) const;
 
     // One read: while it lives, the pages read are of one committed state of the file. Reads
     // nest; only the outermost locks. Taking it brings the cache up to date with the file.

@@ -5,6 +5,7 @@
 #include <array>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -15,65 +16,45 @@
 
 namespace jet {
 
-void appendCodePoint(char32_t c, std::string& out) {
+namespace {
+
+// Writes a code point as UTF-8 at p (four bytes at most); returns the end.
+char* putCodePoint(char32_t c, char* p) {
     if (c < 0x80) {
-        out += static_cast<char>(c);
+        *p++ = static_cast<char>(c);
     } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
+        *p++ = static_cast<char>(0xC0 | (c >> 6));
+        *p++ = static_cast<char>(0x80 | (c & 0x3F));
     } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
+        *p++ = static_cast<char>(0xE0 | (c >> 12));
+        *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        *p++ = static_cast<char>(0x80 | (c & 0x3F));
     } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
+        *p++ = static_cast<char>(0xF0 | (c >> 18));
+        *p++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        *p++ = static_cast<char>(0x80 | (c & 0x3F));
     }
+    return p;
 }
 
-void appendUtf8(std::u16string_view units, std::string& out) {
-    // Written in place: a unit gives at most three bytes, a surrogate pair four.
-    const std::size_t start = out.size();
-    out.resize(start + 3 * units.size());
-    char* p = out.data() + start;
-    auto put = [&p](char32_t c) {
-        if (c < 0x80) {
-            *p++ = static_cast<char>(c);
-        } else if (c < 0x800) {
-            *p++ = static_cast<char>(0xC0 | (c >> 6));
-            *p++ = static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            *p++ = static_cast<char>(0xE0 | (c >> 12));
-            *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            *p++ = static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            *p++ = static_cast<char>(0xF0 | (c >> 18));
-            *p++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            *p++ = static_cast<char>(0x80 | (c & 0x3F));
-        }
-    };
-    for (std::size_t i = 0; i < units.size(); ++i) {
-        char32_t u = units[i];
-        if (u >= 0xD800 && u < 0xDC00 && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
-            units[i + 1] < 0xE000) {
-            char32_t lo = units[++i];
-            put(0x10000 + ((u - 0xD800) << 10) + (lo - 0xDC00));
-        } else if (u >= 0xD800 && u < 0xE000) {
-            put(0xFFFD);
-        } else {
-            put(u);
-        }
-    }
-    out.resize(static_cast<std::size_t>(p - out.data()));
+}  // namespace
+
+void appendCodePoint(char32_t c, std::string& out) {
+    char buf[4];
+    out.append(buf, static_cast<std::size_t>(putCodePoint(c, buf) - buf));
 }
 
-std::u16string decodeJet4Units(std::span<const std::uint8_t> b) {
-    std::u16string units;
-    if (b.size() >= 2 && b[0] == 0xFF && b[1] == 0xFE) {
-        units.reserve(b.size());
+namespace {
+
+bool compressedJet4(std::span<const std::uint8_t> b) {
+    return b.size() >= 2 && b[0] == 0xFF && b[1] == 0xFE;
+}
+
+// Calls f with each UTF-16 code unit of Jet 4 text bytes, compressed or not.
+template <class F>
+void forEachJet4Unit(std::span<const std::uint8_t> b, F&& f) {
+    if (compressedJet4(b)) {
         bool compressed = true;
         std::size_t i = 2;
         while (i < b.size()) {
@@ -81,25 +62,114 @@ std::u16string decodeJet4Units(std::span<const std::uint8_t> b) {
                 compressed = !compressed;
                 ++i;
             } else if (compressed) {
-                units += static_cast<char16_t>(b[i++]);
+                f(static_cast<char16_t>(b[i++]));
             } else if (i + 1 < b.size()) {
-                units += static_cast<char16_t>(b[i] | b[i + 1] << 8);
+                f(static_cast<char16_t>(b[i] | b[i + 1] << 8));
                 i += 2;
             } else {
                 break;
             }
         }
     } else {
-        units.resize(b.size() / 2);
-        for (std::size_t i = 0; i < units.size(); ++i)
-            units[i] = static_cast<char16_t>(b[2 * i] | b[2 * i + 1] << 8);
+        for (std::size_t i = 0; i + 1 < b.size(); i += 2)
+            f(static_cast<char16_t>(b[i] | b[i + 1] << 8));
     }
+}
+
+// UTF-16 code units written as UTF-8 in place, three bytes a unit at most: a surrogate pair
+// becomes one character, also when a run of the compressed form splits it; a lone surrogate
+// becomes U+FFFD. ASCII characters marked in the escapes go through their escape function,
+// which appends to the string itself.
+class Utf8Out {
+  public:
+    Utf8Out(std::string& out, std::size_t units, const AsciiEscapes* escapes)
+        : out_(out), escapes_(escapes) {
+        const std::size_t start = out.size();
+        out.resize(start + 3 * units + 3);
+        p_ = out.data() + start;
+    }
+
+    // `left`: how many units may follow, this one included.
+    [[gnu::always_inline]] void unit(char16_t u, std::size_t left) {
+        char* p = p_;  // a local, which the stores through it cannot change
+        if (high_) {
+            if (u >= 0xDC00 && u < 0xE000) {
+                const char32_t c = 0x10000 + ((char32_t{high_} - 0xD800) << 10) + (u - 0xDC00);
+                p[0] = static_cast<char>(0xF0 | (c >> 18));
+                p[1] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+                p[2] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+                p[3] = static_cast<char>(0x80 | (c & 0x3F));
+                p_ = p + 4;
+                high_ = 0;
+                return;
+            }
+            p = replacement(p);
+            high_ = 0;
+        }
+        if (u < 0x80) {
+            if (escapes_ && escapes_->marked[u]) {
+                out_.resize(static_cast<std::size_t>(p - out_.data()));
+                escapes_->escape(out_, static_cast<char>(u));
+                const std::size_t at = out_.size();
+                out_.resize(at + 3 * left + 3);
+                p_ = out_.data() + at;
+                return;
+            }
+            *p++ = static_cast<char>(u);
+        } else if (u < 0x800) {
+            p[0] = static_cast<char>(0xC0 | (u >> 6));
+            p[1] = static_cast<char>(0x80 | (u & 0x3F));
+            p += 2;
+        } else if (u < 0xD800 || u >= 0xE000) {
+            p[0] = static_cast<char>(0xE0 | (u >> 12));
+            p[1] = static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+            p[2] = static_cast<char>(0x80 | (u & 0x3F));
+            p += 3;
+        } else if (u < 0xDC00) {
+            high_ = u;
+        } else {
+            p = replacement(p);
+        }
+        p_ = p;
+    }
+
+    void finish() {
+        if (high_) p_ = replacement(p_);
+        out_.resize(static_cast<std::size_t>(p_ - out_.data()));
+    }
+
+  private:
+    static char* replacement(char* p) {
+        p[0] = '\xEF';
+        p[1] = '\xBF';
+        p[2] = '\xBD';
+        return p + 3;
+    }
+    std::string& out_;
+    const AsciiEscapes* escapes_;
+    char* p_;
+    char16_t high_ = 0;
+};
+
+}  // namespace
+
+void appendUtf8(std::u16string_view units, std::string& out) {
+    Utf8Out w(out, units.size(), nullptr);
+    for (std::size_t i = 0; i < units.size(); ++i) w.unit(units[i], units.size() - i);
+    w.finish();
+}
+
+std::u16string decodeJet4Units(std::span<const std::uint8_t> b) {
+    std::u16string units;
+    units.reserve(compressedJet4(b) ? b.size() : b.size() / 2);
+    forEachJet4Unit(b, [&](char16_t u) { units += u; });
     return units;
 }
 
-void appendJet4Text(std::span<const std::uint8_t> bytes, std::string& out) {
+void appendJet4Text(std::span<const std::uint8_t> bytes, std::string& out,
+                    const AsciiEscapes* escapes) {
     // Plain ASCII in compressed form is by far the most common case; copy it straight.
-    if (bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) {
+    if (!escapes && compressedJet4(bytes)) {
         bool simple = true;
         for (std::size_t i = 2; i < bytes.size(); ++i)
             if (bytes[i] == 0 || bytes[i] >= 0x80) {
@@ -111,13 +181,86 @@ void appendJet4Text(std::span<const std::uint8_t> bytes, std::string& out) {
             return;
         }
     }
-    appendUtf8(decodeJet4Units(bytes), out);
+    // Straight from the stored bytes: no more code units than bytes.
+    const std::uint8_t* b = bytes.data();
+    const std::size_t n = bytes.size();
+    Utf8Out w(out, n, escapes);
+    if (compressedJet4(bytes)) {
+        bool one = true;
+        for (std::size_t i = 2; i < n;) {
+            if (b[i] == 0) {
+                one = !one;
+                ++i;
+            } else if (one) {
+                w.unit(b[i], n - i);
+                ++i;
+            } else if (i + 1 < n) {
+                w.unit(static_cast<char16_t>(b[i] | b[i + 1] << 8), n - i);
+                i += 2;
+            } else {
+                break;
+            }
+        }
+    } else {
+        for (std::size_t i = 0; i + 1 < n; i += 2)
+            w.unit(static_cast<char16_t>(b[i] | b[i + 1] << 8), n - i);
+    }
+    w.finish();
 }
 
 std::string decodeJet4Text(std::span<const std::uint8_t> bytes) {
     std::string out;
     appendJet4Text(bytes, out);
     return out;
+}
+
+Jet4TextSearch::Jet4TextSearch(std::string_view utf8) {
+    try {
+        units_ = encode::toUtf16(utf8);
+    } catch (const Error&) {
+        return;
+    }
+    valid_ = !units_.empty() && units_.find(u'\uFFFD') == std::u16string::npos;
+    for (char16_t u : units_) {
+        bytes_ += static_cast<char>(u & 0xFF);
+        bytes_ += static_cast<char>(u >> 8);
+    }
+}
+
+bool Jet4TextSearch::in(std::span<const std::uint8_t> b) const {
+    if (compressedJet4(b)) {
+        scratch_.clear();
+        forEachJet4Unit(b, [this](char16_t u) { scratch_ += u; });
+        return scratch_.find(units_) != std::u16string::npos;
+    }
+    // Plain UTF-16LE: the needle's bytes starting on a code unit. Four units at a time are
+    // tested for the needle's first one (a lane of the word equal to it), and only where one
+    // is does a comparison follow.
+    const std::size_t units = b.size() / 2, need = units_.size();
+    if (units < need) return false;
+    const std::uint8_t* base = b.data();
+    const std::size_t last = units - need;  // the last unit the needle can start on
+    auto at = [&](std::size_t i) {
+        return std::memcmp(base + 2 * i, bytes_.data(), bytes_.size()) == 0;
+    };
+    std::uint64_t first;
+    const char lanes[8] = {bytes_[0], bytes_[1], bytes_[0], bytes_[1],
+                           bytes_[0], bytes_[1], bytes_[0], bytes_[1]};
+    std::memcpy(&first, lanes, 8);
+    constexpr std::uint64_t ones = 0x0001000100010001ULL, high = 0x8000800080008000ULL;
+    std::size_t i = 0;
+    for (; i + 4 <= units; i += 4) {
+        std::uint64_t w;
+        std::memcpy(&w, base + 2 * i, 8);
+        w ^= first;
+        if (((w - ones) & ~w & high) == 0) continue;
+        for (std::size_t k = i; k < i + 4 && k <= last; ++k)
+            if (at(k)) return true;
+        if (i + 4 > last) return false;
+    }
+    for (; i <= last; ++i)
+        if (at(i)) return true;
+    return false;
 }
 
 namespace {
@@ -215,21 +358,31 @@ void TextDecoder::decode(std::span<const std::uint8_t> bytes, std::string& out) 
         out.append(bytes.begin(), bytes.end());
         return;
     }
-    const CodePageTable& table = tableOf(codePage_);
+    auto found = static_cast<const CodePageTable*>(table_.load(std::memory_order_acquire));
+    if (!found) {
+        found = &tableOf(codePage_);
+        table_.store(found, std::memory_order_release);
+    }
+    const CodePageTable& table = *found;
     if (table.usable) {
         // A byte the code page does not map, or a lead byte cut off at the end: U+FFFD.
+        // Written in place, four bytes a byte at most.
+        const std::size_t start = out.size();
+        out.resize(start + 4 * bytes.size());
+        char* p = out.data() + start;
         for (std::size_t i = 0; i < bytes.size(); ++i) {
             const char32_t c = table.single[bytes[i]];
             if (c != 0 || bytes[i] == 0) {
-                appendCodePoint(c, out);
+                p = putCodePoint(c, p);
             } else if (i + 1 < bytes.size() &&
                        table.pairs[bytes[i] << 8 | bytes[i + 1]] != 0xFFFD) {
-                appendCodePoint(table.pairs[bytes[i] << 8 | bytes[i + 1]], out);
+                p = putCodePoint(table.pairs[bytes[i] << 8 | bytes[i + 1]], p);
                 ++i;
             } else {
-                appendCodePoint(0xFFFD, out);
+                p = putCodePoint(0xFFFD, p);
             }
         }
+        out.resize(static_cast<std::size_t>(p - out.data()));
         return;
     }
     auto cd = static_cast<iconv_t>(iconv_);

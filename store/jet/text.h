@@ -4,6 +4,7 @@
 // header names, converted through iconv.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -25,7 +26,30 @@ void appendCodePoint(char32_t c, std::string& out);
 std::u16string decodeJet4Units(std::span<const std::uint8_t> bytes);
 // ... and to UTF-8.
 std::string decodeJet4Text(std::span<const std::uint8_t> bytes);
-void appendJet4Text(std::span<const std::uint8_t> bytes, std::string& out);
+// ASCII characters written another way than themselves (escaped for JSON, say).
+struct AsciiEscapes {
+    bool marked[128];
+    void (*escape)(std::string& out, char c);
+};
+void appendJet4Text(std::span<const std::uint8_t> bytes, std::string& out,
+                    const AsciiEscapes* escapes = nullptr);
+
+// Whether Jet 4 text bytes (compressed or not) hold a text, found on the code units without
+// building the UTF-8: for a text with no lone surrogate and no U+FFFD (which a lone surrogate
+// decodes to), the answer is that of a byte search in the decoded UTF-8. Not thread-safe.
+class Jet4TextSearch {
+  public:
+    explicit Jet4TextSearch(std::string_view utf8);
+    // False for a text the code units cannot decide (empty, U+FFFD, not valid UTF-8).
+    bool valid() const { return valid_; }
+    bool in(std::span<const std::uint8_t> bytes) const;
+
+  private:
+    std::u16string units_;
+    std::string bytes_;  // units_ as UTF-16LE
+    bool valid_ = false;
+    mutable std::u16string scratch_;
+};
 
 // Converts text of one database to UTF-8: Jet 4 as above, Jet 3 from its code page. Not
 // thread-safe (it keeps one iconv handle).
@@ -46,6 +70,8 @@ class TextDecoder {
     Format format_;
     std::uint16_t codePage_;
     void* iconv_ = nullptr;  // iconv_t
+    // The code page's table, found on first use rather than looked up for every text.
+    mutable std::atomic<const void*> table_{nullptr};
 };
 
 // Converts UTF-8 to the text bytes of one database: Jet 4's (compressed when allowed and

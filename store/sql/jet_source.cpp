@@ -167,6 +167,26 @@ const std::vector<std::uint32_t>* JetSource::rowsEqual(std::string_view table, s
     return found == lookup->end() ? &none : &found->second;
 }
 
+bool JetSource::scanContaining(std::string_view table, std::size_t column, std::string_view text,
+                               const std::function<void(std::uint64_t)>& row) {
+    // Jet 3 text is in a code page, where a byte search can land inside a character.
+    if (db_->format() != jet::Format::Jet4) return false;
+    auto def = db_->table(table);
+    if (column >= def->columns.size()) return false;
+    const auto type = def->columns[column].type;
+    if (type != jet::ColumnType::Text && type != jet::ColumnType::Memo) return false;
+    const jet::Jet4TextSearch search(text);
+    if (!search.valid()) return false;
+    std::vector<bool> wanted(def->columns.size(), false);
+    wanted[column] = true;
+    auto s = db_->scanStored(def, std::move(wanted));
+    jet::Bytes gathered;
+    while (s.next())
+        if (auto bytes = s.stored().text(column, gathered); bytes && search.in(*bytes))
+            row(packRowId(s.rowId()));
+    return true;
+}
+
 std::vector<jet::Value> JetSource::fetch(std::string_view table, std::uint64_t id,
                                          const std::vector<bool>& wanted) {
     return db_->readRow(*db_->table(table), unpackRowId(id), wanted);

@@ -30,6 +30,8 @@ class JetSource : public Source {
     const Columns* columnar(std::string_view table, const std::vector<bool>& wanted) override;
     const std::vector<std::uint32_t>* rowsEqual(std::string_view table, std::size_t column,
                                                 const std::u32string& folded) override;
+    bool scanContaining(std::string_view table, std::size_t column, std::string_view text,
+                        const std::function<void(std::uint64_t)>& row) override;
     bool canFetch() const override { return true; }
     std::vector<jet::Value> fetch(std::string_view table, std::uint64_t id,
                                   const std::vector<bool>& wanted) override;

@@ -469,7 +469,8 @@ std::vector<jet::Value> Source::fetch(std::string_view table, std::uint64_t,
     throw jet::Error("SQL: rows of " + std::string(table) + " cannot be looked up");
 }
 
-Result execute(Source& source, std::string_view text, const Options& options) {
+Result execute(Source& source, std::string_view text, const Options& options,
+               const FoundRow& foundRow) {
     Query q = parse(text);
     Bound b{source.columns(q.table), q.table};
     Result res;
@@ -501,13 +502,21 @@ Result execute(Source& source, std::string_view text, const Options& options) {
     if (!lookUp)
         for (std::size_t i = 0; i < wanted.size(); ++i) wanted[i] = wanted[i] || out[i];
 
+    const bool sink = lookUp && !options.materialise && foundRow;
+    auto found = [&](std::uint64_t id) {
+        if (sink)
+            foundRow(res, id);
+        else
+            res.rowIds.push_back(id);
+    };
     std::vector<std::vector<jet::Value>> groups;
     std::unordered_map<std::string, std::size_t> groupOf;
     std::string key;
+    std::vector<jet::Value> lastGroup;
     auto take = [&](std::uint64_t id, const RowRef& row) {
         if (q.where && eval(*q.where, row) != 1) return;
         if (lookUp) {
-            res.rowIds.push_back(id);
+            found(id);
             return;
         }
         if (!res.grouped) {
@@ -518,6 +527,16 @@ Result execute(Source& source, std::string_view text, const Options& options) {
             res.rowIds.push_back(id);
             return;
         }
+        // Rows of one group often come one after the other: the same values as the row
+        // before make the same key, already placed.
+        if (!lastGroup.empty()) {
+            bool same = true;
+            for (std::size_t k = 0; k < group.size() && same; ++k)
+                same = lastGroup[k] == row[group[k]];
+            if (same) return;
+        }
+        lastGroup.clear();
+        for (auto i : group) lastGroup.push_back(row[i]);
         key.clear();
         for (auto i : group) appendKey(key, row[i]);
         if (groupOf.emplace(key, groups.size()).second) {
@@ -556,6 +575,9 @@ Result execute(Source& source, std::string_view text, const Options& options) {
         } else {
             for (row.r = 0; row.r < cols->ids.size(); ++row.r) take(cols->ids[row.r], row);
         }
+    } else if (lookUp && q.where && q.where->kind == Expr::Like && !q.where->contains.empty() &&
+               source.scanContaining(q.table, q.where->index, q.where->contains, found)) {
+        // A keyword search on its own: found on the stored text.
     } else {
         source.scan(q.table, wanted, [&](std::uint64_t id, const std::vector<jet::Value>& values) {
             take(id, RowRef{&values, nullptr, 0});

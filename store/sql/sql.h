@@ -81,6 +81,14 @@ struct Source {
                                                         const std::u32string& /*folded*/) {
         return nullptr;
     }
+    // The ids of the rows whose text column `column` holds the UTF-8 bytes `text`, in scan
+    // order, found without decoding every row; false (and no row given) when the source
+    // cannot search so.
+    virtual bool scanContaining(std::string_view /*table*/, std::size_t /*column*/,
+                                std::string_view /*text*/,
+                                const std::function<void(std::uint64_t)>& /*row*/) {
+        return false;
+    }
     // One row by its id (the wanted columns), for sources that can look rows up.
     virtual bool canFetch() const { return false; }
     virtual std::vector<jet::Value> fetch(std::string_view table, std::uint64_t id,
@@ -103,7 +111,13 @@ struct Options {
     bool materialise = true;
 };
 
-Result execute(Source& source, std::string_view text, const Options& options = {});
+// For an ungrouped query that is not materialised: given each row id as the row is found (the
+// result's columns and projection already filled in), instead of gathering the ids, so that a
+// caller reading each row at once finds its page still at hand.
+using FoundRow = std::function<void(const Result&, std::uint64_t)>;
+
+Result execute(Source& source, std::string_view text, const Options& options = {},
+               const FoundRow& found = {});
 
 // Exposed for tests: the folded text comparison and the Like matcher.
 std::u32string fold(std::string_view utf8);

@@ -82,6 +82,33 @@ void appendRow(std::string& line, const std::vector<jet::Value>& values,
     line += "]\n";
 }
 
+// A row as stored, its columns `order` (by position) written as a JSON array: Jet 4 text goes
+// from its stored bytes into the line, with no decoded copy in between.
+struct StoredRowWriter {
+    std::vector<jet::ColumnType> types;  // by position
+    std::vector<std::size_t> order;
+    bool jet4 = false;
+    jet::Value value;
+    jet::Bytes gathered;
+
+    void append(std::string& line, const jet::StoredRow& row) {
+        line += '[';
+        for (std::size_t k = 0; k < order.size(); ++k) {
+            if (k) line += ',';
+            const std::size_t i = order[k];
+            if (jet4 && (types[i] == jet::ColumnType::Text || types[i] == jet::ColumnType::Memo)) {
+                if (auto bytes = row.text(i, gathered)) {
+                    jet::appendJsonJet4Text(line, *bytes);
+                    continue;
+                }
+            }
+            row.decode(i, value);
+            jet::appendJson(line, value, types[i]);
+        }
+        line += "]\n";
+    }
+};
+
 // Opens the file and passes on what the open put right (a journal set aside).
 std::shared_ptr<jet::Database> openFile(const std::string& file, Streams io,
                                         jet::PageFile::Mode mode = jet::PageFile::Mode::ReadOnly) {
@@ -170,10 +197,21 @@ int exportTable(const std::vector<std::string>& a, Streams io) {
     auto table = db->table(a[2]);
     std::vector<jet::ColumnType> types;
     for (const auto& c : table->columns) types.push_back(c.type);
-    auto scan = db->scan(table);
     Output out(io.out);
+    if (db->format() != jet::Format::Jet4) {
+        // Code-page text is decoded first; the scan then skips a text stored as the row before.
+        auto scan = db->scan(table);
+        while (scan.next()) {
+            appendRow(out.buffer(), scan.values(), types);
+            out.rowDone();
+        }
+        return kOk;
+    }
+    StoredRowWriter writer{types, {}, true, {}, {}};
+    for (std::size_t i = 0; i < types.size(); ++i) writer.order.push_back(i);
+    auto scan = db->scanStored(table, std::vector<bool>(types.size(), true));
     while (scan.next()) {
-        appendRow(out.buffer(), scan.values(), types);
+        writer.append(out.buffer(), scan.stored());
         out.rowDone();
     }
     return kOk;
@@ -185,24 +223,30 @@ int query(const std::vector<std::string>& a, Streams io) {
     sql::JetSource source(db, false);
     // One read of the file for the whole query, rather than one for each row it looks up.
     jet::PageFile::Reading reading(db->pages());
-    // The rows found are looked up one by one as they are printed, not all held at once.
-    const sql::Result result = sql::execute(source, a[2], sql::Options{false});
-    std::vector<jet::ColumnType> types;
-    for (const auto& c : result.columns) types.push_back(c.type);
     Output out(io.out);
-    for (const auto& row : result.rows) {
-        appendRow(out.buffer(), row, types);
+    std::shared_ptr<const jet::TableDef> table;
+    std::vector<bool> wanted;
+    std::vector<jet::CellRef> cells;
+    StoredRowWriter writer{{}, {}, db->format() == jet::Format::Jet4, {}, {}};
+    // The rows found are read and printed one by one as the search finds them, while their
+    // pages are at hand, not all held at once.
+    const sql::FoundRow found = [&](const sql::Result& r, std::uint64_t id) {
+        if (!table) {
+            table = db->table(r.table);
+            for (const auto& c : table->columns) writer.types.push_back(c.type);
+            writer.order = r.projection;
+            wanted.assign(writer.types.size(), false);
+            for (auto i : r.projection) wanted[i] = true;
+        }
+        writer.append(out.buffer(), db->readStoredRow(*table, sql::unpackRowId(id), wanted, cells));
         out.rowDone();
-    }
-    if (!result.grouped) {
-        const auto width = source.columns(result.table).size();
-        std::vector<bool> wanted(width, false);
-        for (auto i : result.projection) wanted[i] = true;
-        std::vector<jet::Value> row(result.projection.size());
-        for (auto id : result.rowIds) {
-            const auto values = source.fetch(result.table, id, wanted);
-            for (std::size_t k = 0; k < row.size(); ++k) row[k] = values[result.projection[k]];
-            appendRow(out.buffer(), row, types);
+    };
+    const sql::Result result = sql::execute(source, a[2], sql::Options{false}, found);
+    if (result.grouped) {
+        std::vector<jet::ColumnType> types;
+        for (const auto& c : result.columns) types.push_back(c.type);
+        for (const auto& r : result.rows) {
+            appendRow(out.buffer(), r, types);
             out.rowDone();
         }
     }
