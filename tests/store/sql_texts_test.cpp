@@ -70,11 +70,3 @@ TEST(SqlTexts, EveryTextParsesAndRunsWithAnyValue) {
     EXPECT_EQ(::sql::execute(db, testRecordsForClearing()).columns.size(), 7u);
     EXPECT_EQ(::sql::execute(db, background()).columns.size(), 1u);
 }
-
-TEST(SqlTexts, QuoteCannotWidenTheQuery) {
-    Bank db;
-    db.add("a", "s", "c", 0, "x", "");
-    db.add("a' Or 'b'='b", "s", "c", 0, "y", "");
-    auto r = ::sql::execute(db, exportGrade("a' Or 'b'='b"));
-    EXPECT_EQ(r.rowIds, (std::vector<std::uint64_t>{2}));
-}
