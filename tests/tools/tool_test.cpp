@@ -271,14 +271,11 @@ TEST(MozhouDb, AppendRoundTripsEveryKindInOneTransaction) {
 
 TEST(MozhouDb, CheckPassesASoundFileAndFailsADamagedCopy) {
     const fs::path dir = scratchDir("check");
-    const fs::path file = dir / "b.mdb";
-    ASSERT_EQ(mozhouDb({"create-bank", file.string(), "--sample-file", MOZHOU_SAMPLE_BANK}).status,
-              0);
+    const fs::path file = std::string(JET_CORPUS_DIR) + "/testV2000.mdb";
     auto sound = mozhouDb({"check", file.string()});
     EXPECT_EQ(sound.status, 0) << sound.out << sound.err;
-    EXPECT_EQ(mozhouDb({"check", std::string(JET_CORPUS_DIR) + "/testV2000.mdb"}).status, 0);
 
-    // The last data page of the bank loses its page type.
+    // A copy whose last data page loses its page type.
     std::string bytes = jet_test::fileBytes(file);
     std::size_t page = 0;
     for (std::size_t p = 4096; p + 4096 <= bytes.size(); p += 4096)
