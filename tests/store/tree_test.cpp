@@ -89,25 +89,6 @@ TEST(Tree, LevelsKeepTheEnginesGroupOrder) {
     EXPECT_EQ(texts(nodes, TreeLevel::Lesson).front(), "z");
 }
 
-TEST(Tree, QuotesBlanksAndNullValues) {
-    Tiku db;
-    db.add("初 一", "O'Neil", "it's");
-    db.add("初 一", std::monostate{}, "无科目");
-    db.add("初二", "", "空科目");
-    for (auto w : kAll) {
-        if (w == TreeWindow::Drill) continue;
-        SCOPED_TRACE(static_cast<int>(w));
-        auto nodes = bank::buildTree(w, db.query());
-        // Values with quotes find their rows: the lesson under O'Neil is there.
-        auto lessons = texts(nodes, TreeLevel::Lesson);
-        EXPECT_NE(std::find(lessons.begin(), lessons.end(), "it's"), lessons.end());
-        // A null subject becomes a node with empty text, and so does an empty one.
-        auto subjects = texts(nodes, TreeLevel::Subject);
-        EXPECT_EQ(std::count(subjects.begin(), subjects.end(), ""), 2);
-        EXPECT_NE(std::find(lessons.begin(), lessons.end(), "空科目"), lessons.end());
-    }
-}
-
 TEST(Tree, FailingInnerQueries) {
     Tiku db;
     db.add("初一", "数学", "第一课");
