@@ -98,6 +98,7 @@ TEST(Tree, FailingInnerQueries) {
         return sql::execute(db, text);
     };
     // Export and study go on with the next grade; the grade that failed stays, childless.
+    EXPECT_EQ(bank::buildTree(TreeWindow::Study, failing).size(), 4u);
     auto nodes = bank::buildTree(TreeWindow::Export, failing);
     ASSERT_EQ(nodes.size(), 4u);
     EXPECT_EQ(nodes[0].text, "初一");
