@@ -1,50 +1,16 @@
 // The public Database and the page file under it: sharing, lookups, errors on files that are
 // not Jet databases, transactions, and scans that go on across a change of the file.
-#include <gtest/gtest.h>
+#include "write_util.h"
 
-#include <unistd.h>
-
-#include <filesystem>
-#include <fstream>
-
-#include "jet/database.h"
-#include "jet/json.h"
-
-namespace fs = std::filesystem;
+using namespace jet_write_test;
 
 namespace {
 
 const fs::path kCorpus = JET_CORPUS_DIR;
 
-fs::path scratch(const std::string& name) {
-    return fs::temp_directory_path() / ("mozhou-jet-db-" + std::to_string(::getpid()) + "-" + name);
-}
-
-// A writable copy of an Access-made file, removed at the end of the test.
-struct TempCopy {
-    fs::path path;
-    explicit TempCopy(const std::string& corpusFile, const std::string& tag = "")
-        : path(scratch(tag + corpusFile)) {
-        fs::copy_file(kCorpus / corpusFile, path, fs::copy_options::overwrite_existing);
-        fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write);
-    }
-    ~TempCopy() { fs::remove(path); }
-};
-
-std::string errorOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const jet::Error& e) {
-        return e.what();
-    }
-    return "";
-}
-
 fs::path writeFile(const std::string& name, const std::vector<std::uint8_t>& bytes) {
     auto p = scratch(name);
-    std::ofstream(p, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(p, std::ios::binary) << std::string(bytes.begin(), bytes.end());
     return p;
 }
 
@@ -98,14 +64,13 @@ TEST(Database, FilesThatAreNotJetDatabasesAreClearErrors) {
     std::copy_n("Standard ACE DB", 15, bytes.begin() + 4);
     auto ace = writeFile("ace.mdb", bytes);
     EXPECT_NE(openError(ace).find("Access 2007"), std::string::npos);
-    for (const auto& f : {text, small, cut, ace}) fs::remove(f);
 }
 
 TEST(PageFile, TransactionsWriteThroughAndRollBack) {
-    TempCopy copy("testV2000.mdb");
+    const auto copy = copyOfCorpus("testV2000.mdb");
     std::vector<std::uint8_t> before;
     {
-        jet::PageFile f(copy.path, jet::PageFile::Mode::ReadWrite);
+        jet::PageFile f(copy, jet::PageFile::Mode::ReadWrite);
         const std::uint32_t pages = f.pageCount();
         EXPECT_EQ(f.pageSize(), 4096u);
         auto view = f.page(5);
@@ -129,18 +94,18 @@ TEST(PageFile, TransactionsWriteThroughAndRollBack) {
         f.write(5, junk);
         f.commit();
     }
-    jet::PageFile again(copy.path, jet::PageFile::Mode::ReadOnly);
+    jet::PageFile again(copy, jet::PageFile::Mode::ReadOnly);
     EXPECT_EQ(again.page(5)[100], 0xAB);
-    EXPECT_EQ(fs::file_size(copy.path), fs::file_size(kCorpus / "testV2000.mdb"));
-    jet::PageFile readOnly(copy.path, jet::PageFile::Mode::ReadOnly);
+    EXPECT_EQ(fs::file_size(copy), fs::file_size(kCorpus / "testV2000.mdb"));
+    jet::PageFile readOnly(copy, jet::PageFile::Mode::ReadOnly);
     EXPECT_THROW(readOnly.begin(), jet::Error);
 }
 
 TEST(Database, AScanGoesOnAfterTheFileChanges) {
-    TempCopy copy("overflowTestV2000.mdb", "scan");
-    auto db = jet::Database::open(copy.path, jet::PageFile::Mode::ReadWrite);
+    const auto copy = copyOfCorpus("overflowTestV2000.mdb");
+    auto db = jet::Database::open(copy, jet::PageFile::Mode::ReadWrite);
     // A read-only open joins the read-write object of the same file.
-    EXPECT_EQ(jet::Database::open(copy.path, jet::PageFile::Mode::ReadOnly).get(), db.get());
+    EXPECT_EQ(jet::Database::open(copy, jet::PageFile::Mode::ReadOnly).get(), db.get());
     auto scan = db->scan("Table1");
     std::vector<jet::RowId> ids;
     for (int i = 0; i < 3 && scan.next(); ++i) ids.push_back(scan.rowId());
@@ -158,22 +123,10 @@ TEST(Database, AScanGoesOnAfterTheFileChanges) {
 }
 
 TEST(Database, AColumnKindWeDoNotKnowIsReportedNotGuessed) {
-    TempCopy copy("testV2000.mdb", "kind");
-    std::size_t at;
-    {
-        auto db = jet::Database::open(copy.path, jet::PageFile::Mode::ReadOnly);
-        auto t = db->table("Table1");
-        const auto& L = db->layout();
-        at = t->tdefPage * L.pageSize + L.tdefBlockEnd +
-             t->realIndexes.size() * L.realIndexCountEntrySize +
-             t->column("E")->entryIndex * L.columnEntrySize;
-    }
-    {
-        std::fstream f(copy.path, std::ios::binary | std::ios::in | std::ios::out);
-        f.seekp(static_cast<std::streamoff>(at));
-        f.put(0x13);  // a 64-bit integer of Access 2016, unknown to Jet 4
-    }
-    auto db = jet::Database::open(copy.path, jet::PageFile::Mode::ReadOnly);
+    const auto copy = copyOfCorpus("testV2000.mdb", "kind.mdb");
+    // A 64-bit integer of Access 2016, unknown to Jet 4, in place of E's long integer.
+    patchFile(copy, "\x04", "\x13", columnEntryAt(copy, "Table1", "E"));
+    auto db = jet::Database::open(copy, jet::PageFile::Mode::ReadOnly);
     EXPECT_EQ(db->tableNames().size(), 4u);  // the rest of the file stays readable
     std::string e = errorOf([&] { db->table("Table1"); });
     EXPECT_NE(e.find("page 24: table \"Table1\": column"), std::string::npos) << e;

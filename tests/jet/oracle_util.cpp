@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <stdexcept>
 
 #include "jet/json.h"
@@ -186,14 +187,42 @@ const KindNames* kindOf(jet::ColumnType type) {
 
 }  // namespace
 
-const char* mdbtoolsKind(jet::ColumnType type) {
-    const auto* k = kindOf(type);
-    return k ? k->mdbtools : "?";
-}
-
 const char* mdbReaderKind(jet::ColumnType type) {
     const auto* k = kindOf(type);
     return k ? k->mdbReader : "?";
+}
+
+void expectKindsAgree(const std::filesystem::path& file, const jet::TableDef& def) {
+    // Column name -> kind from `mdb-schema -T table file access`: "\t[name]\t\tText (50),".
+    std::map<std::string, std::string> kinds;
+    const auto schema =
+        run("mdb-schema -T " + shellQuote(def.name) + " " + shellQuote(file.string()) + " access");
+    for (const auto& line : splitLines(schema.out)) {
+        const auto open = line.find('['), close = line.find(']');
+        if (close == std::string::npos || line.rfind("\t[", 0) != 0) continue;
+        std::string rest = line.substr(close + 1);
+        rest.erase(0, rest.find_first_not_of('\t'));
+        while (!rest.empty() && (rest.back() == ',' || rest.back() == ' ')) rest.pop_back();
+        if (rest.ends_with(" NOT NULL")) rest.erase(rest.size() - 9);
+        for (std::string nominal : {"Memo/Hyperlink", "OLE"})  // mdb-schema adds "(255)"
+            if (rest == nominal + " (255)") rest = nominal;
+        kinds[line.substr(open + 1, close - open - 1)] = rest;
+    }
+    const auto columns = splitLines(
+        mdbReader("columns " + shellQuote(file.string()) + " " + shellQuote(def.name)).out);
+    ASSERT_EQ(kinds.size(), def.columns.size()) << def.name;
+    ASSERT_EQ(columns.size(), def.columns.size()) << def.name;
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        const auto& c = def.columns[i];
+        std::string kind = kindOf(c.type) ? kindOf(c.type)->mdbtools : "?";
+        if (c.type == jet::ColumnType::Text)
+            kind += " (" +
+                    std::to_string(def.format == jet::Format::Jet4 ? c.length / 2 : c.length) + ")";
+        if (c.type == jet::ColumnType::Numeric)
+            kind += " (" + std::to_string(c.precision) + ", " + std::to_string(c.scale) + ")";
+        EXPECT_EQ(kinds[c.name], kind) << def.name << "." << c.name;
+        EXPECT_EQ(columns[i], c.name + "\t" + mdbReaderKind(c.type));
+    }
 }
 
 CommandResult mdbReader(const std::string& args) {

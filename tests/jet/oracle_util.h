@@ -41,9 +41,12 @@ std::string mdbtoolsText(const jet::Value& v, jet::ColumnType type);
 // A table as mdb-export prints it with those options, split into rows of cells.
 std::vector<std::vector<std::string>> mdbExportRows(const std::filesystem::path& file,
                                                     const std::string& table);
-// A column kind as mdb-schema and as mdb-reader name it.
-const char* mdbtoolsKind(jet::ColumnType type);
+// A column kind as mdb-reader names it.
 const char* mdbReaderKind(jet::ColumnType type);
+
+// A table's columns as mdb-schema (kind and size) and mdb-reader (name and kind) see them, held
+// against our reading of its definition.
+void expectKindsAgree(const std::filesystem::path& file, const jet::TableDef& def);
 
 // tests/oracle/export.mjs with these (already quoted) arguments, and whether it can run.
 CommandResult mdbReader(const std::string& args);

@@ -58,49 +58,16 @@ std::vector<std::size_t> appendCells(Bytes& r, const std::vector<std::optional<B
 
 }  // namespace
 
-Bytes jet4Row(std::uint16_t columnCount, const Bytes& fixedArea,
-              const std::vector<std::optional<Bytes>>& var, const std::vector<bool>& present) {
-    // Sized at once: GCC 12 at -O3 warns falsely (-Warray-bounds) on growing a tiny vector.
-    Bytes r(2 + fixedArea.size());
-    put16(r, 0, columnCount);
-    std::copy(fixedArea.begin(), fixedArea.end(), r.begin() + 2);
-    const auto offsets = appendCells(r, var);
-    for (std::size_t i = offsets.size(); i-- > 0;) {
-        r.push_back(static_cast<std::uint8_t>(offsets[i]));
-        r.push_back(static_cast<std::uint8_t>(offsets[i] >> 8));
-    }
-    r.push_back(static_cast<std::uint8_t>(var.size()));
-    r.push_back(static_cast<std::uint8_t>(var.size() >> 8));
-    Bytes m = nullMask(columnCount, present);
-    r.insert(r.end(), m.begin(), m.end());
-    return r;
-}
-
 Bytes jet3Row(std::uint8_t columnCount, const Bytes& fixedArea,
               const std::vector<std::optional<Bytes>>& var, const std::vector<bool>& present) {
     Bytes r(1 + fixedArea.size());
     r[0] = columnCount;
     std::copy(fixedArea.begin(), fixedArea.end(), r.begin() + 1);
     const auto offsets = appendCells(r, var);
-    const std::size_t dataEnd = r.size();
-    const std::size_t maskSize = (columnCount + 7) / 8;
-    // The number of jump entries follows from the row's whole length, which includes them.
-    std::size_t jumps = 0;
-    while ((dataEnd + offsets.size() + jumps + 1 + maskSize - 1) / 256 != jumps) ++jumps;
+    if (r.size() + offsets.size() + 1 + (columnCount + 7) / 8 > 255)
+        throw std::runtime_error("a row past 255 bytes needs a jump table");
     for (std::size_t i = offsets.size(); i-- > 0;)
-        r.push_back(static_cast<std::uint8_t>(offsets[i] & 0xFF));
-    // Entry j: the first offset at or beyond (j + 1) * 256; a filler 0xFF when none is.
-    std::vector<std::uint8_t> table;
-    for (std::size_t j = 0; j < jumps; ++j) {
-        std::uint8_t first = 0xFF;
-        for (std::size_t i = 0; i < offsets.size(); ++i)
-            if (offsets[i] >= (j + 1) * 256) {
-                first = static_cast<std::uint8_t>(i);
-                break;
-            }
-        table.push_back(first);
-    }
-    for (std::size_t j = table.size(); j-- > 0;) r.push_back(table[j]);
+        r.push_back(static_cast<std::uint8_t>(offsets[i]));
     r.push_back(static_cast<std::uint8_t>(var.size()));
     Bytes m = nullMask(columnCount, present);
     r.insert(r.end(), m.begin(), m.end());
@@ -136,15 +103,6 @@ std::filesystem::path writePages(const std::string& name, const jet::Layout& lay
         out.write(reinterpret_cast<const char*>(p.data()), static_cast<std::streamsize>(p.size()));
     }
     return path;
-}
-
-Bytes utf16(const std::u16string& s) {
-    Bytes b;
-    for (char16_t c : s) {
-        b.push_back(static_cast<std::uint8_t>(c));
-        b.push_back(static_cast<std::uint8_t>(c >> 8));
-    }
-    return b;
 }
 
 Bytes ascii(const std::string& s) { return Bytes(s.begin(), s.end()); }

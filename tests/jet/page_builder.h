@@ -25,11 +25,8 @@ struct PageRow {
 };
 Bytes dataPage(const jet::Layout& layout, std::uint32_t owner, const std::vector<PageRow>& rows);
 
-// A Jet 4 row: the fixed area as given, variable cells (nullopt = absent from the null mask),
-// and the null mask bits of the fixed columns (by column number).
-Bytes jet4Row(std::uint16_t columnCount, const Bytes& fixedArea,
-              const std::vector<std::optional<Bytes>>& var, const std::vector<bool>& present);
-// The same for Jet 3, jump table included for rows of 256 bytes or more.
+// A Jet 3 row of fewer than 256 bytes: the fixed area as given, variable cells (nullopt =
+// absent from the null mask), and the null mask bits of the fixed columns (by column number).
 Bytes jet3Row(std::uint8_t columnCount, const Bytes& fixedArea,
               const std::vector<std::optional<Bytes>>& var, const std::vector<bool>& present);
 
@@ -44,7 +41,6 @@ Bytes longValueRef(std::uint32_t length, std::uint8_t kind, std::uint32_t pageRo
 std::filesystem::path writePages(const std::string& name, const jet::Layout& layout,
                                  std::vector<Bytes> pages);
 
-Bytes utf16(const std::u16string& s);
 Bytes ascii(const std::string& s);
 
 }  // namespace jet_test

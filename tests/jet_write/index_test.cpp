@@ -79,7 +79,7 @@ TEST(JetIndex, AccessFilesPassTheCheckAndDamageIsFound) {
     // too (several columns, autonumbers), every key is the one Access wrote for that row. Texts
     // of capitals, digits, signs, accents, hyphens and control characters among them, and the
     // Greek, Cyrillic, Chinese and Japanese rows of testUnicodeCompV2003; Access 97's keys too.
-    std::size_t pages = 0, compared = 0, multiColumn = 0, texts = 0, wide = 0, jet3 = 0;
+    std::size_t pages = 0, compared = 0, multiColumn = 0, jet3 = 0;
     for (const char* name :
          {"indexTestV2000.mdb", "compIndexTestV2000.mdb", "testV2000.mdb", "bigIndexTestV2000.mdb",
           "testUnicodeCompV2003.mdb", "adox_jet4.mdb", "testPromotionV2000.mdb",
@@ -120,25 +120,10 @@ TEST(JetIndex, AccessFilesPassTheCheckAndDamageIsFound) {
                     auto it = byRow.find({rows.rowId().page, std::uint8_t(rows.rowId().row)});
                     if (it == byRow.end()) continue;
                     auto key = jet::encodeIndexKey(*def, ri, rows.values());
-                    bool text = false, beyondLatin1 = false;
-                    for (const auto& ic : ri.columns)
-                        for (const auto& c : def->columns) {
-                            if (c.number != ic.columnNumber) continue;
-                            const auto* s = std::get_if<std::string>(&rows.values().at(c.position));
-                            text = text || (c.type == jet::ColumnType::Text && s);
-                            if (s)
-                                for (char16_t u : jet::encode::toUtf16(*s))
-                                    beyondLatin1 = beyondLatin1 || u > 0xFF;
-                        }
-                    if (!key) {
-                        ADD_FAILURE() << name << " " << entry.name << ": a key not encoded";
-                        continue;
-                    }
+                    ASSERT_TRUE(key.has_value()) << name << " " << entry.name;
                     EXPECT_EQ(*key, it->second) << name << " " << entry.name;
                     ++compared;
                     multiColumn += ri.columns.size() > 1;
-                    texts += text;
-                    wide += beyondLatin1;
                     jet3 += def->format == jet::Format::Jet3;
                 }
             }
@@ -148,8 +133,6 @@ TEST(JetIndex, AccessFilesPassTheCheckAndDamageIsFound) {
     // Every row of these files has its entries: a row lost in a scan shows as keys not compared.
     EXPECT_GE(compared, 1700u);  // 32-bit integers ascending and descending, texts, dates
     EXPECT_GE(multiColumn, 220u);
-    EXPECT_GE(texts, 240u);
-    EXPECT_EQ(wide, 3u);  // Cyrillic, Greek (with accents), Chinese with kana
     EXPECT_GE(jet3, 120u);
 
     // Damage: an entry out of order, an entry naming no row, a broken leaf link.
@@ -175,33 +158,6 @@ TEST(JetIndex, AccessFilesPassTheCheckAndDamageIsFound) {
             problems.begin(), problems.end(),
             [&](const std::string& p) { return p.find(d.finding) != std::string::npos; }))
             << d.file << " page " << d.page << ": " << problems.size() << " problems";
-    }
-}
-
-TEST(JetIndex, DamagedIndexPagesGiveErrorsNotCrashes) {
-    // Random bytes of the index pages changed: the check reports, a write fails or succeeds,
-    // nothing reads outside a page.
-    std::mt19937 rng(3);
-    const auto file = scratch("fuzzed.mdb");  // copied afresh each round
-    for (int i = 0; i < 150; ++i) {
-        copyOfCorpus("compIndexTestV2000.mdb", "fuzzed.mdb");
-        {
-            std::fstream f(file, std::ios::in | std::ios::out | std::ios::binary);
-            for (int k = 0; k < 1 + i % 4; ++k) {
-                const std::uint32_t page = std::array<std::uint32_t, 3>{29, 32, 33}[rng() % 3];
-                const std::size_t at = i % 2 ? rng() % 0x1E0 : rng() % 4096;
-                f.seekp(static_cast<std::streamoff>(page * 4096 + at));
-                f.put(static_cast<char>(rng()));
-            }
-        }
-        try {
-            jet::checkDatabase(file);
-            auto db = jet::Database::open(file, RW);
-            db->insertRow("Table1", {std::int64_t{i}, std::string("f"), Value{}});
-            auto rows = db->scan("Table1");
-            if (rows.next()) db->deleteRow("Table1", rows.rowId());
-        } catch (const jet::Error&) {
-        }
     }
 }
 
@@ -273,12 +229,10 @@ TEST(JetIndex, ManyWritesSplitPagesAndEveryReaderFindsTheRows) {
 
     // Lookups through the index: mdbtools' and ours, on keys old, new, moved and gone.
     auto db = jet::Database::open(file, jet::PageFile::Mode::ReadOnly);
-    std::vector<std::int64_t> probe{19, 27, -999999, 4813};
-    for (auto it = expected.begin(); it != expected.end(); std::advance(it, 97)) {
-        probe.push_back(it->first);
-        if (std::distance(it, expected.end()) <= 97) break;
-    }
-    probe.push_back(expected.rbegin()->first);
+    std::vector<std::int64_t> probe{19, 27, -999999, 4813, expected.rbegin()->first};
+    std::size_t n = 0;
+    for (const auto& [k, r] : expected)
+        if (n++ % 97 == 0) probe.push_back(k);
     for (std::int64_t k : probe) {
         const bool present = expected.count(k) != 0;
         const auto found = mdbSqlLookup(
@@ -295,40 +249,120 @@ TEST(JetIndex, ManyWritesSplitPagesAndEveryReaderFindsTheRows) {
     }
 }
 
-TEST(JetIndex, AutonumberUniqueKeysAndRefusals) {
-    // Autonumber primary key plus a text index: new rows take the counter's next numbers.
+// Where a text sorts under General, for texts of blanks, digits, Latin letters and CJK
+// ideographs: full-width forms as their ASCII letters and digits, case not at all, ideographs
+// by code point (their weights rise with it), after letters.
+std::vector<std::pair<int, char32_t>> generalRanks(const std::string& s) {
+    std::vector<std::pair<int, char32_t>> ranks;
+    for (char16_t c : jet::encode::toUtf16(s)) {
+        if (c >= 0xFF01 && c <= 0xFF5E) c = static_cast<char16_t>(c - 0xFEE0);  // full width
+        if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - 0x20);
+        const int group = c == u' '                    ? 0
+                          : c >= u'0' && c <= u'9'     ? 1
+                          : c >= u'A' && c <= u'Z'     ? 2
+                          : c >= 0x4E00 && c <= 0x9FA5 ? 3
+                                                       : -1;
+        EXPECT_GE(group, 0) << "no rank for U+" << std::hex << unsigned(c);
+        ranks.emplace_back(group, c);
+    }
+    while (!ranks.empty() && ranks.back().first == 0) ranks.pop_back();  // trailing blanks
+    return ranks;
+}
+
+TEST(JetIndex, AutonumbersChineseKeysInGeneralOrderAndRefusals) {
+    // testUnicodeCompV2003's Table: an autonumber primary key and a text index. Two thousand
+    // texts of GB2312's first and second level ideographs, full-width letters and digits, Latin
+    // letters, digits and blanks take the counter's next numbers; the check re-encodes every
+    // key, both readers read every row, the index gives the rows in General's order, and
+    // lookups through it (ours and mdbtools') find them.
     const auto file = copyOfCorpus("testUnicodeCompV2003.mdb");
+    const jet::TextDecoder gb(jet::Format::Jet3, 936);
+    std::mt19937 rng(25);
+    auto pick = [&](int n) { return static_cast<std::uint8_t>(rng() % static_cast<unsigned>(n)); };
+    auto gbChar = [&](int row, int cell) {
+        const std::uint8_t b[] = {static_cast<std::uint8_t>(row), static_cast<std::uint8_t>(cell)};
+        return gb.decode(b);
+    };
     std::vector<std::vector<Value>> expected;
+    std::vector<std::pair<jet::RowId, std::string>> added;
     {
         auto db = jet::Database::open(file, RW);
         expected = scanAll(*db, "Table");
-        const auto counter = db->table("Table")->nextAutonumber;
-        ASSERT_EQ(counter, 8u);
+        ASSERT_EQ(db->table("Table")->nextAutonumber, 8u);
         db->beginTransaction();
-        for (int i = 0; i < 1200; ++i) {
-            std::string text = "row " + std::string(1 + i % 26, static_cast<char>('a' + i % 26));
-            db->insertRow("Table", {Value{}, text});
+        for (int i = 0; i < 2000; ++i) {
+            std::string text;
+            for (int k = 0, n = 1 + pick(12); k < n; ++k) {
+                switch (i % 7 == 6 ? 3 + pick(3) : pick(6)) {
+                    case 0:  // level 1: rows 0xB0..0xD7 (0xD7 ends at 0xF9)
+                    case 1: {
+                        const int row = 0xB0 + pick(40);
+                        text += gbChar(row, 0xA1 + pick(row == 0xD7 ? 89 : 94));
+                        break;
+                    }
+                    case 2:  // level 2: rows 0xD8..0xF7
+                        text += gbChar(0xD8 + pick(32), 0xA1 + pick(94));
+                        break;
+                    case 3:  // full-width digits and letters, from GB2312's third row
+                        text += gbChar(0xA3, std::array{0xB0, 0xC1, 0xE1}[pick(3)] + pick(10));
+                        break;
+                    case 4:
+                        text += static_cast<char>(std::array{'a', 'A', '0'}[pick(3)] + pick(10));
+                        break;
+                    default:
+                        text += k > 0 && k + 1 < n ? ' ' : 'x';
+                }
+            }
+            added.emplace_back(db->insertRow("Table", {Value{}, text}), text);
             expected.push_back({std::int64_t{9 + i}, text});
         }
         db->commitTransaction();
-        EXPECT_EQ(db->table("Table")->nextAutonumber, 8u + 1200u);
+        EXPECT_EQ(db->table("Table")->nextAutonumber, 8u + 2000u);
         EXPECT_GT(indexPageCount(*db, "Table", 0), 1u);
-        EXPECT_GT(indexPageCount(*db, "Table", 1), 1u);
+        EXPECT_GT(indexPageCount(*db, "Table", 1), 10u);
     }
     expectReadersAgree(file, "Table", &expected);
-    for (int id : {1, 9, 600, 1208})
+    for (int id : {1, 9, 600, 2008})
         EXPECT_EQ(mdbSqlLookup(file, "select ID from [Table] where ID = " + std::to_string(id)),
                   std::vector<std::string>{std::to_string(id)});
+    {
+        auto db = jet::Database::open(file, jet::PageFile::Mode::ReadOnly);
+        auto def = db->table("Table");
+        const auto& ri = def->realIndexes.at(1);
+        std::vector<std::pair<int, char32_t>> before;
+        std::size_t ours = 0;
+        for (const auto& e :
+             jet::IndexTree(db->pages(), def->tdefPage, ri.firstPage, ri.usedPages, "").entries()) {
+            const auto r = db->readRow(*def, {e.page, e.row});
+            if (std::get<std::int64_t>(r[0]) <= 8) continue;  // Access's own rows
+            const auto ranks = generalRanks(std::get<std::string>(r[1]));
+            EXPECT_LE(before, ranks) << std::get<std::string>(r[1]);
+            before = ranks;
+            ++ours;
+        }
+        EXPECT_EQ(ours, added.size());
+        for (std::size_t i = 0; i < added.size(); i += 37) {
+            const auto found = ourLookup(*db, "Table", 1, {Value{}, added[i].second});
+            EXPECT_NE(std::find(found.begin(), found.end(), added[i].first), found.end())
+                << added[i].second;
+        }
+    }
+    std::size_t looked = 0;
+    for (std::size_t i = 0; i < added.size() && looked < 4; i += 97) {
+        const std::string& text = added[i].second;
+        if (jet::encode::toUtf16(text).size() < 8) continue;  // short ones repeat
+        EXPECT_EQ(mdbSqlLookup(file, "select Unicode from [Table] where Unicode = '" + text + "'"),
+                  std::vector<std::string>{text});
+        ++looked;
+    }
 
     // A key already taken, a primary key left empty, a text the engine cannot encode, a
     // changed autonumber: each refused, the file byte for byte as it was.
-    jet::RowId first;
-    {
-        auto db = jet::Database::open(file, jet::PageFile::Mode::ReadOnly);
-        auto s = db->scan("Table");
-        ASSERT_TRUE(s.next());
-        first = s.rowId();
-    }
+    const jet::RowId first = [&] {
+        auto s = jet::Database::open(file, jet::PageFile::Mode::ReadOnly)->scan("Table");
+        s.next();
+        return s.rowId();
+    }();
     const auto pk = copyOfCorpus("testV2000.mdb");  // Table1: unique text key "A"
     struct Refusal {
         fs::path file;
@@ -362,15 +396,8 @@ TEST(JetIndex, AutonumberUniqueKeysAndRefusals) {
     // Rows whose text key the engine cannot encode (a character beyond the plane put in the
     // file in place of two of the Chinese and two of the Cyrillic row) can still go, and keep
     // their key on edits.
-    {
-        std::string b = bytesOf(file);
-        for (const char* utf16 : {"\x22\x6F\x57\x5B", "\x1C\x04\x38\x04"}) {
-            const auto at = b.find(std::string(utf16, 4));
-            ASSERT_NE(at, std::string::npos);
-            b.replace(at, 4, std::string("\x3D\xD8\x00\xDE", 4));
-        }
-        std::ofstream(file, std::ios::binary | std::ios::trunc) << b;
-    }
+    for (const char* utf16 : {"\x22\x6F\x57\x5B", "\x1C\x04\x38\x04"})
+        patchFile(file, std::string(utf16, 4), std::string("\x3D\xD8\x00\xDE", 4));
     {
         auto db = jet::Database::open(file, RW);
         std::vector<jet::RowId> foreign;
@@ -386,15 +413,6 @@ TEST(JetIndex, AutonumberUniqueKeysAndRefusals) {
                      jet::Error);
     }
     for (const auto& p : jet::checkDatabase(file)) ADD_FAILURE() << p;
-    {
-        auto db = jet::Database::open(pk, RW);
-        db->insertRow("Table1",
-                      {std::string("abc def"), "zz", std::int64_t{1}, std::int64_t{2},
-                       std::int64_t{3}, 4.5, jet::DateTime{3.25}, jet::Currency{12345}, true});
-    }
-    EXPECT_TRUE(jet::checkDatabase(pk).empty());
-    EXPECT_EQ(mdbSqlLookup(pk, "select A from Table1 where A = 'abc def'"),
-              std::vector<std::string>{"abc def"});
 }
 
 TEST(JetIndex, TextKeysSortAsInAccessGrowNewLevelsAndShrinkBack) {
@@ -478,11 +496,6 @@ TEST(JetIndex, TextKeysSortAsInAccessGrowNewLevelsAndShrinkBack) {
     for (const auto& [id, r] : added) expected.push_back(r);
     expectReadersAgree(file, "Table1", &expected);
 
-    // The unique rule ignores case but not accents.
-    for (const char* taken : {"ÉMILE ZOLA", "O'BRIEN"})
-        expectRefused(file, {}, {"another row already has this value"},
-                      [&](jet::Database& db) { db.insertRow("Table1", row(taken, "c", 900)); });
-
     auto db = jet::Database::open(file, jet::PageFile::Mode::ReadOnly);
     for (const auto& name : names) {
         EXPECT_EQ(ourLookup(*db, "Table1", 0, {Value{name}}), std::vector<jet::RowId>{ids[name]})
@@ -506,115 +519,6 @@ TEST(JetIndex, TextKeysSortAsInAccessGrowNewLevelsAndShrinkBack) {
                                         [&](const auto& other) { return other.second[1] == r[1]; });
         EXPECT_EQ(ourLookup(*db, "Table1", 1, r).size(), static_cast<std::size_t>(same));
     }
-}
-
-// Where a text sorts under General, for texts of blanks, digits, Latin letters and CJK
-// ideographs: full-width forms as their ASCII letters and digits, case not at all, ideographs
-// by code point (their weights rise with it), after letters.
-std::vector<std::pair<int, char32_t>> generalRanks(const std::string& s) {
-    std::vector<std::pair<int, char32_t>> ranks;
-    for (char16_t c : jet::encode::toUtf16(s)) {
-        if (c >= 0xFF01 && c <= 0xFF5E) c = static_cast<char16_t>(c - 0xFEE0);  // full width
-        if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - 0x20);
-        const int group = c == u' '                    ? 0
-                          : c >= u'0' && c <= u'9'     ? 1
-                          : c >= u'A' && c <= u'Z'     ? 2
-                          : c >= 0x4E00 && c <= 0x9FA5 ? 3
-                                                       : -1;
-        EXPECT_GE(group, 0) << "no rank for U+" << std::hex << unsigned(c);
-        ranks.emplace_back(group, c);
-    }
-    while (!ranks.empty() && ranks.back().first == 0) ranks.pop_back();  // trailing blanks
-    return ranks;
-}
-
-TEST(JetIndex, ChineseTextsKeyAndSortAsInAccess) {
-    // Two thousand texts of GB2312's first and second level ideographs, full-width letters and
-    // digits, Latin letters, digits and blanks go into testUnicodeCompV2003's indexed table:
-    // the check re-encodes every key, both readers read every row, the index gives the rows
-    // in General's order, and lookups through it (ours and mdbtools') find them.
-    const auto file = copyOfCorpus("testUnicodeCompV2003.mdb", "chinese.mdb");
-    const jet::TextDecoder gb(jet::Format::Jet3, 936);
-    auto gbChar = [&](std::uint8_t row, std::uint8_t cell) {
-        const std::uint8_t b[] = {row, cell};
-        return gb.decode(b);
-    };
-    std::mt19937 rng(25);
-    auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
-    std::vector<std::vector<Value>> expected;
-    std::vector<std::pair<jet::RowId, std::string>> added;
-    {
-        auto db = jet::Database::open(file, RW);
-        expected = scanAll(*db, "Table");
-        const auto next = static_cast<std::int64_t>(db->table("Table")->nextAutonumber) + 1;
-        db->beginTransaction();
-        for (int i = 0; i < 2000; ++i) {
-            std::string text;
-            for (int k = 0, n = 1 + pick(12); k < n; ++k) {
-                switch (i % 7 == 6 ? 3 + pick(3) : pick(6)) {
-                    case 0:  // level 1: rows 0xB0..0xD7 (0xD7 ends at 0xF9)
-                    case 1: {
-                        const auto row = static_cast<std::uint8_t>(0xB0 + pick(40));
-                        text += gbChar(
-                            row, static_cast<std::uint8_t>(0xA1 + pick(row == 0xD7 ? 89 : 94)));
-                        break;
-                    }
-                    case 2:  // level 2: rows 0xD8..0xF7
-                        text += gbChar(static_cast<std::uint8_t>(0xD8 + pick(32)),
-                                       static_cast<std::uint8_t>(0xA1 + pick(94)));
-                        break;
-                    case 3:  // full-width letters and digits (U+FF10..U+FF5A)
-                    {
-                        const int c = std::array{0xFF10, 0xFF21, 0xFF41}[pick(3)] + pick(10);
-                        text += {static_cast<char>(0xE0 | c >> 12),
-                                 static_cast<char>(0x80 | (c >> 6 & 0x3F)),
-                                 static_cast<char>(0x80 | (c & 0x3F))};
-                        break;
-                    }
-                    case 4:
-                        text += static_cast<char>(std::array{'a', 'A', '0'}[pick(3)] + pick(10));
-                        break;
-                    default:
-                        text += k > 0 && k + 1 < n ? ' ' : 'x';
-                }
-            }
-            added.emplace_back(db->insertRow("Table", {Value{}, text}), text);
-            expected.push_back({next + i, text});
-        }
-        db->commitTransaction();
-        EXPECT_GT(indexPageCount(*db, "Table", 1), 10u);
-    }
-    expectReadersAgree(file, "Table", &expected);
-
-    auto db = jet::Database::open(file, jet::PageFile::Mode::ReadOnly);
-    auto def = db->table("Table");
-    const auto& ri = def->realIndexes.at(1);
-    std::vector<std::pair<int, char32_t>> before;
-    std::size_t ours = 0;
-    for (const auto& e :
-         jet::IndexTree(db->pages(), def->tdefPage, ri.firstPage, ri.usedPages, "").entries()) {
-        const auto r = db->readRow(*def, {e.page, e.row});
-        if (std::get<std::int64_t>(r[0]) <= 8) continue;  // Access's own rows
-        const auto ranks = generalRanks(std::get<std::string>(r[1]));
-        EXPECT_LE(before, ranks) << std::get<std::string>(r[1]);
-        before = ranks;
-        ++ours;
-    }
-    EXPECT_EQ(ours, added.size());
-    for (std::size_t i = 0; i < added.size(); i += 37) {
-        const auto found = ourLookup(*db, "Table", 1, {Value{}, added[i].second});
-        EXPECT_NE(std::find(found.begin(), found.end(), added[i].first), found.end())
-            << added[i].second;
-    }
-    std::size_t looked = 0;
-    for (std::size_t i = 0; i < added.size() && looked < 4; i += 97) {
-        const std::string& text = added[i].second;
-        if (jet::encode::toUtf16(text).size() < 8) continue;  // short ones repeat
-        EXPECT_EQ(mdbSqlLookup(file, "select Unicode from [Table] where Unicode = '" + text + "'"),
-                  std::vector<std::string>{text});
-        ++looked;
-    }
-    EXPECT_EQ(looked, 4u);
 }
 
 TEST(JetIndex, UniqueTextIndexIgnoresOnlyWhatGeneralIgnores) {
@@ -686,38 +590,42 @@ TEST(JetIndex, UniqueTextIndexIgnoresOnlyWhatGeneralIgnores) {
     // A column sorting by another order (Chinese PRC, 0x0804, put in the file's column entry
     // of A): the table can only be read.
     const auto prc = copyOfCorpus("testV2000.mdb", "prc.mdb");
-    {
-        auto db = jet::Database::open(prc, jet::PageFile::Mode::ReadOnly);
-        auto def = db->table("Table1");
-        const auto& layout = jet::layoutOf(jet::Format::Jet4);
-        const std::size_t at = def->tdefPage * layout.pageSize + layout.tdefBlockEnd +
-                               def->realIndexes.size() * layout.realIndexCountEntrySize +
-                               def->column("A")->entryIndex * layout.columnEntrySize +
-                               layout.columnSortOrderOffset;
-        db.reset();
-        std::string b = bytesOf(prc);
-        ASSERT_EQ(b.substr(at, 2), std::string("\x09\x04", 2));
-        b.replace(at, 2, std::string("\x04\x08", 2));
-        std::ofstream(prc, std::ios::binary | std::ios::trunc) << b;
-    }
+    const auto& L = jet::layoutOf(jet::Format::Jet4);
+    patchFile(prc, std::string("\x09\x04", 2), std::string("\x04\x08", 2),
+              columnEntryAt(prc, "Table1", "A") + L.columnSortOrderOffset);
     expectRefused(prc, jet::ErrorKind::IndexUnsupported,
                   {"\"A\"", "another order than General (locale 0x0804)", "can only be read"},
                   [&](jet::Database& db) { db.insertRow("Table1", row("x")); });
 }
 
-TEST(JetIndex, FixedSizeTextAmongSixIndexes) {
-    // fixedTextTestV2000's users: six indexes (texts, a date, a fixed-size text, the primary
-    // key); texts with trailing blanks key as without them.
-    const auto users = copyOfCorpus("fixedTextTestV2000.mdb", "users.mdb");
-    std::vector<std::vector<Value>> expected;
-    {
-        auto db = jet::Database::open(users, RW);
-        expected = scanAll(*db, "users");
-        db->beginTransaction();
-        for (std::int64_t id = 3; id < 400; ++id) {
-            const std::string login =
-                (id % 2 ? "Jürgen-Ølsen " : "o'Hara É") + std::to_string(id) + (id % 5 ? "" : "  ");
-            const std::vector<Value> r{id,
+TEST(JetWrite, CorpusTables) {
+    // Every table: Access's first row changed, its second deleted, new rows after them; the
+    // indexes (text under Access 97's General order, numbers ascending and descending, a
+    // fixed-size text, six on one table) and autonumbers kept, as check and both readers see.
+    // Deleted columns keep their numbers and slots, old rows their values.
+    struct Case {
+        const char* file;
+        const char* table;
+        std::function<std::vector<Value>(int)> row;
+    };
+    const std::vector<Case> cases{
+        {"delTestV2000.mdb", "Table",
+         [](int i) {
+             return std::vector<Value>{"新 " + chinese(static_cast<std::size_t>(i % 45)),
+                                       i % 3 ? Value{} : Value{std::string()}};
+         }},
+        {"overflowTestV2000.mdb", "Table1",
+         [](int i) {
+             std::vector<Value> r(9);
+             for (int c = i % 3; c < 9; c += 2) r[c] = std::to_string(i) + "·" + chinese(c);
+             return r;
+         }},
+        {"fixedTextTestV2000.mdb", "users",  // texts with trailing blanks key as without
+         [](int i) {
+             const std::int64_t id = 100 + i;
+             const std::string login =
+                 (i % 2 ? "Jürgen-Ølsen " : "o'Hara É") + std::to_string(id) + (i % 5 ? "" : "  ");
+             return std::vector<Value>{id,
                                        login,
                                        " ",
                                        "-1",
@@ -725,16 +633,105 @@ TEST(JetIndex, FixedSizeTextAmongSixIndexes) {
                                        std::int64_t{1},
                                        std::int64_t{16408},
                                        -id,
-                                       id % 3 ? "Y" : "N",
-                                       jet::DateTime{40000.5 + id % 70}};
-            db->insertRow("users", r);
-            expected.push_back(r);
+                                       i % 3 ? "Y" : "N",
+                                       jet::DateTime{40000.5 + i % 70}};
+         }},
+        {"delColTestV2000.mdb", "Table1",  // columns 0, 2, 3 and 5, indexed on 0 and 2
+         [](int i) {
+             return std::vector<Value>{std::int64_t{i * 7 + 7}, std::int64_t{-i},
+                                       "new " + std::to_string(i),
+                                       i % 3 ? Value{chinese(i % 30)} : Value{}};
+         }},
+        {"delTestV1997.mdb", "Table",
+         [](int i) {
+             return std::vector<Value>{"neu é " + std::to_string(i), Value{}};
+         }},
+        {"overflowTestV1997.mdb", "Table1",
+         [](int i) {
+             std::vector<Value> r(9);
+             for (int c = i % 2; c < 9; c += 2) r[c] = std::string(40 + c, 'x');
+             return r;
+         }},
+        {"testV1997.mdb", "Table1",  // every kind of column
+         [](int i) {
+             return std::vector<Value>{letters(i, 5),
+                                       i % 3 ? Value{letters(i * 7 % 50, 5)} : Value{},
+                                       std::int64_t{i % 256},
+                                       std::int64_t{i * 97 % 65536 - 32768},
+                                       std::int64_t{i * 1000003 - 30000000},
+                                       0.5 - 1.5 * i,
+                                       jet::DateTime{36526.25 + i},
+                                       jet::Currency{i * 12345 - 99999},
+                                       i % 2 == 0};
+         }},
+        {"testV1997.mdb", "Table2",
+         [](int i) {
+             std::vector<Value> r(89);
+             for (int c = 0; c < 89; c += 1 + i % 5) r[c] = letters(i * 89 + c, 5);
+             r[0] = letters(i, 5);
+             return r;
+         }},
+        {"testV1997.mdb", "Table3",  // numbered automatically
+         [](int i) {
+             return std::vector<Value>{Value{}, letters(i, 5)};
+         }},
+        {"compIndexTestV1997.mdb", "Table1",  // descending
+         [](int i) {
+             return std::vector<Value>{std::int64_t{(i * 7919) % 1000 - 500}, std::string("abc"),
+                                       Value{}};
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.file) + " " + c.table);
+        const auto file = copyOfCorpus(c.file, std::string(c.table) + c.file);
+        std::vector<std::vector<Value>> expected;
+        {
+            auto db = jet::Database::open(file, RW);
+            std::vector<jet::RowId> ids;
+            for (auto s = db->scan(c.table); s.next();) {
+                ids.push_back(s.rowId());
+                expected.push_back(s.values());
+            }
+            if (!ids.empty()) {
+                auto changed = c.row(1000);
+                if (jet::isNull(changed[0])) changed[0] = expected[0][0];  // the autonumber
+                db->updateRow(c.table, ids[0], changed);
+                expected[0] = changed;
+            }
+            if (ids.size() > 1) {
+                db->deleteRow(c.table, ids[1]);
+                expected.erase(expected.begin() + 1);
+            }
+            const std::int64_t next =
+                static_cast<std::int64_t>(db->table(c.table)->nextAutonumber) + 1;
+            // Enough rows to split index pages (one transaction: the test is not of fsync).
+            db->beginTransaction();
+            for (int i = 0; i < 500; ++i) {
+                auto r = c.row(i);
+                db->insertRow(c.table, r);
+                if (jet::isNull(r[0]) && std::string(c.table) == "Table3") r[0] = next + i;
+                expected.push_back(r);
+            }
+            db->commitTransaction();
         }
-        db->commitTransaction();
-        EXPECT_GT(indexPageCount(*db, "users", 1), 1u);
+        expectReadersAgree(file, c.table, &expected);
     }
-    expectReadersAgree(users, "users", &expected);
-    // Refused: a key taken, a blank flag, whose key no source shows.
+
+    auto ro = jet::Database::open(fs::path(JET_CORPUS_DIR) / "delTestV2000.mdb",
+                                  jet::PageFile::Mode::ReadOnly);
+    EXPECT_THROW(ro->insertRow("Table", {}), jet::Error);
+    EXPECT_THROW(ro->beginTransaction(), jet::Error);
+
+    // Refused, the file untouched: a text key Access 97's order is not known for (blank), a key
+    // that is there already, relationships, automatic replication ids.
+    const auto file = copyOfCorpus("testV1997.mdb");
+    expectRefused(file, jet::ErrorKind::IndexUnsupported, {"Table1", "\"A\"", "digit or sign"},
+                  [&](jet::Database& db) { db.insertRow("Table1", {std::string("  ")}); });
+    expectRefused(file, jet::ErrorKind::General, {"Table1", "PrimaryKey", "already"},
+                  [&](jet::Database& db) { db.insertRow("Table1", {std::string("abcdefg")}); });
+    expectRefused(file, jet::ErrorKind::General, {"Table4", "data"},
+                  [&](jet::Database& db) { db.insertRow("Table4", {std::string("x")}); });
+    const auto users = copyOfCorpus("fixedTextTestV2000.mdb", "users.mdb");
     auto user = [](std::int64_t id, const char* flag) {
         return std::vector<Value>{id,
                                   "x",
@@ -748,39 +745,11 @@ TEST(JetIndex, FixedSizeTextAmongSixIndexes) {
                                   jet::DateTime{1.0}};
     };
     expectRefused(users, {}, {"another row already has this value"},
-                  [&](jet::Database& db) { db.insertRow("users", user(7, "N")); });
+                  [&](jet::Database& db) { db.insertRow("users", user(1, "N")); });
     expectRefused(users, jet::ErrorKind::IndexUnsupported, {"c_flag_", "letter, digit or sign"},
                   [&](jet::Database& db) { db.insertRow("users", user(901, "")); });
-}
-
-TEST(JetIndex, TablesWithDeletedColumns) {
-    // Columns deleted in Access keep their numbers and slots: delColTestV2000's Table1 has
-    // columns 0, 2, 3 and 5 (indexed on 0 and 2), its old rows still carrying the deleted
-    // columns' values.
-    std::vector<std::vector<Value>> expected;
-    const auto del = copyOfCorpus("delColTestV2000.mdb");
-    {
-        auto db = jet::Database::open(del, RW);
-        std::vector<jet::RowId> old;
-        for (auto s = db->scan("Table1"); s.next();) old.push_back(s.rowId());
-        ASSERT_EQ(old.size(), 2u);
-        expected = {{std::int64_t{0}, std::int64_t{20}, std::string("foo changed"), Value{}}};
-        db->updateRow("Table1", old[0], expected[0]);
-        db->deleteRow("Table1", old[1]);
-        db->beginTransaction();
-        for (std::int64_t i = 1; i <= 600; ++i) {
-            expected.push_back({i * 7, -i, std::string("new ") + std::to_string(i),
-                                i % 3 ? Value{chinese(i % 30)} : Value{}});
-            db->insertRow("Table1", expected.back());
-        }
-        db->commitTransaction();
-    }
-    expectReadersAgree(del, "Table1", &expected);
-    // id is column 0 in both numberings, so mdbtools finds rows through its index.
-    for (std::int64_t id : {0, 7, 2100, 4200, 3})
-        EXPECT_EQ(
-            mdbSqlLookup(del, "select id from Table1 where id = " + std::to_string(id)),
-            id == 3 ? std::vector<std::string>{} : std::vector<std::string>{std::to_string(id)});
-    auto db = jet::Database::open(del, jet::PageFile::Mode::ReadOnly);
-    EXPECT_EQ(ourLookup(*db, "Table1", 1, {Value{}, std::int64_t{-300}}).size(), 1u);
+    const auto related = copyOfCorpus("indexTestV1997.mdb");
+    for (const char* table : {"Table1", "Table2", "Table3"})
+        expectRefused(related, jet::ErrorKind::IndexUnsupported, {table, "relationship"},
+                      [&](jet::Database& db) { db.insertRow(table, {std::int64_t{99}}); });
 }

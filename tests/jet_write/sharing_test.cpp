@@ -9,7 +9,6 @@
 #include <random>
 #include <thread>
 
-#include "bank_tables.h"
 #include "child_process.h"
 #include "write_util.h"
 
@@ -20,12 +19,6 @@ namespace {
 // Like a window's handle kept in a static object: released after the registry of open files
 // at exit, which must still be there.
 std::shared_ptr<jet::Database> heldTillExit;
-
-void seed(const fs::path& file) {
-    bank::createBank(file);
-    auto db = jet::Database::open(file, jet::PageFile::Mode::ReadWrite);
-    for (int r = 0; r < kBaseRows; ++r) db->insertRow("tiku", baseRow(r));
-}
 
 // Rows by their first column, read in one scan.
 std::map<std::string, std::size_t> tags(jet::Database& db) {
@@ -60,13 +53,20 @@ std::vector<std::string> killAtWrite(int n) {
             "inject=pwrite64:signal=SIGKILL:when=" + std::to_string(n)};
 }
 
+// A writer killed in the midst of a commit: its journal stays beside the file.
+void killMidway(const fs::path& file) {
+    Child c = start({"bulk", file.string(), "300", "dead"}, killAtWrite(30));
+    ASSERT_EQ(firstLine(c), "go");
+    EXPECT_EQ(finish(c, false), -1);
+    ASSERT_TRUE(fs::exists(jet::PageFile::journalPath(file)));
+}
+
 }  // namespace
 
 TEST(JetSharing, ProgramsReadAndWriteTheFileTogether) {
-    const auto file = scratch("shared.mdb");
-    seed(file);
+    const auto file = seededBank("shared.mdb");
     // Held open for writing for the whole test, as the windows hold the bank.
-    auto db = jet::Database::open(file, jet::PageFile::Mode::ReadWrite);
+    auto db = jet::Database::open(file, RW);
     ASSERT_EQ(total(*db), std::size_t(kBaseRows));
 
     Child other = start({"insert", file.string(), "other"});
@@ -86,14 +86,14 @@ TEST(JetSharing, ProgramsReadAndWriteTheFileTogether) {
     jet::PageFile::setWaitLimits(200, 20000);
     Child late = start({"hold", file.string(), "2500", "late"});
     ASSERT_EQ(firstLine(late), "go");
-    const std::string before = bytesOf(file);
+    const std::string before = fileBytes(file);
     try {
         db->insertRow("tiku", bulkRow("refused", 0));
         ADD_FAILURE() << "a second writer was let in";
     } catch (const jet::Error& e) {
         EXPECT_EQ(e.kind(), jet::ErrorKind::Busy) << e.what();
     }
-    EXPECT_EQ(bytesOf(file), before);
+    EXPECT_EQ(fileBytes(file), before);
     EXPECT_EQ(finish(late, false), 0);
     jet::PageFile::setWaitLimits(5000, 20000);
 
@@ -106,8 +106,7 @@ TEST(JetSharing, ProgramsReadAndWriteTheFileTogether) {
 }
 
 TEST(JetSharing, ReadersSeeOnlyCommittedStatesWhileWritersDie) {
-    const auto file = scratch("readers.mdb");
-    seed(file);
+    const auto file = seededBank("readers.mdb");
     auto reader = jet::Database::open(file, jet::PageFile::Mode::ReadOnly);
     const bool strace = haveStrace();
     std::mt19937 rng(20261208);
@@ -166,50 +165,53 @@ TEST(JetSharing, ReadersSeeOnlyCommittedStatesWhileWritersDie) {
 
 TEST(JetSharing, AJournalIsNeverAppliedToAnotherFile) {
     if (!haveStrace()) GTEST_SKIP() << "strace is needed to stop a writer at an exact point";
-    const auto file = scratch("bound.mdb");
-    seed(file);
-    const std::string backup = bytesOf(file);  // a copy made before the last change
-    jet::Database::open(file, jet::PageFile::Mode::ReadWrite)->insertRow("tiku", baseRow(99));
-    auto killMidway = [&] {
-        Child c = start({"bulk", file.string(), "300", "dead"}, killAtWrite(30));
-        ASSERT_EQ(firstLine(c), "go");
-        EXPECT_EQ(finish(c, false), -1);
-        ASSERT_TRUE(fs::exists(jet::PageFile::journalPath(file)));
-    };
+    const auto file = seededBank("bound.mdb");
+    const std::string backup = fileBytes(file);  // a copy made before the last change
+    // The commit puts its journal on disk before it writes a page of the file, so that a power
+    // cut between the two finds the old pages kept.
+    const auto log = scratch("bound.strace");
+    Child one =
+        start({"insert", file.string(), "last"},
+              {"strace", "-f", "-qq", "-y", "-o", log.string(), "-e", "trace=pwrite64,fsync", "-E",
+               "ASAN_OPTIONS=detect_leaks=0"});  // no leak check under ptrace
+    EXPECT_EQ(finish(one, false), 0);
+    const std::string calls = fileBytes(log);
+    const auto pageWritten = calls.find(file.string() + ">, ");
+    ASSERT_NE(pageWritten, std::string::npos) << calls;
+    EXPECT_LT(calls.find(file.string() + "-journal>)"), pageWritten) << calls;
 
     // The backup copied over the bank, in place as cp does.
-    killMidway();
+    killMidway(file);
     overwriteInPlace(file, backup);
     {
-        auto db = jet::Database::open(file, jet::PageFile::Mode::ReadWrite);
+        auto db = jet::Database::open(file, RW);
         ASSERT_EQ(db->notices().size(), 1u);
         EXPECT_NE(db->notices()[0].find("set-aside"), std::string::npos) << db->notices()[0];
         EXPECT_EQ(total(*db), std::size_t(kBaseRows));
     }
-    EXPECT_EQ(bytesOf(file), backup);
+    EXPECT_EQ(fileBytes(file), backup);
     EXPECT_TRUE(fs::exists(jet::PageFile::journalPath(file).string() + ".set-aside"));
 
     // A new bank made under the name.
-    killMidway();
+    killMidway(file);
     bank::createBank(file);
-    const std::string made = bytesOf(file);
+    const std::string made = fileBytes(file);
     EXPECT_EQ(total(*jet::Database::open(file, jet::PageFile::Mode::ReadOnly)), 0u);
-    EXPECT_EQ(bytesOf(file), made);
+    EXPECT_EQ(fileBytes(file), made);
     for (const auto& p : jet::checkDatabase(file)) ADD_FAILURE() << p;
 
     // Its own file: rolled back.
-    seed(file);
-    const std::string whole = bytesOf(file);
-    killMidway();
+    seededBank("bound.mdb");
+    const std::string whole = fileBytes(file);
+    killMidway(file);
     EXPECT_EQ(tags(*jet::Database::open(file, jet::PageFile::Mode::ReadOnly))["dead"], 0u);
-    EXPECT_EQ(bytesOf(file), whole);
+    EXPECT_EQ(fileBytes(file), whole);
 }
 
 TEST(JetSharing, AFileMovedOrReplacedWhileOpenIsNeverWrittenBlindly) {
-    const auto file = scratch("moved.mdb");
+    const auto file = seededBank("moved.mdb");
     const auto away = scratch("moved-away.mdb");
-    seed(file);
-    auto db = jet::Database::open(file, jet::PageFile::Mode::ReadWrite);
+    auto db = jet::Database::open(file, RW);
     ASSERT_EQ(total(*db), std::size_t(kBaseRows));
     auto refused = [&](const char* what) {
         SCOPED_TRACE(what);
@@ -222,15 +224,15 @@ TEST(JetSharing, AFileMovedOrReplacedWhileOpenIsNeverWrittenBlindly) {
     };
 
     fs::rename(file, away);  // mv
-    const std::string moved = bytesOf(away);
+    const std::string moved = fileBytes(away);
     refused("moved");
-    EXPECT_EQ(bytesOf(away), moved);
+    EXPECT_EQ(fileBytes(away), moved);
     EXPECT_FALSE(fs::exists(file));
 
     fs::copy_file(away, file);  // another copy under the name: changes go there
     db->insertRow("tiku", bulkRow("into-copy", 0));
     EXPECT_EQ(tags(*db)["into-copy"], 1u);
-    EXPECT_EQ(bytesOf(away), moved);
+    EXPECT_EQ(fileBytes(away), moved);
 
     overwriteInPlace(file, moved);  // cp over it: the cached pages are not the file any more
     EXPECT_EQ(tags(*db)["into-copy"], 0u);
@@ -246,8 +248,7 @@ TEST(JetSharing, AFileMovedOrReplacedWhileOpenIsNeverWrittenBlindly) {
 }
 
 TEST(JetSharing, AccessHoldingTheFileAndAReadOnlyFolder) {
-    const auto file = scratch("access.mdb");
-    seed(file);
+    const auto file = seededBank("access.mdb");
     auto ldb = file;
     ldb.replace_extension(".ldb");
     const int lockFd = ::open(ldb.c_str(), O_RDWR | O_CREAT, 0644);
@@ -257,9 +258,9 @@ TEST(JetSharing, AccessHoldingTheFileAndAReadOnlyFolder) {
     fl.l_len = 1;
     ASSERT_EQ(::fcntl(lockFd, F_OFD_SETLK, &fl), 0);
     {
-        auto db = jet::Database::open(file, jet::PageFile::Mode::ReadWrite);
+        auto db = jet::Database::open(file, RW);
         EXPECT_EQ(total(*db), std::size_t(kBaseRows));
-        const std::string before = bytesOf(file);
+        const std::string before = fileBytes(file);
         try {
             db->insertRow("tiku", bulkRow("x", 0));
             ADD_FAILURE() << "written while Access holds the file";
@@ -267,7 +268,7 @@ TEST(JetSharing, AccessHoldingTheFileAndAReadOnlyFolder) {
             EXPECT_EQ(e.kind(), jet::ErrorKind::Busy);
             EXPECT_NE(std::string(e.what()).find("Access"), std::string::npos) << e.what();
         }
-        EXPECT_EQ(bytesOf(file), before);
+        EXPECT_EQ(fileBytes(file), before);
         ::close(lockFd);  // Access closed; its lock file may stay behind
         db->insertRow("tiku", bulkRow("x", 0));
     }
@@ -279,11 +280,9 @@ TEST(JetSharing, AccessHoldingTheFileAndAReadOnlyFolder) {
         GTEST_SKIP() << "a read-only folder needs strace and a tmpfs mount";
     const auto bank = dir / "bank.mdb";
     fs::copy_file(file, bank);
-    Child c = start({"bulk", bank.string(), "300", "dead"}, killAtWrite(30));
-    ASSERT_EQ(firstLine(c), "go");
-    EXPECT_EQ(finish(c, false), -1);
+    killMidway(bank);
     const auto journal = jet::PageFile::journalPath(bank);
-    const std::string journalBytes = bytesOf(journal);
+    const std::string journalBytes = fileBytes(journal);
     auto readOnly = [&](bool on) {
         return ::mount("none", dir.c_str(), nullptr, MS_REMOUNT | (on ? MS_RDONLY : 0), nullptr);
     };
@@ -298,12 +297,12 @@ TEST(JetSharing, AccessHoldingTheFileAndAReadOnlyFolder) {
     ASSERT_EQ(readOnly(false), 0);
     const std::string repaired = [&] {
         jet::Database::open(bank, jet::PageFile::Mode::ReadOnly);
-        return bytesOf(bank);
+        return fileBytes(bank);
     }();
     EXPECT_FALSE(fs::exists(journal));
     std::ofstream(journal, std::ios::binary) << journalBytes;
     ASSERT_EQ(readOnly(true), 0);
     EXPECT_EQ(tags(*jet::Database::open(bank, jet::PageFile::Mode::ReadOnly))["x"], 1u);
-    EXPECT_EQ(bytesOf(bank), repaired);
+    EXPECT_EQ(fileBytes(bank), repaired);
     ::umount(dir.c_str());
 }

@@ -1,10 +1,7 @@
 // Changes a question bank on the command line's request, for the tests that kill it midway
 // or race it:
-//   bulk FILE N TAG [TABLE]  one transaction of N inserts whose nianji (first column) is TAG
-//   updates FILE [TABLE]     single durable updates of the "base" rows, round after round,
-//                            forever
-// (TABLE: tiku unless named; rows are cut to its width)
-//   tryopen FILE      opens for writing; exit 3 and the message when refused
+//   bulk FILE N TAG   one transaction of N inserts whose nianji (first column) is TAG
+//   updates FILE      single durable updates of the "base" rows, round after round, forever
 //   insert FILE TAG   one durable insert; "done" once it returned
 //   hold FILE MS TAG  one insert in a transaction kept open for MS milliseconds
 // "go" on standard output says the file is open and changes begin.
@@ -22,16 +19,11 @@ int main(int argc, char** argv) {
     const std::string mode = argv[1];
     try {
         auto db = jet::Database::open(argv[2], jet::PageFile::Mode::ReadWrite);
-        if (mode == "tryopen") return 0;
-        using jet_write_test::fitted;
-        if (mode == "bulk" && (argc == 5 || argc == 6)) {
-            const std::string table = argc == 6 ? argv[5] : "tiku";
-            const std::size_t width = db->table(table)->columns.size();
+        if (mode == "bulk" && argc == 5) {
             std::cout << "go" << std::endl;
             const int n = std::stoi(argv[3]);
             db->beginTransaction();
-            for (int i = 0; i < n; ++i)
-                db->insertRow(table, fitted(jet_write_test::bulkRow(argv[4], i), width));
+            for (int i = 0; i < n; ++i) db->insertRow("tiku", jet_write_test::bulkRow(argv[4], i));
             db->commitTransaction();
             return 0;
         }
@@ -50,10 +42,8 @@ int main(int argc, char** argv) {
             return 0;
         }
         if (mode == "updates") {
-            const std::string table = argc == 4 ? argv[3] : "tiku";
-            const std::size_t width = db->table(table)->columns.size();
             std::vector<jet::RowId> ids(jet_write_test::kBaseRows);
-            auto s = db->scan(table);
+            auto s = db->scan("tiku");
             while (s.next())
                 if (std::get<std::string>(s.values()[0]) == "base")
                     ids[std::stoul(std::get<std::string>(s.values()[1]))] = s.rowId();
@@ -62,7 +52,7 @@ int main(int argc, char** argv) {
             std::cout << "go" << std::endl;
             for (long n = 0;; ++n) {
                 const int r = static_cast<int>(n % jet_write_test::kBaseRows);
-                db->updateRow(table, ids[r], fitted(jet_write_test::updatedRow(r, n), width));
+                db->updateRow("tiku", ids[r], jet_write_test::updatedRow(r, n));
             }
         }
         return 2;

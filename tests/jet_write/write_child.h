@@ -10,12 +10,6 @@ namespace jet_write_test {
 
 constexpr int kBaseRows = 12;
 
-// The row cut or padded to a table's width (the values added are null).
-inline std::vector<jet::Value> fitted(std::vector<jet::Value> v, std::size_t width = 12) {
-    v.resize(width);
-    return v;
-}
-
 // `n` characters cycling through a few Chinese ones (two bytes each in UTF-16 and in GBK).
 inline std::string chinese(std::size_t n) {
     static const char* kChars[] = {"题", "苑", "墨", "舟", "学", "习", "测", "试"};
@@ -24,21 +18,26 @@ inline std::string chinese(std::size_t n) {
     return s;
 }
 
+// A row of tiku: nianji, kemu and yuanti as given, kecheng empty, the rest null.
+inline std::vector<jet::Value> tikuRow(std::string a, std::string b, std::string d) {
+    std::vector<jet::Value> v{std::move(a), std::move(b), std::string(), std::move(d)};
+    v.resize(12);
+    return v;
+}
+
 inline std::vector<jet::Value> baseRow(int r) {
-    return fitted(
-        {std::string("base"), std::to_string(r), std::string(), "base " + std::to_string(r)});
+    return tikuRow("base", std::to_string(r), "base " + std::to_string(r));
 }
 
 inline std::vector<jet::Value> bulkRow(const std::string& tag, int i) {
-    return fitted(
-        {tag, std::to_string(i), std::string(), chinese(static_cast<std::size_t>(i % 40) * 37)});
+    return tikuRow(tag, std::to_string(i), chinese(static_cast<std::size_t>(i % 40) * 37));
 }
 
 // Sizes cycle through inline, one long-value page and chains, so rows grow, shrink and move.
 inline std::vector<jet::Value> updatedRow(int r, long n) {
-    return fitted(
-        {std::string("base"), std::to_string(r), std::string(),
-         "u " + std::to_string(n) + " " + chinese(static_cast<std::size_t>(n * 977 % 6000))});
+    return tikuRow(
+        "base", std::to_string(r),
+        "u " + std::to_string(n) + " " + chinese(static_cast<std::size_t>(n * 977 % 6000)));
 }
 
 }  // namespace jet_write_test
