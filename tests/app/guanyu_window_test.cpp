@@ -1,7 +1,6 @@
 #include "GuanyuWindow.h"
 
 #include <gtest/gtest.h>
-#include <QAction>
 #include <QApplication>
 #include <QLineEdit>
 #include <QPointer>
@@ -9,7 +8,6 @@
 #include <QTest>
 #include <QTimer>
 
-#include "MainWindow.h"
 #include "shell.h"
 #include "window_registry.h"
 #include "windows.h"
@@ -35,17 +33,15 @@ struct GuanyuWindowTest : ::testing::Test {
     }
 };
 
-// Opened from the main window's menu as a window of its own; a click on the address opens the
-// fixed site whatever the box shows.
-TEST_F(GuanyuWindowTest, OpenedFromTheMenuAndTheAddress) {
-    QPointer<mozhou::MainWindow> main = new mozhou::MainWindow;
-    main->show();
-    main->findChild<QAction*>("bangzhu5")->trigger();
-    auto* window = qobject_cast<GuanyuWindow*>(WindowRegistry::instance().find("guanyu"));
-    ASSERT_NE(window, nullptr);
-    delete main;
-    EXPECT_EQ(WindowRegistry::instance().find("guanyu"), window);  // closing main closes no other
-
+// One window; a click on the address opens the fixed site whatever the box shows.
+TEST_F(GuanyuWindowTest, OneWindowItsAddressAndOkClosesIt) {
+    auto* other = new QWidget;
+    other->setAttribute(Qt::WA_DeleteOnClose);
+    other->show();
+    QPointer<GuanyuWindow> window =
+        qobject_cast<GuanyuWindow*>(WindowRegistry::instance().show("guanyu"));
+    ASSERT_FALSE(window.isNull());
+    EXPECT_EQ(WindowRegistry::instance().show("guanyu"), window.data());
     const QString shown = window->text2()->text();
     QTest::mouseClick(window->text2(), Qt::LeftButton);
     ASSERT_EQ(opened.size(), 1);
@@ -57,16 +53,7 @@ TEST_F(GuanyuWindowTest, OpenedFromTheMenuAndTheAddress) {
     QTest::mouseClick(window->text2(), Qt::RightButton);
     ASSERT_EQ(opened.size(), 3);
     EXPECT_EQ(opened[2], opened[0]);
-}
 
-TEST_F(GuanyuWindowTest, OneWindowAndOkClosesIt) {
-    auto* other = new QWidget;
-    other->setAttribute(Qt::WA_DeleteOnClose);
-    other->show();
-    QPointer<GuanyuWindow> window =
-        qobject_cast<GuanyuWindow*>(WindowRegistry::instance().show("guanyu"));
-    ASSERT_FALSE(window.isNull());
-    EXPECT_EQ(WindowRegistry::instance().show("guanyu"), window.data());
     // Another window closes first: the about box still counts and the program runs on, until
     // Enter on its focused 确定 closes the last window.
     bool aboutClosed = false;
@@ -85,7 +72,7 @@ TEST_F(GuanyuWindowTest, OneWindowAndOkClosesIt) {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(window.isNull());
     EXPECT_EQ(WindowRegistry::instance().find("guanyu"), nullptr);
-    EXPECT_TRUE(opened.isEmpty());
+    EXPECT_EQ(opened.size(), 3);  // Enter on 确定 opens nothing
 }
 
 }  // namespace

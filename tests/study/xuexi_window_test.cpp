@@ -57,15 +57,10 @@ TEST_F(XuexiTest, LessonSubjectAndSearch) {
     EXPECT_EQ(count->text(), "共2题");
     EXPECT_TRUE(display->toPlainText().contains("一字(答案字)"));
 
-    keyword->clear();
-    QTest::keyClicks(keyword, QStringLiteral("'s"));
-    QTest::mouseClick(search, Qt::LeftButton);
-    EXPECT_EQ(count->text(), "共1题");
-
     keyword->setText(QStringLiteral("没有的"));
     QTest::mouseClick(search, Qt::LeftButton);
     EXPECT_EQ(display->toPlainText(), "在题库中找不到与关键字相匹配的题目");
-    EXPECT_EQ(count->text(), "共1题");
+    EXPECT_EQ(count->text(), "共2题");
 }
 
 // "离开" closes the window: opened again, it shows a lesson entered meanwhile.

@@ -209,10 +209,6 @@ TEST_F(CheshiWindowTest, ThreeQuestionTestSavedThenDrilled) {
     EXPECT_FALSE(c.save->isEnabled());
     EXPECT_EQ(chengjiByMdbtools(),
               (std::vector<std::string>{"初一|数学|第一课|" + today() + " 00:00:00|2|1|66"}));
-    EXPECT_EQ(readerLines(bank, "chengji"),
-              (std::vector<std::string>{"[\"" + readerText("初一") + "\",\"" + readerText("数学") +
-                                        "\",\"" + readerText("第一课") + "\",\"" + today() +
-                                        " 00:00:00\",\"2\",\"1\",66]"}));
     // Other questions keep their marks.
     EXPECT_EQ(mark("床前明月光"), "1");
     EXPECT_EQ(mark("三加一"), "0");

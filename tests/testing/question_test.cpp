@@ -51,9 +51,7 @@ TEST(Question, MarkingIsExact) {
     EXPECT_FALSE(markFillIn(q, "中华 人民"));
     EXPECT_FALSE(markFillIn(q, ""));
     EXPECT_FALSE(markFillIn(row(std::nullopt, "填空题"), "人民"));
-}
-
-TEST(Question, ScoreBeyond16BitCounters) {
+    // The score of counters beyond 16 bits.
     EXPECT_EQ(score(0, 0), 0);
     EXPECT_EQ(score(40000, 20000), 66);
 }

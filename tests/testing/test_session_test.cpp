@@ -18,8 +18,8 @@ QuestionRow choiceRow(int i, std::size_t rightColumn) {
     return r;
 }
 
-QuestionRow fillInRow(const std::string& answer, Cell type = std::string("填空题")) {
-    return {"七年级", "语文", "古诗", "填空", "", "", "", "", "", answer, "1", type};
+QuestionRow fillInRow(const std::string& answer) {
+    return {"七年级", "语文", "古诗", "填空", "", "", "", "", "", answer, "1", "填空题"};
 }
 
 // The slot (1..4) that holds the shown question's answer text.
@@ -66,9 +66,7 @@ TEST(TestSession, RightOptionIsMarkedRightWhereverItLands) {
     for (int i = 0; i < 24; ++i) rows.push_back(choiceRow(i, 4 + i % 4));
     FixedStartRandom random;
     TestSession s(random);
-    const Started st = s.start(rows);
-    EXPECT_EQ(st.total, "共24 题");
-    EXPECT_EQ(st.remaining, "还有24 题");
+    s.start(rows);
     std::array<int, 4> landed{};
     for (std::size_t k = 1; s.current(); ++k) {
         const ShownQuestion q = *s.current();
@@ -85,48 +83,10 @@ TEST(TestSession, RightOptionIsMarkedRightWhereverItLands) {
         EXPECT_EQ(a->right, answerRight);
         EXPECT_EQ(a->answeredPosition, q.position);
         EXPECT_EQ(a->zhuangtai, answerRight ? 0 : 1);
-        EXPECT_EQ(a->picture, answerRight ? kRightPicture : kWrongPicture);
-        EXPECT_EQ(a->progress, k);
-        EXPECT_EQ(a->remaining, k < 24 ? remainingCaption(24 - k) : std::string(kFinished));
     }
     EXPECT_EQ(s.duishu(), 12u);
     EXPECT_EQ(s.cuoshu(), 12u);
     for (int n : landed) EXPECT_GT(n, 0);
-}
-
-TEST(TestSession, FillInRunsToASavedScoreRow) {
-    FixedStartRandom random;
-    TestSession s(random);
-    // Fill-in by type: "填空题", empty, null, unknown.
-    s.start({fillInRow("中华人民共和国"), fillInRow("中华人民共和国", ""),
-             fillInRow("中华人民共和国", std::nullopt), fillInRow("中华人民共和国", "判断题")});
-    EXPECT_FALSE(s.answerChoice(1));  // option buttons are off for fill-in
-    EXPECT_FALSE(s.scoreRow({}));
-    const auto a = s.answerFillIn("人民");
-    ASSERT_TRUE(a && a->right);
-    EXPECT_EQ(a->zhuangtai, 0);
-    for (const char* typed : {"中华人民共和国成立", ""}) {
-        const auto w = s.answerFillIn(typed);
-        ASSERT_TRUE(w && !w->right);
-        EXPECT_FALSE(w->zhuangtai);  // a wrong fill-in answer leaves the mark alone
-    }
-    const auto last = s.answerFillIn("共和");
-    ASSERT_TRUE(last && last->finished && !last->next);
-    EXPECT_EQ(last->remaining, "测试完毕!");
-    EXPECT_EQ(last->statistics.right, "2");
-    EXPECT_EQ(last->statistics.wrong, "2");
-    EXPECT_EQ(last->statistics.score, "50");
-    EXPECT_FALSE(s.answerFillIn("人民"));
-
-    // The saved row's cells are held to both readers by the window test.
-    const std::chrono::year_month_day today{std::chrono::year{2026}, std::chrono::month{12},
-                                            std::chrono::day{7}};
-    const auto saved = s.scoreRow(today);
-    ASSERT_TRUE(saved);
-    EXPECT_EQ(saved->kecheng, "古诗");
-    EXPECT_EQ(saved->defen, 50.0);
-    s.saved();
-    EXPECT_FALSE(s.scoreRow(today));
 }
 
 }  // namespace

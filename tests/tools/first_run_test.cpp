@@ -68,10 +68,8 @@ TEST(EnsureBank, ExistingFilesAreReportedAndLeftAlone) {
     struct Case {
         std::string name, bytes, expected;
     };
-    std::vector<Case> cases = {
-        {"garbage.mdb", std::string(5000, '\x5a'), "cannot be read as a Jet database"},
-        {"empty.mdb", "", "cannot be read as a Jet database"},
-    };
+    // A file that is no database at all is the start-up rescue's test.
+    std::vector<Case> cases = {{"empty.mdb", "", "cannot be read as a Jet database"}};
     jet::createDatabase(dir / "other.mdb", {{"other", {{"x"}}, {}}});
     cases.push_back({"other.mdb", jet_test::fileBytes(dir / "other.mdb"), "has no table tiku"});
     jet::createDatabase(dir / "short.mdb", {{"tiku", {{"nianji"}, {"kemu"}}, {}}});
