@@ -6,7 +6,6 @@
 
 #include <chrono>
 #include <random>
-#include <thread>
 
 #include "child_process.h"
 #include "write_util.h"

@@ -4,10 +4,7 @@
 #include <fcntl.h>
 #include <sys/mount.h>
 
-#include <chrono>
 #include <map>
-#include <random>
-#include <thread>
 
 #include "child_process.h"
 #include "write_util.h"
