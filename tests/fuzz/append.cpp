@@ -79,7 +79,7 @@ std::string textFrom(fuzz::Reader& in, std::size_t n) {
                 c = k & 0x80 ? 0x1F600 + in.byte() % 0x40 : 0xFF01 + in.byte() % 0x5E;
         }
         if (c >= 0xD800 && c < 0xE000) c = 'x';
-        fuzz::appendUtf8(s, c);
+        jet::appendCodePoint(c, s);
     }
     return s;
 }

@@ -19,6 +19,7 @@
 #include "jet/database.h"
 #include "jet/index_tree.h"
 #include "jet/json.h"
+#include "jet/text.h"
 
 namespace fuzz {
 
@@ -100,24 +101,6 @@ inline bool sameValue(const jet::Value& a, const jet::Value& b) {
     if (const auto* d = std::get_if<jet::DateTime>(&a))
         return sameDouble(d->days, std::get<jet::DateTime>(b).days);
     return a == b;
-}
-
-inline void appendUtf8(std::string& s, std::uint32_t c) {
-    if (c < 0x80) {
-        s += static_cast<char>(c);
-    } else if (c < 0x800) {
-        s += static_cast<char>(0xC0 | c >> 6);
-        s += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        s += static_cast<char>(0xE0 | c >> 12);
-        s += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-        s += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        s += static_cast<char>(0xF0 | c >> 18);
-        s += static_cast<char>(0x80 | (c >> 12 & 0x3F));
-        s += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-        s += static_cast<char>(0x80 | (c & 0x3F));
-    }
 }
 
 // Takes `n` bytes off the front of an input, as numbers.

@@ -114,7 +114,7 @@ std::string textFrom(fuzz::Reader& in, std::size_t maxChars) {
         if (b < 0xF0) {
             s += kLetters[b % std::size(kLetters)];
         } else if (b < 0xFE) {
-            fuzz::appendUtf8(s, 1 + in.byte() % 0xFF);
+            jet::appendCodePoint(1 + in.byte() % 0xFF, s);
         } else {
             s += "中";
         }

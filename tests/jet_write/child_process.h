@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -64,6 +65,26 @@ inline int finish(Child& c, bool kill) {
     std::fclose(c.out);
     if (!rest.empty()) std::cout << "[ child ] " << rest;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+inline bool haveStrace() { return std::system("strace -V >/dev/null 2>&1") == 0; }
+
+// The sanitizer build runs fewer and smaller writers: it is several times slower.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr bool kSanitized = true;
+#else
+inline constexpr bool kSanitized = false;
+#endif
+
+// strace kills the child at its n-th pwrite: inside the commit, at an exact point.
+inline std::vector<std::string> killAtWrite(int n) {
+    return {"strace",
+            "-f",
+            "-qq",
+            "-o",
+            "/dev/null",
+            "-e",
+            "inject=pwrite64:signal=SIGKILL:when=" + std::to_string(n)};
 }
 
 }  // namespace jet_write_test

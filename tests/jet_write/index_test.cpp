@@ -61,6 +61,19 @@ std::vector<std::string> mdbSqlLookup(const fs::path& file, const std::string& s
     return out;
 }
 
+// A row of testV2000's Table1 (or testV1997's): texts A and B, then a value of every other kind.
+std::vector<Value> testRow(const std::string& a, const std::string& b, std::int64_t n) {
+    return {a,
+            b,
+            std::int64_t{n % 200},
+            n,
+            -n,
+            0.5 * static_cast<double>(n),
+            jet::DateTime{36000.0 + static_cast<double>(n)},
+            jet::Currency{n * 100},
+            n % 2 == 0};
+}
+
 std::vector<jet::RowId> ourLookup(jet::Database& db, const std::string& table, std::size_t index,
                                   const std::vector<Value>& row) {
     auto def = db.table(table);
@@ -158,94 +171,6 @@ TEST(JetIndex, AccessFilesPassTheCheckAndDamageIsFound) {
             problems.begin(), problems.end(),
             [&](const std::string& p) { return p.find(d.finding) != std::string::npos; }))
             << d.file << " page " << d.page << ": " << problems.size() << " problems";
-    }
-}
-
-TEST(JetIndex, ManyWritesSplitPagesAndEveryReaderFindsTheRows) {
-    // 512 rows under a descending index with a tail leaf; thousands of changes in random key
-    // order split leaves and grow the tree.
-    const auto file = copyOfCorpus("compIndexTestV2000.mdb");
-    std::map<std::int64_t, std::vector<Value>> expected;  // by key; nulls apart
-    std::vector<std::vector<Value>> nulls;
-    std::map<std::int64_t, jet::RowId> ids;
-    std::size_t pagesBefore = 0, pagesAfter = 0;
-    std::mt19937 rng(7);
-    {
-        auto db = jet::Database::open(file, RW);
-        pagesBefore = indexPageCount(*db, "Table1", 0);
-        auto s = db->scan("Table1");
-        while (s.next()) {
-            if (isNull(s.values()[0]))
-                nulls.push_back(s.values());
-            else {
-                expected[std::get<std::int64_t>(s.values()[0])] = s.values();
-                ids[std::get<std::int64_t>(s.values()[0])] = s.rowId();
-            }
-        }
-        db->beginTransaction();
-        for (int i = 0; i < 3000; ++i) {
-            std::int64_t k = static_cast<std::int64_t>(rng() % 2000000) - 1000000;
-            if (expected.count(k)) continue;
-            std::vector<Value> r{k, std::string("row ") + std::to_string(i),
-                                 i % 5 ? Value{std::string("x")} : Value{}};
-            ids[k] = db->insertRow("Table1", r);
-            expected[k] = r;
-        }
-        for (int i = 0; i < 5; ++i) {
-            std::vector<Value> r{Value{}, std::string("null key"), Value{}};
-            db->insertRow("Table1", r);
-            nulls.push_back(r);
-        }
-        db->commitTransaction();
-        // Deletes and key changes, the first ones each its own transaction.
-        int n = 0;
-        for (auto it = expected.begin(); it != expected.end(); ++n) {
-            if (n == 30) db->beginTransaction();
-            if (n % 3 == 0) {
-                db->deleteRow("Table1", ids.at(it->first));
-                ids.erase(it->first);
-                it = expected.erase(it);
-            } else if (n % 7 == 0) {
-                const std::int64_t k = it->first + 3000000;
-                auto r = it->second;
-                r[0] = k;
-                r[2] = std::string(55, 'u');  // grows: the row may move, its id stays
-                db->updateRow("Table1", ids.at(it->first), r);
-                ids[k] = ids.at(it->first);
-                ids.erase(it->first);
-                it = expected.erase(it);
-                expected[k] = r;
-            } else {
-                ++it;
-            }
-        }
-        db->commitTransaction();
-        pagesAfter = indexPageCount(*db, "Table1", 0);
-    }
-    EXPECT_GT(pagesAfter, pagesBefore + 3) << "the index did not split";
-    std::vector<std::vector<Value>> all = nulls;
-    for (const auto& [k, r] : expected) all.push_back(r);
-    expectReadersAgree(file, "Table1", &all);
-
-    // Lookups through the index: mdbtools' and ours, on keys old, new, moved and gone.
-    auto db = jet::Database::open(file, jet::PageFile::Mode::ReadOnly);
-    std::vector<std::int64_t> probe{19, 27, -999999, 4813, expected.rbegin()->first};
-    std::size_t n = 0;
-    for (const auto& [k, r] : expected)
-        if (n++ % 97 == 0) probe.push_back(k);
-    for (std::int64_t k : probe) {
-        const bool present = expected.count(k) != 0;
-        const auto found = mdbSqlLookup(
-            file, "select CD_AGENTE from Table1 where CD_AGENTE = " + std::to_string(k));
-        EXPECT_EQ(found, present ? std::vector<std::string>{std::to_string(k)}
-                                 : std::vector<std::string>{})
-            << "mdb-sql, key " << k;
-        const auto ours = ourLookup(*db, "Table1", 0, {Value{k}});
-        EXPECT_EQ(ours.size(), present ? 1u : 0u) << "ours, key " << k;
-        if (present && ours.size() == 1) {
-            EXPECT_EQ(ours[0], ids.at(k));
-            EXPECT_EQ(db->readRow(*db->table("Table1"), ours[0]), expected.at(k));
-        }
     }
 }
 
@@ -356,8 +281,8 @@ TEST(JetIndex, AutonumbersChineseKeysInGeneralOrderAndRefusals) {
         ++looked;
     }
 
-    // A key already taken, a primary key left empty, a text the engine cannot encode, a
-    // changed autonumber: each refused, the file byte for byte as it was.
+    // A key already taken, a primary key left empty, a changed autonumber: each refused, the
+    // file byte for byte as it was.
     const jet::RowId first = [&] {
         auto s = jet::Database::open(file, jet::PageFile::Mode::ReadOnly)->scan("Table");
         s.next();
@@ -374,8 +299,6 @@ TEST(JetIndex, AutonumbersChineseKeysInGeneralOrderAndRefusals) {
     const Refusal refusals[] = {
         {file, "Table", {}, {std::int64_t{600}, "x"}, "another row already has this value"},
         {file, "Table", first, {std::int64_t{5}, "x"}, "its value cannot be changed"},
-        {file, "Table", {}, {Value{}, std::string("表情😀")}, "beyond the Basic Multilingual"},
-        {pk, "Table1", {}, {std::string("a"), "b"}, "another row already has this value"},
         {pk, "Table1", {}, {Value{}, "b"}, "its columns must have a value"},
     };
     for (const auto& r : refusals)
@@ -427,12 +350,6 @@ TEST(JetIndex, TextKeysSortAsInAccessGrowNewLevelsAndShrinkBack) {
     const std::vector<std::string> names{
         "Émile Zola", "o'Brien",   "x-ray 2", "Straße", "ÆSOP", "naïve café",       "2026-12-07",
         "C++ & C#",   "«Øresund»", "¥100 ½",  "Þórr",   "ÿ",    "soft\u00ADhyphen", "emile zola"};
-    auto row = [](const std::string& a, const std::string& b, std::int64_t n) {
-        return std::vector<Value>{
-            a,         b,       std::int64_t{n % 200},      n,
-            -n,        0.5 * n, jet::DateTime{36000.0 + n}, jet::Currency{n * 100},
-            n % 2 == 0};
-    };
     std::vector<std::vector<Value>> expected;
     std::map<std::string, jet::RowId> ids;
     std::vector<std::pair<jet::RowId, std::vector<Value>>> added;
@@ -444,11 +361,11 @@ TEST(JetIndex, TextKeysSortAsInAccessGrowNewLevelsAndShrinkBack) {
         // The sorted texts go in backwards, among rows keyed by name.
         std::int64_t n = 0;
         for (auto it = sorted.rbegin(); it != sorted.rend(); ++it, ++n) {
-            expected.push_back(row("sorted " + letters(n, 3), *it, n));
+            expected.push_back(testRow("sorted " + letters(n, 3), *it, n));
             db->insertRow("Table1", expected.back());
         }
         for (const auto& name : names) {
-            expected.push_back(row(name, name + " b", ++n));
+            expected.push_back(testRow(name, name + " b", ++n));
             ids[name] = db->insertRow("Table1", expected.back());
         }
         db->commitTransaction();
@@ -469,9 +386,9 @@ TEST(JetIndex, TextKeysSortAsInAccessGrowNewLevelsAndShrinkBack) {
         db->beginTransaction();
         for (std::int64_t i = 0; i < 1500; ++i) {
             const std::int64_t k = i * 7919 % 1500;
-            const auto r =
-                row(letters(static_cast<std::size_t>(k) * 31 + 5, 50),
-                    letters(static_cast<std::size_t>(k % 40), 3) + " " + std::string(96, 'q'), k);
+            const auto r = testRow(
+                letters(static_cast<std::size_t>(k) * 31 + 5, 50),
+                letters(static_cast<std::size_t>(k % 40), 3) + " " + std::string(96, 'q'), k);
             added.emplace_back(db->insertRow("Table1", r), r);
         }
         db->commitTransaction();
@@ -528,17 +445,7 @@ TEST(JetIndex, UniqueTextIndexIgnoresOnlyWhatGeneralIgnores) {
     // beyond the plane, texts without a weighted character and other sort orders are refused
     // with nothing written.
     const auto file = copyOfCorpus("testV2000.mdb", "unique.mdb");
-    auto row = [](const std::string& a) {
-        return std::vector<Value>{a,
-                                  "b",
-                                  std::int64_t{1},
-                                  std::int64_t{2},
-                                  std::int64_t{3},
-                                  4.5,
-                                  jet::DateTime{36000.0},
-                                  jet::Currency{100},
-                                  true};
-    };
+    auto row = [](const std::string& a) { return testRow(a, "b", 1); };
     const std::vector<std::string> taken{"汉字ABC", "Ωμέγα", "Мир", "かなカナ", "Ｑ２"};
     const std::vector<std::string> same{"汉字abc", "汉字ＡＢＣ", "汉字ａｂｃ", "汉字ABC  ",
                                         "ΩΜΈΓΑ",   "мИР",        "カナかな",   "q2"};
@@ -598,123 +505,103 @@ TEST(JetIndex, UniqueTextIndexIgnoresOnlyWhatGeneralIgnores) {
                   [&](jet::Database& db) { db.insertRow("Table1", row("x")); });
 }
 
+// A new row for a corpus table, from its columns: numbers that differ for every i below 1000,
+// texts of letters (with Chinese in Jet 4, an accent in Jet 3) that now and then end in blanks
+// or grow the row past its old size, every third value null where no index holds the column,
+// autonumbers left to the engine.
+std::vector<Value> newRow(const jet::TableDef& t, int i) {
+    using T = jet::ColumnType;
+    std::set<std::uint16_t> keyed;
+    for (const auto& ri : t.realIndexes)
+        for (const auto& ic : ri.columns) keyed.insert(ic.columnNumber);
+    std::vector<Value> r(t.columns.size());
+    for (const auto& c : t.columns) {
+        if (c.type == T::Boolean) r[c.position] = i % 2 == 0;  // never null
+        if (c.autoNumber() || (!keyed.count(c.number) && (i + c.number) % 3 == 0)) continue;
+        const std::int64_t n = (i % 2 ? 1 : -1) * (1000 + i * 7919 % 1000);
+        const std::size_t room = c.type == T::Memo               ? 300u
+                                 : t.format == jet::Format::Jet4 ? c.length / 2u
+                                                                 : c.length;
+        Value& v = r[c.position];
+        if (c.type == T::Byte) v = std::int64_t{i % 256};
+        if (c.type == T::Int16 || c.type == T::Int32) v = n;
+        if (c.type == T::Currency) v = jet::Currency{n * 12345};
+        if (c.type == T::Single || c.type == T::Double) v = 0.5 * static_cast<double>(n);
+        if (c.type == T::DateTime) v = jet::DateTime{36526.25 + static_cast<double>(n)};
+        if (c.type != T::Text && c.type != T::Memo) continue;
+        std::string s =
+            letters(static_cast<std::size_t>(i) * 89 + c.number, std::min<std::size_t>(room, 5));
+        if (room >= 12)
+            s += t.format == jet::Format::Jet4 ? chinese(static_cast<std::size_t>(i % 6)) : "é";
+        if (room >= 20 && i % 5 == 0) s += "  ";
+        if (room >= 50 && (i + c.number) % 8 == 1)
+            s += std::string(std::min<std::size_t>(room / 2, 40), 'x');
+        v = s;
+    }
+    return r;
+}
+
 TEST(JetWrite, CorpusTables) {
     // Every table: Access's first row changed, its second deleted, new rows after them; the
     // indexes (text under Access 97's General order, numbers ascending and descending, a
     // fixed-size text, six on one table) and autonumbers kept, as check and both readers see.
     // Deleted columns keep their numbers and slots, old rows their values.
-    struct Case {
-        const char* file;
-        const char* table;
-        std::function<std::vector<Value>(int)> row;
-    };
-    const std::vector<Case> cases{
-        {"delTestV2000.mdb", "Table",
-         [](int i) {
-             return std::vector<Value>{"新 " + chinese(static_cast<std::size_t>(i % 45)),
-                                       i % 3 ? Value{} : Value{std::string()}};
-         }},
-        {"overflowTestV2000.mdb", "Table1",
-         [](int i) {
-             std::vector<Value> r(9);
-             for (int c = i % 3; c < 9; c += 2) r[c] = std::to_string(i) + "·" + chinese(c);
-             return r;
-         }},
-        {"fixedTextTestV2000.mdb", "users",  // texts with trailing blanks key as without
-         [](int i) {
-             const std::int64_t id = 100 + i;
-             const std::string login =
-                 (i % 2 ? "Jürgen-Ølsen " : "o'Hara É") + std::to_string(id) + (i % 5 ? "" : "  ");
-             return std::vector<Value>{id,
-                                       login,
-                                       " ",
-                                       "-1",
-                                       "User " + std::to_string(id % 50),
-                                       std::int64_t{1},
-                                       std::int64_t{16408},
-                                       -id,
-                                       i % 3 ? "Y" : "N",
-                                       jet::DateTime{40000.5 + i % 70}};
-         }},
-        {"delColTestV2000.mdb", "Table1",  // columns 0, 2, 3 and 5, indexed on 0 and 2
-         [](int i) {
-             return std::vector<Value>{std::int64_t{i * 7 + 7}, std::int64_t{-i},
-                                       "new " + std::to_string(i),
-                                       i % 3 ? Value{chinese(i % 30)} : Value{}};
-         }},
-        {"delTestV1997.mdb", "Table",
-         [](int i) {
-             return std::vector<Value>{"neu é " + std::to_string(i), Value{}};
-         }},
-        {"overflowTestV1997.mdb", "Table1",
-         [](int i) {
-             std::vector<Value> r(9);
-             for (int c = i % 2; c < 9; c += 2) r[c] = std::string(40 + c, 'x');
-             return r;
-         }},
-        {"testV1997.mdb", "Table1",  // every kind of column
-         [](int i) {
-             return std::vector<Value>{letters(i, 5),
-                                       i % 3 ? Value{letters(i * 7 % 50, 5)} : Value{},
-                                       std::int64_t{i % 256},
-                                       std::int64_t{i * 97 % 65536 - 32768},
-                                       std::int64_t{i * 1000003 - 30000000},
-                                       0.5 - 1.5 * i,
-                                       jet::DateTime{36526.25 + i},
-                                       jet::Currency{i * 12345 - 99999},
-                                       i % 2 == 0};
-         }},
-        {"testV1997.mdb", "Table2",
-         [](int i) {
-             std::vector<Value> r(89);
-             for (int c = 0; c < 89; c += 1 + i % 5) r[c] = letters(i * 89 + c, 5);
-             r[0] = letters(i, 5);
-             return r;
-         }},
-        {"testV1997.mdb", "Table3",  // numbered automatically
-         [](int i) {
-             return std::vector<Value>{Value{}, letters(i, 5)};
-         }},
-        {"compIndexTestV1997.mdb", "Table1",  // descending
-         [](int i) {
-             return std::vector<Value>{std::int64_t{(i * 7919) % 1000 - 500}, std::string("abc"),
-                                       Value{}};
-         }},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.file) + " " + c.table);
-        const auto file = copyOfCorpus(c.file, std::string(c.table) + c.file);
+    const std::pair<const char*, const char*> cases[] = {
+        {"delTestV2000.mdb", "Table"},       {"overflowTestV2000.mdb", "Table1"},
+        {"fixedTextTestV2000.mdb", "users"}, {"delColTestV2000.mdb", "Table1"},
+        {"delTestV1997.mdb", "Table"},       {"overflowTestV1997.mdb", "Table1"},
+        {"testV1997.mdb", "Table1"},         {"testV1997.mdb", "Table2"},
+        {"testV1997.mdb", "Table3"},         {"compIndexTestV1997.mdb", "Table1"},
+        {"compIndexTestV2000.mdb", "Table1"}};  // descending; in Jet 4 with a tail leaf
+    for (const auto& [name, table] : cases) {
+        SCOPED_TRACE(std::string(name) + " " + table);
+        const auto file = copyOfCorpus(name, std::string(table) + name);
         std::vector<std::vector<Value>> expected;
         {
             auto db = jet::Database::open(file, RW);
+            const auto def = db->table(table);
+            // The autonumbers the engine gives, the first row keeping its own.
+            auto numbered = [&](std::vector<Value> r, const Value& number) {
+                for (const auto& col : def->columns)
+                    if (col.autoNumber()) r[col.position] = number;
+                return r;
+            };
             std::vector<jet::RowId> ids;
-            for (auto s = db->scan(c.table); s.next();) {
+            for (auto s = db->scan(table); s.next();) {
                 ids.push_back(s.rowId());
                 expected.push_back(s.values());
             }
             if (!ids.empty()) {
-                auto changed = c.row(1000);
-                if (jet::isNull(changed[0])) changed[0] = expected[0][0];  // the autonumber
-                db->updateRow(c.table, ids[0], changed);
-                expected[0] = changed;
+                db->updateRow(table, ids[0], newRow(*def, 999));
+                expected[0] = numbered(newRow(*def, 999), expected[0][0]);
             }
             if (ids.size() > 1) {
-                db->deleteRow(c.table, ids[1]);
+                db->deleteRow(table, ids[1]);
                 expected.erase(expected.begin() + 1);
             }
-            const std::int64_t next =
-                static_cast<std::int64_t>(db->table(c.table)->nextAutonumber) + 1;
+            const auto next = static_cast<std::int64_t>(def->nextAutonumber) + 1;
             // Enough rows to split index pages (one transaction: the test is not of fsync).
             db->beginTransaction();
             for (int i = 0; i < 500; ++i) {
-                auto r = c.row(i);
-                db->insertRow(c.table, r);
-                if (jet::isNull(r[0]) && std::string(c.table) == "Table3") r[0] = next + i;
-                expected.push_back(r);
+                db->insertRow(table, newRow(*def, i));
+                expected.push_back(numbered(newRow(*def, i), Value{next + i}));
             }
             db->commitTransaction();
         }
-        expectReadersAgree(file, c.table, &expected);
+        expectReadersAgree(file, table, &expected);
+        if (std::string(name) != "compIndexTestV2000.mdb") continue;
+        // Lookups through the split descending index, mdbtools' and ours, on old and new keys
+        // and one that is not there.
+        auto db = jet::Database::open(file, jet::PageFile::Mode::ReadOnly);
+        for (std::size_t i = 0; i <= expected.size(); i += 97) {
+            const Value k = i < expected.size() ? expected[i][0] : Value{std::int64_t{-999999}};
+            const auto n = std::count_if(expected.begin(), expected.end(),
+                                         [&](const auto& r) { return r[0] == k; });
+            const auto key = std::to_string(std::get<std::int64_t>(k));
+            EXPECT_EQ(mdbSqlLookup(file, "select CD_AGENTE from Table1 where CD_AGENTE = " + key),
+                      std::vector<std::string>(static_cast<std::size_t>(n), key));
+            EXPECT_EQ(ourLookup(*db, "Table1", 0, {k}).size(), static_cast<std::size_t>(n)) << key;
+        }
     }
 
     auto ro = jet::Database::open(fs::path(JET_CORPUS_DIR) / "delTestV2000.mdb",

@@ -1,13 +1,10 @@
-// Programs sharing one file: a reader and a writer at once, two writers, writers killed while a
-// reader reads, a journal that meets another file, a file moved or replaced under a program
-// that holds it, Access holding it, and a read-only folder.
+// Programs sharing one file: a reader and a writer at once, two writers, a journal that meets
+// another file, a file moved or replaced under a program that holds it, Access holding it, and
+// a read-only folder.
 #include <fcntl.h>
 #include <sys/mount.h>
 
-#include <chrono>
 #include <map>
-#include <random>
-#include <thread>
 
 #include "child_process.h"
 #include "write_util.h"
@@ -31,26 +28,6 @@ std::size_t total(jet::Database& db) { return scanAll(db, "tiku").size(); }
 
 void overwriteInPlace(const fs::path& file, const std::string& bytes) {
     std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
-}
-
-bool haveStrace() { return std::system("strace -V >/dev/null 2>&1") == 0; }
-
-// The sanitizer build runs fewer and smaller writers: it is several times slower.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kSanitized = true;
-#else
-constexpr bool kSanitized = false;
-#endif
-
-// strace kills the child at its n-th pwrite: inside the commit, at an exact point.
-std::vector<std::string> killAtWrite(int n) {
-    return {"strace",
-            "-f",
-            "-qq",
-            "-o",
-            "/dev/null",
-            "-e",
-            "inject=pwrite64:signal=SIGKILL:when=" + std::to_string(n)};
 }
 
 // A writer killed in the midst of a commit: its journal stays beside the file.
@@ -102,64 +79,6 @@ TEST(JetSharing, ProgramsReadAndWriteTheFileTogether) {
     EXPECT_EQ(n["other"] + n["held"] + n["mine"] + n["late"], 4u);
     EXPECT_EQ(n["refused"], 0u);
     heldTillExit = std::move(db);
-    expectReadersAgree(file, "tiku");
-}
-
-TEST(JetSharing, ReadersSeeOnlyCommittedStatesWhileWritersDie) {
-    const auto file = seededBank("readers.mdb");
-    auto reader = jet::Database::open(file, jet::PageFile::Mode::ReadOnly);
-    const bool strace = haveStrace();
-    std::mt19937 rng(20261208);
-    std::size_t committed = kBaseRows;
-    int kills = 0, reads = 0, rounds = 0;
-
-    // Reads while the child runs; every read must show a committed state.
-    auto readWhile = [&](Child& c, std::size_t added, int killAfterUs) {
-        const auto start = std::chrono::steady_clock::now();
-        int code = 0;
-        for (;;) {
-            const std::size_t n = total(*reader);
-            ++reads;
-            EXPECT_TRUE(n == committed || n == committed + added) << n << " rows";
-            int status = 0;
-            if (::waitpid(c.pid, &status, WNOHANG) == c.pid) {
-                code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-                break;
-            }
-            if (killAfterUs >= 0 &&
-                std::chrono::steady_clock::now() - start > std::chrono::microseconds(killAfterUs))
-                ::kill(c.pid, SIGKILL);
-        }
-        std::fclose(c.out);
-        // A writer killed after its commit but before it ended has still committed.
-        const std::size_t n = total(*reader);
-        EXPECT_TRUE(n == committed + added || (code != 0 && n == committed))
-            << n << " rows, exit " << code;
-        committed = n;
-        kills += code != 0;
-    };
-
-    const int wantedKills = kSanitized ? 20 : 50;
-    for (; kills < wantedKills && rounds < 150; ++rounds) {
-        SCOPED_TRACE("round " + std::to_string(rounds));
-        const bool exact = strace && rounds % 2 == 1;
-        const int k = std::uniform_int_distribution<int>(1, 90)(rng);
-        Child c = start({"bulk", file.string(), "200", "r" + std::to_string(rounds)},
-                        exact ? killAtWrite(k) : std::vector<std::string>{});
-        ASSERT_EQ(firstLine(c), "go");
-        readWhile(c, 200, exact ? -1 : std::uniform_int_distribution<int>(0, 40000)(rng));
-    }
-    // A transaction of more pages than any cache would hold, killed while writing its pages.
-    if (strace && !kSanitized) {
-        Child big = start({"bulk", file.string(), "50000", "big"}, killAtWrite(9000));
-        ASSERT_EQ(firstLine(big), "go");
-        readWhile(big, 50000, -1);
-    }
-    std::cout << "[ sharing ] " << rounds << " writers, " << kills << " killed, " << reads
-              << " reads, all of committed states\n";
-    EXPECT_GE(kills, wantedKills);
-    reader.reset();
-    EXPECT_FALSE(fs::exists(jet::PageFile::journalPath(file)));
     expectReadersAgree(file, "tiku");
 }
 
