@@ -44,12 +44,4 @@ std::vector<std::optional<std::string>> textRow(const dao::Recordset& rs) {
     return row;
 }
 
-std::vector<std::vector<std::optional<std::string>>> textRows(dao::Recordset& rs) {
-    std::vector<std::vector<std::optional<std::string>>> rows;
-    if (rs.RecordCount() == 0) return rows;
-    rows.reserve(static_cast<std::size_t>(rs.RecordCount()));
-    for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext()) rows.push_back(textRow(rs));
-    return rows;
-}
-
 }  // namespace bank

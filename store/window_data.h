@@ -22,8 +22,4 @@ void deleteAllRows(dao::Workspace& ws, dao::Recordset& rs);
 // from empty text.
 std::vector<std::optional<std::string>> textRow(const dao::Recordset& rs);
 
-// Every row of `rs` from the first, each column as the windows show it (dao::toText), null kept
-// apart from empty text.
-std::vector<std::vector<std::optional<std::string>>> textRows(dao::Recordset& rs);
-
 }  // namespace bank
