@@ -31,8 +31,7 @@ inline Row question(const std::string& grade, const std::string& subject, const 
 
 // A fresh folder for one test.
 inline fs::path scratchDir(const std::string& name) {
-    fs::path dir =
-        fs::temp_directory_path() / ("mozhou_exchange_" + std::to_string(::getpid())) / name;
+    fs::path dir = jet_test::processScratch("mozhou_exchange") / name;
     fs::remove_all(dir);
     fs::create_directories(dir);
     return dir;

@@ -19,6 +19,10 @@ struct CommandResult {
     std::string out;
 };
 
+// `<temp>/<prefix>_<pid>`, made now and removed with everything in it when the process ends,
+// so that test runs do not fill the temporary folder.
+std::filesystem::path processScratch(const std::string& prefix);
+
 // Runs a shell command, capturing standard output (standard error is discarded).
 CommandResult run(const std::string& command);
 bool haveProgram(const std::string& name);

@@ -31,8 +31,7 @@ namespace fs = std::filesystem;
 using namespace jet_test;
 
 inline fs::path scratch(const std::string& name) {
-    fs::path dir = fs::temp_directory_path() / ("jet_write_" + std::to_string(::getpid()));
-    fs::create_directories(dir);
+    const fs::path dir = processScratch("jet_write");
     fs::remove(dir / name);
     fs::remove(dir / (name + "-journal"));
     return dir / name;

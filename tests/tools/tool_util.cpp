@@ -13,8 +13,7 @@ namespace fs = std::filesystem;
 namespace tool_test {
 
 fs::path scratchDir(const std::string& name) {
-    fs::path dir =
-        fs::temp_directory_path() / ("mozhou_tools_" + std::to_string(::getpid()) + "_" + name);
+    fs::path dir = jet_test::processScratch("mozhou_tools") / name;
     fs::remove_all(dir);
     fs::create_directories(dir);
     return dir;
