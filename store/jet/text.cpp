@@ -181,7 +181,8 @@ void appendJet4Text(std::span<const std::uint8_t> bytes, std::string& out,
             return;
         }
     }
-    // Straight from the stored bytes: no more code units than bytes.
+    // Straight from the stored bytes: no more code units than bytes. The walk is that of
+    // forEachJet4Unit spelled out: through its callback the export ran a fifth slower.
     const std::uint8_t* b = bytes.data();
     const std::size_t n = bytes.size();
     Utf8Out w(out, n, escapes);
