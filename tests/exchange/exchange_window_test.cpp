@@ -19,17 +19,20 @@ using mozhou::CommonDialog;
 using mozhou::ShujudaochuWindow;
 using mozhou::ShujudaoruWindow;
 
-// The bank in use, and every message box and file dialog answered by the test.
+// A bank in a folder of the test's own; every message box and file dialog answered by the test.
 struct WindowTest : ::testing::Test {
+    fs::path dir = scratchDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::path bank = dir / "shujuku.mdb";
     std::vector<QString> messages;
     std::optional<QString> answer;  // what the next file dialog returns
-    std::vector<std::pair<CommonDialog, CommonDialog::Kind>> dialogs;
+    CommonDialog::Kind asked{};
 
-    void useBank(const fs::path& bank) {
+    void useBank(const std::vector<Row>& rows) {
+        makeBank(bank, rows);
         mozhou::setBankPath(bank);
         mozhou::setMessageHandler([this](const QString& m) { messages.push_back(m); });
-        CommonDialog::setHandler([this](const CommonDialog& d, CommonDialog::Kind k) {
-            dialogs.emplace_back(d, k);
+        CommonDialog::setHandler([this](const CommonDialog&, CommonDialog::Kind k) {
+            asked = k;
             return answer;
         });
     }
@@ -46,8 +49,6 @@ struct WindowTest : ::testing::Test {
 };
 
 struct ExportWindowTest : WindowTest {
-    fs::path dir = scratchDir("export_window");
-    fs::path bank = dir / "shujuku.mdb";
     // Grades, subjects and lessons interleaved, so that a selection in bank order is not a run
     // of neighbouring rows.
     std::vector<Row> rows = {
@@ -60,17 +61,10 @@ struct ExportWindowTest : WindowTest {
     };
 
     void SetUp() override {
-        makeBank(bank, rows);
-        useBank(bank);
+        useBank(rows);
         bank::createTemplate(ShujudaochuWindow::templatePath(), exchange_test::bankOptions());
     }
-
     void chooseTarget(ShujudaochuWindow& w, const fs::path& path) { choose(w.command2(), path); }
-    std::vector<Row> pick(std::initializer_list<int> at) {
-        std::vector<Row> out;
-        for (int i : at) out.push_back(rows[std::size_t(i)]);
-        return out;
-    }
 };
 
 TEST_F(ExportWindowTest, GradeSubjectAndLessonExportedWholeAndInOrder) {
@@ -90,9 +84,9 @@ TEST_F(ExportWindowTest, GradeSubjectAndLessonExportedWholeAndInOrder) {
         const char* file;
     };
     const std::vector<Case> cases = {
-        {grade, {"", "", "初一"}, pick({0, 2, 3, 4}), "grade.mdb"},
-        {subject, {"", "初一", "语文"}, pick({0, 3, 4}), "subject.mdb"},
-        {lesson, {"初一", "语文", "第一课"}, pick({0, 4}), "lesson.mdb"},
+        {grade, {"", "", "初一"}, {rows[0], rows[2], rows[3], rows[4]}, "grade.mdb"},
+        {subject, {"", "初一", "语文"}, {rows[0], rows[3], rows[4]}, "subject.mdb"},
+        {lesson, {"初一", "语文", "第一课"}, {rows[0], rows[4]}, "lesson.mdb"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
@@ -103,7 +97,7 @@ TEST_F(ExportWindowTest, GradeSubjectAndLessonExportedWholeAndInOrder) {
         // An existing file is replaced by the template before the export writes into it.
         makeBank(dir / c.file, rows);
         chooseTarget(w, dir / c.file);
-        EXPECT_EQ(dialogs.back().second, CommonDialog::Kind::Save);
+        EXPECT_EQ(asked, CommonDialog::Kind::Save);
         ASSERT_TRUE(w.command1()->isEnabled());
         EXPECT_TRUE(ourRows(dir / c.file).empty());
 
@@ -175,9 +169,7 @@ TEST_F(ExportWindowTest, NamesAndSelectionsThatCannotBeExported) {
 }
 
 struct ImportWindowTest : WindowTest {
-    fs::path programDir = scratchDir("import_program");
-    fs::path downloads = scratchDir("import_downloads");
-    fs::path bank = programDir / "shujuku.mdb";
+    fs::path downloads = dir / "downloads";
     std::vector<Row> bankRows = {
         question("初一", "语文", "第一课", "春", 0, "旧0"),
         question("初一", "语文", "第一课", "夏", 1, "旧1"),
@@ -195,9 +187,9 @@ struct ImportWindowTest : WindowTest {
     };
 
     void SetUp() override {
-        makeBank(bank, bankRows);
+        useBank(bankRows);
+        fs::create_directory(downloads);
         makeBank(downloads / "source.mdb", sourceRows, true);
-        useBank(bank);
     }
     void chooseSource(ShujudaoruWindow& w, const fs::path& path) { choose(w.command2(), path); }
     // Clicks a file of the target folder list; false when the list does not show it.
@@ -212,7 +204,7 @@ struct ImportWindowTest : WindowTest {
 };
 
 TEST_F(ImportWindowTest, ReplacesEqualTextsAndAppendsTheSourceInOrder) {
-    std::ofstream(programDir / "OTHER.MDB") << "x";
+    std::ofstream(dir / "OTHER.MDB") << "x";
     const std::string sourceBytes = fileBytes(downloads / "source.mdb");
     ShujudaoruWindow w;
     // A target clicked before any source opens the target only.
@@ -294,8 +286,8 @@ TEST_F(ImportWindowTest, FilesThatCannotBeImportedAreRefused) {
     jet::createDatabase(downloads / "eleven.mdb", {shape});
     chooseSource(w, downloads / "eleven.mdb");
     expectMessage(QStringLiteral("所选的源文件中的题库表与题库的结构不同，不能导入。"));
-    jet::createDatabase(programDir / "scores.mdb", {bank::chengjiSpec()});
-    w.dir2()->setPath(QString::fromStdString(programDir.string()));
+    jet::createDatabase(dir / "scores.mdb", {bank::chengjiSpec()});
+    w.dir2()->setPath(QString::fromStdString(dir.string()));
     w.file2()->Refresh();
     chooseSource(w, downloads / "source.mdb");
     ASSERT_TRUE(clickTarget(w, "scores.mdb"));
@@ -317,7 +309,7 @@ TEST_F(ImportWindowTest, FilesThatCannotBeImportedAreRefused) {
         bank::createTemplate(ShujudaochuWindow::templatePath());
     w.dir2()->setPath(QString::fromStdString(ShujudaochuWindow::templatePath().parent_path()));
     ASSERT_TRUE(clickTarget(w, "daochu.mdb"));
-    w.dir2()->setPath(QString::fromStdString(programDir.string()));
+    w.dir2()->setPath(QString::fromStdString(dir.string()));
     dropsTheTarget(QStringLiteral(
         "不能导入到导出模板 daochu.mdb，否则以后每个导出文件都会带上这些题。请另选目标文件。"));
     // A copy of the bank.
@@ -326,13 +318,13 @@ TEST_F(ImportWindowTest, FilesThatCannotBeImportedAreRefused) {
     fs::copy_file(bank, copies / "shujuku-20261201-080000.mdb");
     w.dir2()->setPath(QString::fromStdString(copies.string()));
     ASSERT_TRUE(clickTarget(w, "shujuku-20261201-080000.mdb"));
-    w.dir2()->setPath(QString::fromStdString(programDir.string()));
+    w.dir2()->setPath(QString::fromStdString(dir.string()));
     dropsTheTarget(QStringLiteral("这是题库的备份，不能作为导入的目标文件。请另选目标文件。"));
     // A file another program is changing.
-    makeBank(programDir / "other.mdb", {});
+    makeBank(dir / "other.mdb", {});
     w.file2()->Refresh();
     {
-        mozhou_test::OtherProgram other(programDir / "other.mdb");
+        mozhou_test::OtherProgram other(dir / "other.mdb");
         ASSERT_TRUE(clickTarget(w, "other.mdb"));
     }
     dropsTheTarget(
