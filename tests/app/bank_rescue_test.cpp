@@ -1,9 +1,6 @@
 #include <QMessageBox>
-#include <fstream>
 
-#include "bank_backup.h"
 #include "bank_rescue.h"
-#include "exchange_test_util.h"
 #include "first_run.h"
 #include "window_test.h"
 

@@ -1,15 +1,11 @@
-#include "HelpWindow.h"
-
-#include <gtest/gtest.h>
-#include <QApplication>
 #include <QDir>
 #include <QFile>
-#include <QPointer>
 #include <QTemporaryDir>
-#include <QTest>
 #include <QTextEdit>
 
+#include "HelpWindow.h"
 #include "window_registry.h"
+#include "window_test.h"
 #include "windows.h"
 
 using mozhou::HelpWindow;

@@ -1,13 +1,10 @@
 // The export and import windows on their real widgets, headless, over files of the tests' own.
 #include <QProgressBar>
-#include <QTreeWidget>
-#include <fstream>
 
 #include "ShujudaochuWindow.h"
 #include "ShujudaoruWindow.h"
 #include "dao/dao.h"
 #include "exchange_files.h"
-#include "exchange_test_util.h"
 #include "file_lists.h"
 #include "sql_texts.h"
 #include "window_test.h"
@@ -19,28 +16,18 @@ using mozhou::CommonDialog;
 using mozhou::ShujudaochuWindow;
 using mozhou::ShujudaoruWindow;
 
-// A bank in a folder of the test's own; every message box and file dialog answered by the test.
-struct WindowTest : ::testing::Test {
-    fs::path dir = scratchDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::path bank = dir / "shujuku.mdb";
-    std::vector<QString> messages;
+// Every file dialog answered by the test.
+struct WindowTest : mozhou_test::BankTest {
     std::optional<QString> answer;  // what the next file dialog returns
     CommonDialog::Kind asked{};
 
-    void useBank(const std::vector<Row>& rows) {
-        makeBank(bank, rows);
-        mozhou::setBankPath(bank);
-        mozhou::setMessageHandler([this](const QString& m) { messages.push_back(m); });
+    WindowTest() {
         CommonDialog::setHandler([this](const CommonDialog&, CommonDialog::Kind k) {
             asked = k;
             return answer;
         });
     }
-    void TearDown() override {
-        mozhou::setBankPath({});
-        mozhou::setMessageHandler({});
-        CommonDialog::setHandler({});
-    }
+    ~WindowTest() override { CommonDialog::setHandler({}); }
     // Answers the file dialog that `button` opens with `path`.
     void choose(QPushButton* button, const fs::path& path) {
         answer = QString::fromStdString(path.string());
@@ -133,12 +120,12 @@ TEST_F(ExportWindowTest, NamesAndSelectionsThatCannotBeExported) {
     // The bank itself and the template are refused with a message and left as they were.
     chooseTarget(w, dir / "good.mdb");
     chooseTarget(w, bank);
-    ASSERT_EQ(messages.size(), 1u);
+    ASSERT_EQ(messages.size(), 1);
     EXPECT_EQ(messages[0], QStringLiteral("不能导出到题库文件本身，请另选目标文件。"));
     EXPECT_EQ(fileBytes(bank), bankBytes);
     const std::string templateBytes = fileBytes(ShujudaochuWindow::templatePath());
     chooseTarget(w, ShujudaochuWindow::templatePath());
-    ASSERT_EQ(messages.size(), 2u);
+    ASSERT_EQ(messages.size(), 2);
     EXPECT_EQ(fileBytes(ShujudaochuWindow::templatePath()), templateBytes);
     // The earlier target stays the one written to.
     EXPECT_TRUE(w.command1()->isEnabled());
@@ -192,9 +179,12 @@ struct ImportWindowTest : WindowTest {
         makeBank(downloads / "source.mdb", sourceRows, true);
     }
     void chooseSource(ShujudaoruWindow& w, const fs::path& path) { choose(w.command2(), path); }
-    // Clicks a file of the target folder list; false when the list does not show it.
-    static bool clickTarget(ShujudaoruWindow& w, const QString& name) {
+    // Clicks a file of the target list showing `folder` (the bank's unless told); false when the
+    // list does not show it.
+    bool clickTarget(ShujudaoruWindow& w, const QString& name, const fs::path& folder = {}) {
+        w.dir2()->setPath(QString::fromStdString((folder.empty() ? dir : folder).string()));
         auto* list = w.file2();
+        list->Refresh();
         auto found = list->findItems(name, Qt::MatchExactly);
         if (found.isEmpty()) return false;
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
@@ -237,7 +227,7 @@ TEST_F(ImportWindowTest, ReplacesEqualTextsAndAppendsTheSourceInOrder) {
     expectOraclesSee(bank, expected);
     EXPECT_EQ(fileBytes(downloads / "source.mdb"), sourceBytes);
     // The bank as it was, kept beside it, and the user told where.
-    ASSERT_EQ(messages.size(), 1u);
+    ASSERT_EQ(messages.size(), 1);
     const fs::path copy = fs::directory_iterator(bank::backupFolder(bank))->path();
     EXPECT_EQ(messages[0],
               QStringLiteral("导入前的题库备份在 %1。").arg(QString::fromStdString(copy.string())));
@@ -287,8 +277,6 @@ TEST_F(ImportWindowTest, FilesThatCannotBeImportedAreRefused) {
     chooseSource(w, downloads / "eleven.mdb");
     expectMessage(QStringLiteral("所选的源文件中的题库表与题库的结构不同，不能导入。"));
     jet::createDatabase(dir / "scores.mdb", {bank::chengjiSpec()});
-    w.dir2()->setPath(QString::fromStdString(dir.string()));
-    w.file2()->Refresh();
     chooseSource(w, downloads / "source.mdb");
     ASSERT_TRUE(clickTarget(w, "scores.mdb"));
     expectMessage(
@@ -307,22 +295,17 @@ TEST_F(ImportWindowTest, FilesThatCannotBeImportedAreRefused) {
     // The export template: every later export would carry what went in.
     if (!fs::exists(ShujudaochuWindow::templatePath()))
         bank::createTemplate(ShujudaochuWindow::templatePath());
-    w.dir2()->setPath(QString::fromStdString(ShujudaochuWindow::templatePath().parent_path()));
-    ASSERT_TRUE(clickTarget(w, "daochu.mdb"));
-    w.dir2()->setPath(QString::fromStdString(dir.string()));
+    ASSERT_TRUE(clickTarget(w, "daochu.mdb", ShujudaochuWindow::templatePath().parent_path()));
     dropsTheTarget(QStringLiteral(
         "不能导入到导出模板 daochu.mdb，否则以后每个导出文件都会带上这些题。请另选目标文件。"));
     // A copy of the bank.
     const fs::path copies = bank::backupFolder(bank);
     fs::create_directories(copies);
     fs::copy_file(bank, copies / "shujuku-20261201-080000.mdb");
-    w.dir2()->setPath(QString::fromStdString(copies.string()));
-    ASSERT_TRUE(clickTarget(w, "shujuku-20261201-080000.mdb"));
-    w.dir2()->setPath(QString::fromStdString(dir.string()));
+    ASSERT_TRUE(clickTarget(w, "shujuku-20261201-080000.mdb", copies));
     dropsTheTarget(QStringLiteral("这是题库的备份，不能作为导入的目标文件。请另选目标文件。"));
     // A file another program is changing.
     makeBank(dir / "other.mdb", {});
-    w.file2()->Refresh();
     {
         mozhou_test::OtherProgram other(dir / "other.mdb");
         ASSERT_TRUE(clickTarget(w, "other.mdb"));
@@ -361,7 +344,7 @@ TEST_F(ImportWindowTest, RowsTheTargetCannotStoreAreLeftOut) {
     QTest::mouseClick(w.command1(), Qt::LeftButton);
 
     EXPECT_EQ(w.label1()->text(), QStringLiteral("导入完毕，2题未导入"));
-    ASSERT_EQ(messages.size(), 2u);  // and where the copy of the bank is
+    ASSERT_EQ(messages.size(), 2);  // and where the copy of the bank is
     EXPECT_TRUE(messages[0].startsWith(QStringLiteral("以下 2 道题无法存入目标文件")));
     EXPECT_TRUE(messages[0].contains(QStringLiteral("源文件第 2 题“长课名”")));
     EXPECT_FALSE(messages[0].contains(QStringLiteral("新题")));

@@ -1,10 +1,8 @@
 // The score records window on its real widgets, over a bank of the test's own: the listing of
 // saved tests, the read-only grid, the clear behind the code with its copy, and failures.
 #include <QDate>
-#include <fstream>
 
 #include "ChengjiWindow.h"
-#include "exchange_test_util.h"
 #include "window_test.h"
 
 namespace {
@@ -23,10 +21,7 @@ void saveTest(const fs::path& bank, const Row& row) {
 }
 std::vector<Row> chengji(const fs::path& path) { return exchange_test::ourRows(path, "chengji"); }
 
-struct RecordsWindowTest : ::testing::Test, mozhou_test::AnswerBoxes {
-    fs::path dir =
-        exchange_test::scratchDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::path bank = dir / "shujuku.mdb";
+struct RecordsWindowTest : mozhou_test::BankTest {
     fs::path backups = dir / "shujuku-备份";
     std::vector<Row> questions{exchange_test::question("初一", "数学", "方程", "x+1=2")};
     std::vector<Row> records{
@@ -36,20 +31,11 @@ struct RecordsWindowTest : ::testing::Test, mozhou_test::AnswerBoxes {
     QPointer<ChengjiWindow> window;
 
     void SetUp() override {
-        exchange_test::makeBank(bank, questions);
+        useBank(questions);
         for (const auto& r : records) saveTest(bank, r);
-        mozhou::setBankPath(bank);
     }
-    void TearDown() override {
-        delete window.data();
-        mozhou::setBankPath({});
-    }
-    void open() {
-        window = new ChengjiWindow;
-        window->show();
-        window->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(window));
-    }
+    void TearDown() override { delete window.data(); }
+    void open() { window = mozhou_test::openWindow<ChengjiWindow>(); }
     QWidget* get(const char* name) { return mozhou_test::child(window, name); }
     mozhou::DataGrid* grid() { return mozhou_test::child<mozhou::DataGrid>(window, "DBGrid1"); }
     void clear(std::optional<QString> answer) {
@@ -69,9 +55,11 @@ struct RecordsWindowTest : ::testing::Test, mozhou_test::AnswerBoxes {
     }
 };
 
-// It lists the saved tests, refuses every change and leaves.
-TEST_F(RecordsWindowTest, ListsTheSavedTestsInPlaceAndRefusesChanges) {
+// It lists the saved tests and refuses every change; only the exact code empties chengji, after
+// a copy of the bank; "离开" closes it.
+TEST_F(RecordsWindowTest, ListsRefusesChangesAndOnlyTheExactCodeEmptiesChengji) {
     open();
+    const std::vector<int> opened = widths();
     // In the engine's order, dates as dates, scores as whole numbers.
     const QStringList shown{QStringLiteral("初一|数学|方程|2024-09-01|2|1|66"),
                             QStringLiteral("初二|英语|O'Brien 语法|2025-01-15|10|0|100"),
@@ -96,14 +84,6 @@ TEST_F(RecordsWindowTest, ListsTheSavedTestsInPlaceAndRefusesChanges) {
     EXPECT_EQ(grid()->currentIndex(), grid()->model()->index(1, 1));
     EXPECT_TRUE(messages.isEmpty()) << messages.join("\n").toStdString();
 
-    QTest::mouseClick(get("Command2"), Qt::LeftButton);
-    mozhou_test::settle();
-    EXPECT_TRUE(window.isNull());
-}
-
-TEST_F(RecordsWindowTest, OnlyTheExactCodeEmptiesChengjiAndACopyKeepsTheRows) {
-    open();
-    const std::vector<int> opened = widths();
     // Anything else deletes nothing, but refreshes: a test saved meanwhile shows.
     records.push_back({S("初一"), S("数学"), S("方程"), day(2026, 3, 8), S("3"), S("0"), 100.0});
     saveTest(bank, records.back());
@@ -139,6 +119,10 @@ TEST_F(RecordsWindowTest, OnlyTheExactCodeEmptiesChengjiAndACopyKeepsTheRows) {
     EXPECT_TRUE(messages.isEmpty()) << messages.join("\n").toStdString();
     EXPECT_EQ(exchange_test::backupsOf(bank), copies);
     EXPECT_EQ(widths(), opened);
+
+    QTest::mouseClick(get("Command2"), Qt::LeftButton);
+    mozhou_test::settle();
+    EXPECT_TRUE(window.isNull());
 }
 
 TEST_F(RecordsWindowTest, AClearThatCannotBeDoneDeletesNothingAndSaysSo) {

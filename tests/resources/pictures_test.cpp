@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QGuiApplication>
 #include <QImage>
 #include <QImageReader>
 #include <set>
@@ -10,12 +9,6 @@
 namespace {
 
 QImageReader reader(const char* name) {
-    static int argc = 1;
-    static char arg0[] = "resources_tests";
-    static char* argv[] = {arg0, nullptr};
-    static QGuiApplication* app =
-        QGuiApplication::instance() ? nullptr : new QGuiApplication(argc, argv);
-    (void)app;
     return QImageReader(QString::fromUtf8(MOZHOU_PROGRAM_DIR) + "/" + QString::fromUtf8(name));
 }
 
