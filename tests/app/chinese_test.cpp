@@ -158,10 +158,8 @@ TEST_F(Chinese, ChangesRefusedByAccessOrAReadOnlyBankSayWhy) {
     if (!readOnly.made) GTEST_SKIP() << "cannot make the bank read-only here";
     const QString refused = add();
     EXPECT_TRUE(refused.contains(QStringLiteral("是只读的"))) << qPrintable(refused);
-}
 
-// Every kind has its own sentence, Chinese but for the path, which it names once.
-TEST_F(Chinese, EveryKindHasItsSentence) {
+    // Every kind has its own sentence, Chinese but for the path, which it names once.
     using K = jet::ErrorKind;
     QStringList seen;
     for (K k :

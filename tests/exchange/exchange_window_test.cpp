@@ -88,14 +88,9 @@ TEST_F(ExportWindowTest, GradeSubjectAndLessonExportedWholeAndInOrder) {
         ASSERT_TRUE(w.command1()->isEnabled());
         EXPECT_TRUE(ourRows(dir / c.file).empty());
 
-        std::vector<QString> during;
-        auto seen = QObject::connect(w.progressBar1(), &QProgressBar::valueChanged,
-                                     [&](int) { during.push_back(w.label1()->text()); });
         QTest::mouseClick(w.command1(), Qt::LeftButton);
-        QObject::disconnect(seen);
         EXPECT_EQ(w.label1()->text(), QStringLiteral("导出完毕"));
         EXPECT_EQ(w.progressBar1()->value(), int(c.expected.size()));
-        EXPECT_EQ(during.empty() ? QString() : during.back(), QStringLiteral("正在导出"));
         EXPECT_EQ(ourRows(dir / c.file), c.expected);
         expectOraclesSee(dir / c.file, c.expected);
 

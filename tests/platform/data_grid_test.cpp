@@ -134,9 +134,8 @@ TEST_F(DataGridTest, RowsDeletedElsewhereAreReadAgainNotLeftBlank) {
     EXPECT_EQ(grid.cellText(0, 3), "3x=9");
     EXPECT_EQ(grid.cellText(1, 3), "x+1=2");
     EXPECT_TRUE(messages.isEmpty()) << messages.join("\n").toStdString();
-}
 
-TEST(DataGridValues, TypedTextBecomesTheColumnsKind) {
+    // Typed text becomes the column's kind, or is refused.
     QString problem;
     using jet::ColumnType;
     EXPECT_EQ(DataGrid::valueFromText("12", ColumnType::Int16, "n", &problem),

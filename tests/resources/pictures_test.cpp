@@ -13,7 +13,7 @@ QImageReader reader(const char* name) {
 }
 
 // Each icon holds a 16- and a 32-pixel picture; the four must be told apart in a tree.
-TEST(Pictures, IconsHoldA16And32PixelPictureAndDiffer) {
+TEST(Pictures, IconsDifferAndAnswerPicturesHaveTheirColours) {
     std::set<QByteArray> seen;
     for (const char* name : {"aaa.ico", "bbb.ico", "ccc.ico", "ddd.ico"}) {
         auto r = reader(name);
@@ -31,10 +31,8 @@ TEST(Pictures, IconsHoldA16And32PixelPictureAndDiffer) {
         }
         EXPECT_EQ(widths, (std::set<int>{16, 32})) << name;
     }
-}
 
-// A right answer is mostly green, a wrong one mostly red; both fit a small picture box.
-TEST(Pictures, AnswerPicturesAreJpegsOfTheRightColour) {
+    // A right answer is mostly green, a wrong one mostly red; both fit a small picture box.
     for (const auto& [name, green] : {std::pair{"dui.jpg", true}, std::pair{"cuo.jpg", false}}) {
         auto r = reader(name);
         EXPECT_EQ(r.format(), "jpeg") << name;

@@ -108,10 +108,8 @@ TEST(Tree, FailingInnerQueries) {
     EXPECT_THROW(bank::buildTree(TreeWindow::Test, failing), std::runtime_error);
     auto broken = [](const std::string&) -> sql::Result { throw std::runtime_error("gone"); };
     EXPECT_THROW(bank::buildTree(TreeWindow::Study, broken), std::runtime_error);
-}
 
-// The windows' tests click each level; an empty grade text still gives a subject's query.
-TEST(Tree, ClickOnASubjectUnderAnEmptyGrade) {
+    // The windows' tests click each level; an empty grade text still gives a subject's query.
     EXPECT_EQ(bank::treeClickQuery(TreeWindow::Export, TreeLevel::Subject, "", "S", ""),
               bank::sql::exportSubject("", "S"));
 }
