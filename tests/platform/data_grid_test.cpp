@@ -9,12 +9,8 @@ namespace {
 using exchange_test::question;
 using exchange_test::Row;
 using mozhou::DataGrid;
-namespace fs = std::filesystem;
 
-struct DataGridTest : ::testing::Test {
-    fs::path dir = exchange_test::scratchDir("data_grid");
-    fs::path bank = dir / "shujuku.mdb";
-    QStringList messages;
+struct DataGridTest : mozhou_test::BankTest {
     std::vector<Row> rows{question("初一", "数学", "方程", "x+1=2", 0, "1"),
                           question("初一", "数学", "方程", "2x=4", 1, "2"),
                           question("初一", "语文", "古诗", "床前明月光", 0, "3"),
@@ -22,13 +18,11 @@ struct DataGridTest : ::testing::Test {
     DataGrid grid;
 
     void SetUp() override {
-        exchange_test::makeBank(bank, rows);
-        mozhou::setMessageHandler([this](const QString& m) { messages << m; });
+        useBank(rows);
         grid.resize(900, 400);
         grid.show();
         grid.setDatabaseName(bank);
     }
-    void TearDown() override { mozhou::setMessageHandler({}); }
 
     void showLesson() {
         grid.setRecordSource(bank::sql::lessonQuestions("初一", "数学", "方程"));
