@@ -28,12 +28,6 @@ struct DataGridTest : mozhou_test::BankTest {
         grid.setRecordSource(bank::sql::lessonQuestions("初一", "数学", "方程"));
         ASSERT_TRUE(grid.refresh());
     }
-    void allowAll(bool on) {
-        grid.setAllowAddNew(on);
-        grid.setAllowDelete(on);
-        grid.setAllowUpdate(on);
-        grid.setAllowArrows(on);
-    }
     // Types into the cell as a user does: start editing, replace the text, press Enter.
     void typeInto(int row, int column, const QString& text) {
         QModelIndex index = grid.model()->index(row, column);
@@ -65,7 +59,8 @@ TEST_F(DataGridTest, ShowsEditsAppendsAndDeletesStraightInTheFile) {
     QTest::keyClick(&grid, Qt::Key_Down);
     EXPECT_EQ(grid.currentIndex().row(), 0);
 
-    allowAll(true);
+    grid.setAllowAddNew(true), grid.setAllowDelete(true), grid.setAllowUpdate(true);
+    grid.setAllowArrows(true);
     QTest::keyClick(&grid, Qt::Key_Down);
     EXPECT_EQ(grid.currentIndex().row(), 1);
     ASSERT_EQ(grid.model()->rowCount(), 4);  // the empty row for appending

@@ -1,6 +1,7 @@
 // The score records window on its real widgets, over a bank of the test's own: the listing of
 // saved tests, the read-only grid, the clear behind the code with its copy, and failures.
 #include <QDate>
+#include <QHeaderView>
 
 #include "ChengjiWindow.h"
 #include "window_test.h"
@@ -16,9 +17,6 @@ jet::Value day(int y, int m, int d) {
     return jet::DateTime{double(QDate(1899, 12, 30).daysTo(QDate(y, m, d)))};
 }
 
-void saveTest(const fs::path& bank, const Row& row) {
-    exchange_test::appendRow(bank, "select*from chengji", row);
-}
 std::vector<Row> chengji(const fs::path& path) { return exchange_test::ourRows(path, "chengji"); }
 
 struct RecordsWindowTest : mozhou_test::BankTest {
@@ -32,7 +30,7 @@ struct RecordsWindowTest : mozhou_test::BankTest {
 
     void SetUp() override {
         useBank(questions);
-        for (const auto& r : records) saveTest(bank, r);
+        for (const auto& r : records) exchange_test::appendRow(bank, "select*from chengji", r);
     }
     void TearDown() override { delete window.data(); }
     void open() { window = mozhou_test::openWindow<ChengjiWindow>(); }
@@ -42,12 +40,8 @@ struct RecordsWindowTest : mozhou_test::BankTest {
         answers = {answer};
         QTest::mouseClick(get("Command1"), Qt::LeftButton);
     }
-    std::vector<int> widths() {  // a refresh must not lay the columns out anew
-        std::vector<int> out;
-        for (int c = 0; c < grid()->model()->columnCount(); ++c)
-            out.push_back(grid()->columnWidth(c));
-        return out;
-    }
+    // The columns' widths among the rest: a refresh must not lay the columns out anew.
+    QByteArray widths() { return grid()->horizontalHeader()->saveState(); }
     QStringList cells() { return mozhou_test::gridRows(grid()); }
     void expectSaid(int count, const QString& part) {
         ASSERT_EQ(messages.size(), count) << messages.join("\n").toStdString();
@@ -59,7 +53,7 @@ struct RecordsWindowTest : mozhou_test::BankTest {
 // a copy of the bank; "离开" closes it.
 TEST_F(RecordsWindowTest, ListsRefusesChangesAndOnlyTheExactCodeEmptiesChengji) {
     open();
-    const std::vector<int> opened = widths();
+    const QByteArray opened = widths();
     // In the engine's order, dates as dates, scores as whole numbers.
     const QStringList shown{QStringLiteral("初一|数学|方程|2024-09-01|2|1|66"),
                             QStringLiteral("初二|英语|O'Brien 语法|2025-01-15|10|0|100"),
@@ -86,7 +80,7 @@ TEST_F(RecordsWindowTest, ListsRefusesChangesAndOnlyTheExactCodeEmptiesChengji) 
 
     // Anything else deletes nothing, but refreshes: a test saved meanwhile shows.
     records.push_back({S("初一"), S("数学"), S("方程"), day(2026, 3, 8), S("3"), S("0"), 100.0});
-    saveTest(bank, records.back());
+    exchange_test::appendRow(bank, "select*from chengji", records.back());
     const std::vector<std::optional<QString>> tries{
         std::nullopt, QString("583904 "), QString("58390"), QStringLiteral("５８３９０４")};
     for (const auto& t : tries) clear(t);
