@@ -1,47 +1,23 @@
-#include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <QImage>
-#include <QTest>
-#include <fstream>
 
 #include "MainWindow.h"
-#include "bank_path.h"
-#include "bank_tables.h"
 #include "common_dialog.h"
-#include "exchange_test_util.h"
 #include "looks.h"
-#include "message_box.h"
+#include "window_test.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using mozhou::CommonDialog;
 
-struct BackgroundTest : ::testing::Test {
-    fs::path dir = fs::temp_directory_path() / ("background_test_" + std::to_string(::getpid()));
-    fs::path bank = dir / "shujuku.mdb";
-    QStringList messages;
-    std::vector<std::optional<QString>> answers;  // what the dialog returns, in turn
-
+// The file dialog takes `answers` in turn, as the input box does.
+struct BackgroundTest : mozhou_test::BankTest {
     void SetUp() override {
-        fs::create_directories(dir);
-        bank::createBank(bank);
-        mozhou::setBankPath(bank);
-        mozhou::setMessageHandler([this](const QString& m) { messages << m; });
-        CommonDialog::setHandler([this](const CommonDialog&, CommonDialog::Kind) {
-            auto a = answers.front();
-            answers.erase(answers.begin());
-            return a;
-        });
+        useBank({});
+        CommonDialog::setHandler(
+            [this](const CommonDialog&, CommonDialog::Kind) { return next(); });
     }
-    void TearDown() override {
-        CommonDialog::setHandler({});
-        mozhou::setMessageHandler({});
-        mozhou::setBankPath({});
-        fs::remove_all(dir);
-    }
+    void TearDown() override { CommonDialog::setHandler({}); }
     std::vector<std::string> backRows() {
         std::vector<std::string> rows;
         for (const auto& r : exchange_test::ourRows(bank, "back"))

@@ -1,9 +1,6 @@
 #include <QMessageBox>
-#include <fstream>
 
-#include "bank_backup.h"
 #include "bank_rescue.h"
-#include "exchange_test_util.h"
 #include "first_run.h"
 #include "window_test.h"
 
@@ -46,9 +43,7 @@ void choose(const QString& choice, QStringList* buttons, QString* text) {
 }  // namespace
 
 TEST(BankRescue, UnusableBankOffersBackupNewBankOrQuit) {
-    const fs::path dir = fs::temp_directory_path() / ("bank_rescue_" + std::to_string(::getpid()));
-    fs::remove_all(dir);
-    fs::create_directories(dir);
+    const fs::path dir = exchange_test::scratchDir("bank_rescue");
     const fs::path bank = dir / "shujuku.mdb", noSample = dir / "none.jsonl";
     QStringList messages, buttons;
     QString text;
@@ -101,5 +96,4 @@ TEST(BankRescue, UnusableBankOffersBackupNewBankOrQuit) {
     EXPECT_EQ(keptAside(dir).size(), 2u);
 
     mozhou::setMessageHandler({});
-    fs::remove_all(dir);
 }

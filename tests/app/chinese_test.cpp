@@ -7,14 +7,12 @@
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QRegularExpression>
-#include <fstream>
 
 #include "ChengjiWindow.h"
 #include "CheshiWindow.h"
 #include "ShujudaochuWindow.h"
 #include "ShujuluruWindow.h"
 #include "XuexiWindow.h"
-#include "exchange_test_util.h"
 #include "failure_text.h"
 #include "language.h"
 #include "window_test.h"
@@ -34,24 +32,14 @@ void expectChineseSentence(const QString& text, const fs::path& file) {
     EXPECT_TRUE(rest.contains(QStringLiteral("请"))) << qPrintable(text);
 }
 
-struct Chinese : ::testing::Test {
+struct Chinese : mozhou_test::BankTest {
     static void SetUpTestSuite() { ASSERT_TRUE(mozhou::useChinese()); }
-    fs::path dir = exchange_test::scratchDir("chinese");
-    fs::path bank = dir / "shujuku.mdb";
-    mozhou_test::AnswerBoxes boxes;
-
     void SetUp() override {
-        exchange_test::makeBank(bank,
-                                {exchange_test::question("初一", "数学", "第一课", "一加一")});
-        mozhou::setBankPath(bank);
-    }
-    void TearDown() override {
-        mozhou::setBankPath({});
-        fs::remove_all(dir);
+        useBank({exchange_test::question("初一", "数学", "第一课", "一加一")});
     }
     // What the four windows that build a tree or a list from the bank say when they open.
     QStringList openingMessages() {
-        boxes.messages.clear();
+        messages.clear();
         {
             mozhou::XuexiWindow study;
             mozhou::CheshiWindow test;
@@ -59,7 +47,7 @@ struct Chinese : ::testing::Test {
             mozhou::ChengjiWindow records;
             QApplication::processEvents();
         }
-        return boxes.messages;
+        return messages;
     }
 };
 
@@ -149,11 +137,11 @@ TEST_F(Chinese, ChangesRefusedByAccessOrAReadOnlyBankSayWhy) {
         entry.findChild<QComboBox*>("Combo1")->setEditText(QStringLiteral("初一"));
         auto* command = entry.findChild<QPushButton*>("Command1");
         command->setEnabled(true);
-        boxes.messages.clear();
+        messages.clear();
         command->click();
-        EXPECT_EQ(boxes.messages.size(), 1);
-        expectChineseSentence(boxes.messages.value(0), bank);
-        return boxes.messages.value(0);
+        EXPECT_EQ(messages.size(), 1);
+        expectChineseSentence(messages.value(0), bank);
+        return messages.value(0);
     };
     const fs::path ldb = dir / "shujuku.ldb";
     std::ofstream(ldb) << std::string(64, '\0');
@@ -170,10 +158,8 @@ TEST_F(Chinese, ChangesRefusedByAccessOrAReadOnlyBankSayWhy) {
     if (!readOnly.made) GTEST_SKIP() << "cannot make the bank read-only here";
     const QString refused = add();
     EXPECT_TRUE(refused.contains(QStringLiteral("是只读的"))) << qPrintable(refused);
-}
 
-// Every kind has its own sentence, Chinese but for the path, which it names once.
-TEST_F(Chinese, EveryKindHasItsSentence) {
+    // Every kind has its own sentence, Chinese but for the path, which it names once.
     using K = jet::ErrorKind;
     QStringList seen;
     for (K k :

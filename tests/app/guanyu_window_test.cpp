@@ -1,15 +1,7 @@
 #include "GuanyuWindow.h"
-
-#include <gtest/gtest.h>
-#include <QApplication>
-#include <QLineEdit>
-#include <QPointer>
-#include <QPushButton>
-#include <QTest>
-#include <QTimer>
-
 #include "shell.h"
 #include "window_registry.h"
+#include "window_test.h"
 #include "windows.h"
 
 using mozhou::GuanyuWindow;

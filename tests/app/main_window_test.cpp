@@ -1,18 +1,12 @@
-#include "MainWindow.h"
-
-#include <gtest/gtest.h>
-#include <QAction>
-#include <QApplication>
-#include <QLabel>
 #include <QMenu>
-#include <QPointer>
-#include <QTest>
 #include <functional>
 #include <stdexcept>
 
+#include "MainWindow.h"
 #include "looks.h"
 #include "shell.h"
 #include "window_registry.h"
+#include "window_test.h"
 
 using mozhou::MainWindow;
 using mozhou::WindowRegistry;
@@ -178,11 +172,6 @@ TEST_F(MainWindowTest, FourWaysToCloseOnlyTheMainWindow) {
     QPointer<QWidget> study = WindowRegistry::instance().find("xuexi");
     const std::pair<const char*, std::function<void()>> ways[] = {
         {"退出 clicked", [this] { click(4); }},
-        {"退出 right-clicked",
-         [this] {
-             press(4, Qt::RightButton);
-             release(4, Qt::RightButton);
-         }},
         {"menu item 退出", [this] { window->findChild<QAction*>("bangzhu7")->trigger(); }},
         {"close box", [this] { window->close(); }},
     };

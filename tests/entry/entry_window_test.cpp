@@ -5,7 +5,6 @@
 #include <QPlainTextEdit>
 
 #include "ShujuluruWindow.h"
-#include "exchange_test_util.h"
 #include "window_test.h"
 
 namespace {
@@ -17,10 +16,7 @@ namespace fs = std::filesystem;
 
 const QString kPlease = QStringLiteral("请选择");
 
-struct EntryWindowTest : ::testing::Test, mozhou_test::AnswerBoxes {
-    fs::path dir =
-        exchange_test::scratchDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::path bank = dir / "shujuku.mdb";
+struct EntryWindowTest : mozhou_test::BankTest {
     std::vector<Row> rows{question("初一", "数学", "方程", "x+1=2", 0, "1"),
                           question("初一", "数学", "方程", "2x=4", 1, "2"),
                           question("初一", "语文", "古诗", "床前明月光", 0, "3"),
@@ -28,17 +24,10 @@ struct EntryWindowTest : ::testing::Test, mozhou_test::AnswerBoxes {
     QPointer<ShujuluruWindow> window;
 
     void SetUp() override {
-        exchange_test::makeBank(bank, rows);
-        mozhou::setBankPath(bank);
-        window = new ShujuluruWindow;
-        window->show();
-        window->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+        useBank(rows);
+        window = mozhou_test::openWindow<ShujuluruWindow>();
     }
-    void TearDown() override {
-        delete window.data();
-        mozhou::setBankPath({});
-    }
+    void TearDown() override { delete window.data(); }
 
     QComboBox* combo(int n) {
         return mozhou_test::child<QComboBox>(window, QString("Combo%1").arg(n));
@@ -64,7 +53,7 @@ struct EntryWindowTest : ::testing::Test, mozhou_test::AnswerBoxes {
         for (int i = 0; i < box->count(); ++i) out << box->itemText(i);
         return out;
     }
-    // ... and picks an item from its drop-down list with the mouse ...
+    // ... and picks an item from its drop-down list with the mouse.
     void choose(QComboBox* box, const QString& item) {
         const int i = box->findText(item);
         ASSERT_GE(i, 0) << item.toStdString() << " is not in the list";
@@ -76,18 +65,8 @@ struct EntryWindowTest : ::testing::Test, mozhou_test::AnswerBoxes {
         QApplication::processEvents();
         ASSERT_EQ(box->currentText(), item);
     }
-    // ... or types a value of its own.
-    void typeIn(QComboBox* box, const QString& value) {
-        enter(box);
-        type(box->lineEdit(), value);
-    }
-    void pickLesson(const QString& g, const QString& s, const QString& c) {
-        enter(combo(1));
-        choose(combo(1), g);
-        enter(combo(2));
-        choose(combo(2), s);
-        enter(combo(3));
-        choose(combo(3), c);
+    void pickLesson(const QStringList& names) {
+        for (int n = 1; n <= 3; ++n) enter(combo(n)), choose(combo(n), names[n - 1]);
     }
     void click(const char* name) { mozhou_test::click(mozhou_test::child(window, name)); }
     QStringList gridColumn(int column) { return mozhou_test::gridRows(grid(), column); }
@@ -155,20 +134,16 @@ TEST_F(EntryWindowTest, ListsRefillOnFocusAndAQuestionIsAddedInColumnOrder) {
     type(text1(), QStringLiteral("解方程"));
     QTest::keyClick(text1(), Qt::Key_Return);
     type(text1(), "5x=10");
-    type(text(2), "p");
-    type(text(3), "q");
-    type(text(4), "r");
-    type(text(5), "s");
+    for (int n = 2; n <= 5; ++n) type(text(n), QString(QChar('p' + n - 2)));  // p, q, r, s
     type(text(6), "b");
     click("Option2");
     text(7)->setText("2");
     click("Command1");
     ASSERT_TRUE(messages.isEmpty()) << messages.join("\n").toStdString();
 
-    rows.push_back({std::string("初一"), std::string("数学"), std::string("方程"),
-                    std::string("解方程\r\n5x=10"), std::string("p"), std::string("q"),
-                    std::string("r"), std::string("s"), std::string("B"), std::string("2"),
-                    std::int64_t{0}, std::string("填空题")});
+    using S = std::string;
+    rows.push_back({S("初一"), S("数学"), S("方程"), S("解方程\r\n5x=10"), S("p"), S("q"), S("r"),
+                    S("s"), S("B"), S("2"), std::int64_t{0}, S("填空题")});
     EXPECT_EQ(exchange_test::ourRows(bank), rows);
     exchange_test::expectOraclesSee(bank, rows);
     // The grid now shows the lesson's fill-in questions only.
@@ -179,27 +154,12 @@ TEST_F(EntryWindowTest, ListsRefillOnFocusAndAQuestionIsAddedInColumnOrder) {
     click("Option1");
     click("Command1");
     EXPECT_EQ(gridColumn(11), (QStringList{QStringLiteral("选择题"), QStringLiteral("选择题")}));
-    EXPECT_EQ(exchange_test::ourRows(bank).back(),
-              (Row{std::string("初一"), std::string("数学"), std::string("方程"), std::string(),
-                   std::string(), std::string(), std::string(), std::string(), std::string(),
-                   std::string(), std::int64_t{0}, std::string("选择题")}));
+    Row blank = rows.front();  // 初一, 数学, 方程, a choice marked 0
+    std::fill(blank.begin() + 3, blank.begin() + 10, S());
+    EXPECT_EQ(exchange_test::ourRows(bank).back(), blank);
     enter(combo(3));
     choose(combo(3), QStringLiteral("方程"));
     EXPECT_EQ(grid()->dataRowCount(), 4);
-}
-
-TEST_F(EntryWindowTest, TypedInValuesAndQuotesCreateLessonsThatListAndShow) {
-    const QString lesson = QStringLiteral("O'Brien 的课");
-    typeIn(combo(1), QStringLiteral("高一"));
-    typeIn(combo(2), QStringLiteral("英语"));
-    typeIn(combo(3), lesson);
-    type(text1(), "Who's there?");
-    click("Command1");
-    ASSERT_TRUE(messages.isEmpty()) << messages.join("\n").toStdString();
-    // The grid shows the new lesson's question; the lists refill from the bank on entering.
-    EXPECT_EQ(gridColumn(2) + gridColumn(3), (QStringList{lesson, "Who's there?"}));
-    enter(combo(3));
-    EXPECT_EQ(items(combo(3)), QStringList{lesson});
 }
 
 TEST_F(EntryWindowTest, EmptyingTakesTheCodeKeepsACopyAndDeletesEverything) {
@@ -215,7 +175,7 @@ TEST_F(EntryWindowTest, EmptyingTakesTheCodeKeepsACopyAndDeletesEverything) {
 
     // The right code: the bank as it was becomes a dated copy beside it, every row goes, and
     // the user is told where the copy is.
-    pickLesson(QStringLiteral("初一"), QStringLiteral("数学"), QStringLiteral("方程"));
+    pickLesson({QStringLiteral("初一"), QStringLiteral("数学"), QStringLiteral("方程")});
     messages.clear();
     answers = {QString("583904")};
     click("Command2");
@@ -242,7 +202,8 @@ TEST_F(EntryWindowTest, EmptyingTakesTheCodeKeepsACopyAndDeletesEverything) {
 
 TEST_F(EntryWindowTest, FailuresAreToldAndNothingTypedIsLost) {
     // A value too long for its column: the message says so, the boxes keep the question.
-    typeIn(combo(1), QString(300, u'长'));
+    enter(combo(1));  // a value of the user's own
+    type(combo(1)->lineEdit(), QString(300, u'长'));
     enter(combo(3));  // which enables "录入"
     type(text1(), QStringLiteral("一道题"));
     click("Command1");

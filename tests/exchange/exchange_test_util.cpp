@@ -52,29 +52,6 @@ void appendRow(const fs::path& bank, const std::string& sqlText, const Row& row)
     rs.Update();
 }
 
-std::vector<std::vector<std::string>> readerRows(const fs::path& path) {
-    std::vector<std::vector<std::string>> rows;
-    for (const auto& line : readerLines(path, "tiku"))
-        rows.push_back(jet_test::canonicalJsonRow(line, tikuTypes()));
-    return rows;
-}
-
-std::string readerText(const std::string& utf8) {
-    if (!jet3()) return utf8;
-    static const jet::TextEncoder gbk(jet::Format::Jet3, kChinese);
-    return jet_test::asMdbReaderSeesJet3(gbk.encode(utf8, false, "expected"));
-}
-
-std::vector<std::vector<std::string>> readerExpected(const std::vector<Row>& rows) {
-    std::vector<std::vector<std::string>> out;
-    for (Row r : rows) {
-        for (auto& v : r)
-            if (auto* s = std::get_if<std::string>(&v)) *s = readerText(*s);
-        out.push_back(jet_test::canonicalOurRow(r, tikuTypes()));
-    }
-    return out;
-}
-
 // mdbtools reads Jet 3 text as code page 1252 unless told otherwise.
 struct Jet3Charset {
     Jet3Charset() {
@@ -92,20 +69,26 @@ std::vector<std::string> mdbtoolsLines(const fs::path& path, const std::string& 
 }
 
 void expectOraclesSee(const fs::path& path, const std::vector<Row>& rows) {
-    EXPECT_EQ(readerRows(path), readerExpected(rows)) << "mdb-reader on " << path;
+    static const jet::TextEncoder gbk(jet::Format::Jet3, kChinese);
     const auto types = tikuTypes();
-    std::vector<std::vector<std::string>> expected;
-    for (const auto& r : rows) {
-        // mdbtools prints an empty text as null; mdb-reader tells the two apart.
-        auto& cells = expected.emplace_back();
+    std::vector<std::vector<std::string>> byReader, byMdbtools, read;
+    for (Row r : rows) {
+        auto& cells = byMdbtools.emplace_back();
         for (std::size_t i = 0; i < r.size(); ++i) {
+            // mdbtools prints an empty text as null; mdb-reader tells the two apart, and decodes
+            // Jet 3 text as code page 1252.
             auto* s = std::get_if<std::string>(&r[i]);
             cells.push_back(s && s->empty() ? jet_test::kMdbNull
                                             : jet_test::mdbtoolsText(r[i], types[i]));
+            if (s && jet3()) *s = jet_test::asMdbReaderSeesJet3(gbk.encode(*s, false, "expected"));
         }
+        byReader.push_back(jet_test::canonicalOurRow(r, types));
     }
+    for (const auto& line : readerLines(path, "tiku"))
+        read.push_back(jet_test::canonicalJsonRow(line, types));
+    EXPECT_EQ(read, byReader) << "mdb-reader on " << path;
     Jet3Charset charset;
-    EXPECT_EQ(jet_test::mdbExportRows(path, "tiku"), expected) << "mdbtools on " << path;
+    EXPECT_EQ(jet_test::mdbExportRows(path, "tiku"), byMdbtools) << "mdbtools on " << path;
 }
 
 }  // namespace exchange_test

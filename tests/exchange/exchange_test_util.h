@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "bank_backup.h"
 #include "bank_tables.h"
 #include "jet/database.h"
 #include "jet/value.h"
@@ -54,14 +55,13 @@ inline void makeBank(const fs::path& path, const std::vector<Row>& rows, bool on
         jet::createDatabase(path, {tiku, bank::chengjiSpec(), bank::backSpec()}, bankOptions());
 }
 
-// The bank's dated copies, oldest first.
+// The bank's dated copies, oldest first: by name without ".mdb", so that a second copy within a
+// second, "…-2", follows the first.
 inline std::vector<fs::path> backupsOf(const fs::path& bank) {
     std::vector<fs::path> out;
     std::error_code ec;
-    for (const auto& e :
-         fs::directory_iterator(bank.parent_path() / (bank.stem().string() + "-备份"), ec))
+    for (const auto& e : fs::directory_iterator(bank::backupFolder(bank), ec))
         out.push_back(e.path());
-    // By name without ".mdb": a second copy within a second, "…-2", after the first.
     std::sort(out.begin(), out.end(), [](auto& a, auto& b) { return a.stem() < b.stem(); });
     return out;
 }
@@ -70,13 +70,6 @@ inline std::vector<fs::path> backupsOf(const fs::path& bank) {
 std::vector<Row> ourRows(const fs::path& path, const std::string& table = "tiku");
 // `row` added to the result of `sqlText` in `bank`, as a window saves one: fields by position.
 void appendRow(const fs::path& bank, const std::string& sqlText, const Row& row);
-// The same rows as mdb-reader and mdbtools print them, and what they should print for `rows`
-// in a file of bankOptions()'s format.
-std::vector<std::vector<std::string>> readerRows(const fs::path& path);
-std::vector<std::vector<std::string>> readerExpected(const std::vector<Row>& rows);
-// A text as mdb-reader prints it from a file of bankOptions()'s format (Jet 3 text it decodes as
-// code page 1252).
-std::string readerText(const std::string& utf8);
 // Any table as mdb-export prints it: cells split by '|', dates "%Y-%m-%d %H:%M:%S".
 std::vector<std::string> mdbtoolsLines(const fs::path& path, const std::string& table);
 

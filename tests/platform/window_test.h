@@ -25,6 +25,7 @@
 
 #include "DataGrid.h"
 #include "bank_path.h"
+#include "exchange_test_util.h"
 #include "message_box.h"
 #include "tree_click.h"
 
@@ -33,28 +34,51 @@ inline void PrintTo(const QString& s, std::ostream* os) { *os << s.toStdString()
 namespace mozhou_test {
 
 // Every message is kept in `messages`; the input box gets `answers` in turn (nullopt for a
-// cancel), and a window that asks once too often fails the test.
+// cancel).
 struct AnswerBoxes {
     QStringList messages;
     std::vector<std::optional<QString>> answers;
 
     AnswerBoxes() {
         mozhou::setMessageHandler([this](const QString& m) { messages << m; });
-        mozhou::setAskTextHandler([this]() -> std::optional<QString> {
-            EXPECT_FALSE(answers.empty()) << "the input box was shown once too often";
-            if (answers.empty()) return std::nullopt;
-            auto a = answers.front();
-            answers.erase(answers.begin());
-            return a;
-        });
+        mozhou::setAskTextHandler([this] { return next(); });
+    }
+    // The next answer; a box shown once too often fails the test.
+    std::optional<QString> next() {
+        EXPECT_FALSE(answers.empty()) << "a box was shown once too often";
+        if (answers.empty()) return std::nullopt;
+        const auto a = answers.front();
+        answers.erase(answers.begin());
+        return a ? std::optional(*a) : std::nullopt;
     }
     ~AnswerBoxes() {
         mozhou::setAskTextHandler({});
         mozhou::setMessageHandler({});
     }
-    AnswerBoxes(const AnswerBoxes&) = delete;
-    AnswerBoxes& operator=(const AnswerBoxes&) = delete;
 };
+
+// A bank of the test's own in a fresh folder, the one the windows use while the test runs.
+struct BankTest : ::testing::Test, AnswerBoxes {
+    std::filesystem::path dir =
+        exchange_test::scratchDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::path bank = dir / "shujuku.mdb";
+
+    void useBank(const std::vector<exchange_test::Row>& rows, bool onlyTiku = false) {
+        exchange_test::makeBank(bank, rows, onlyTiku);
+        mozhou::setBankPath(bank);
+    }
+    ~BankTest() override { mozhou::setBankPath({}); }
+};
+
+// A new window of type W, shown and active.
+template <typename W>
+W* openWindow() {
+    auto* w = new W;
+    w->show();
+    w->activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(w));
+    return w;
+}
 
 // Another program changing `file` while this lives: a write lock over the whole file, or over
 // its first `length` bytes (as Access holds its lock file).

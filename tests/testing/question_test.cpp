@@ -12,13 +12,6 @@ QuestionRow row(Cell answer, Cell type = std::string(kChoiceType)) {
     return {"七年级", "语文", "第一课", "题目", "甲", "乙", "丙", "丁", "C", answer, "0", type};
 }
 
-TEST(Question, OnlyTixingChoiceIsMultipleChoice) {
-    EXPECT_TRUE(isChoice(row("丙")));
-    for (Cell type : {Cell("填空题"), Cell(""), Cell(), Cell("选择题 ")})
-        EXPECT_FALSE(isChoice(row("丙", type)));
-    EXPECT_FALSE(isChoice(QuestionRow{"七年级", "语文", "第一课", "题目"}));
-}
-
 TEST(Question, OptionOrderRoundsHalvesToEvenAndDrawsAgainOnATakenColumn) {
     // 0 → 4, 0 → 4 again, 0.4 → 5.2 → 5, 0.5 → 5.5 → 6, 0.5 again, 0.9 → 6.7 → 7.
     SequenceRandom r({0.0, 0.0, 0.4, 0.5, 0.5, 0.9});
@@ -37,7 +30,12 @@ TEST(Question, OptionOrderRoundsHalvesToEvenAndDrawsAgainOnATakenColumn) {
     EXPECT_EQ(questionText(row("丙", "填空题"), order), "题目");
 }
 
-TEST(Question, MarkingIsExact) {
+// Only tixing "选择题" makes a multiple choice; marking is exact.
+TEST(Question, ChoiceByTixingAndExactMarking) {
+    EXPECT_TRUE(isChoice(row("丙")));
+    for (Cell type : {Cell("填空题"), Cell(""), Cell(), Cell("选择题 ")})
+        EXPECT_FALSE(isChoice(row("丙", type)));
+    EXPECT_FALSE(isChoice(QuestionRow{"七年级", "语文", "第一课", "题目"}));
     const QuestionRow paris = row("Paris");
     EXPECT_TRUE(markChoice(paris, "Paris"));
     EXPECT_FALSE(markChoice(paris, "paris"));

@@ -22,13 +22,6 @@ QuestionRow fillInRow(const std::string& answer) {
     return {"七年级", "语文", "古诗", "填空", "", "", "", "", "", answer, "1", "填空题"};
 }
 
-// The slot (1..4) that holds the shown question's answer text.
-int rightSlot(const TestSession& s) {
-    const auto& q = *s.current();
-    const auto at = std::find(q.options.begin(), q.options.end(), *s.currentRow()[9]);
-    return static_cast<int>(at - q.options.begin()) + 1;
-}
-
 void expectEveryRowOnce(std::size_t n, RandomSource& random) {
     TestSession s(random);
     s.start(std::vector<QuestionRow>(n, fillInRow("答")));
@@ -75,7 +68,8 @@ TEST(TestSession, RightOptionIsMarkedRightWhereverItLands) {
                                         rows[q.position].begin() + 4,
                                         rows[q.position].begin() + 8));
         EXPECT_FALSE(s.answerFillIn("x"));  // the answer box is off for multiple choice
-        const int slot = rightSlot(s);
+        const auto at = std::find(q.options.begin(), q.options.end(), *s.currentRow()[9]);
+        const int slot = int(at - q.options.begin()) + 1;  // 1..4, where the answer text is
         ++landed[slot - 1];
         const bool answerRight = k % 2 == 0;
         const auto a = s.answerChoice(answerRight ? slot : slot % 4 + 1);
