@@ -123,8 +123,9 @@ inline bool sameRow(const std::vector<jet::Value>& a, const std::vector<jet::Val
 inline std::string show(const std::vector<jet::Value>& row) {
     std::string s = "(";
     for (std::size_t i = 0; i < row.size(); ++i) {
-        if (i) s += ", ";
-        jet::appendJson(s, row[i], jet::ColumnType::Memo);
+        std::string v;
+        jet::appendJson(v, row[i], jet::ColumnType::Memo);
+        s += (i ? ", " : "") + (v.size() > 80 ? v.substr(0, 80) + "…" : v);
     }
     return s + ")";
 }

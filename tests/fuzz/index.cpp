@@ -66,7 +66,7 @@ std::string letters(std::uint32_t n, std::size_t width) {
 
 // Row number `i` of a run: keys rise with i (falling and scattered orders come from the caller).
 std::vector<Value> runRow(const jet::TableDef& t, std::uint32_t i, std::uint32_t base,
-                          std::size_t width) {
+                          std::size_t width, bool early) {
     std::vector<Value> row(t.columns.size());
     for (const auto& c : t.columns) {
         Value& v = row[c.position];
@@ -74,6 +74,11 @@ std::vector<Value> runRow(const jet::TableDef& t, std::uint32_t i, std::uint32_t
             v = std::int64_t{base} * 1000 + i;
         else if (c.type == jet::ColumnType::Int16)
             v = std::int64_t{static_cast<std::int16_t>(base * 1000 + i)};
+        // Text keys that differ late share a long prefix, which a page stores once; keys that
+        // differ early fill pages fast, so that a run takes a tree to a third level.
+        else if (c.type == jet::ColumnType::Text && early)
+            v = letters(base, 2) + letters(i, 2) +
+                std::string(std::min(width, fuzz::limitOf(t, c) - 4), 'z');
         else if (c.type == jet::ColumnType::Text)
             v = letters(base, 2) + letters(i, std::min(width, fuzz::limitOf(t, c) - 2));
     }
@@ -201,11 +206,7 @@ class Run {
         return row;
     }
 
-    jet::RowId pick() {
-        auto it = model_.begin();
-        std::advance(it, in_.u16() % model_.size());
-        return it->first;
-    }
+    jet::RowId pick() { return std::next(model_.begin(), in_.u16() % model_.size())->first; }
 
     // Whether another row holds `key` in unique index i (keys with an empty column may repeat).
     bool taken(std::size_t i, const std::vector<Value>& row, std::optional<jet::RowId> self) {
@@ -307,12 +308,12 @@ class Run {
         const auto before = model_;
         if (together) db_->beginTransaction();
         const std::uint32_t base = in_.byte();
-        const std::size_t width = 1 + in_.byte() % 40;
+        const std::size_t width = 1 + in_.byte();
         const int order = (op >> 3) % 3;
         auto t = def();
         for (std::uint32_t k = 0; k < n && newRows_ < kMaxNewRows; ++k) {
             const std::uint32_t i = order == 0 ? k : order == 1 ? n - 1 - k : (k * 7919) % n;
-            insert(runRow(*t, i, base, width));
+            insert(runRow(*t, i, base, width, op & 0x80));
         }
         if (together) end(op & 0x40, before);
         what_ = "a run of " + std::to_string(n) + " inserts";
