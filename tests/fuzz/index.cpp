@@ -120,16 +120,16 @@ class Run {
   private:
     std::shared_ptr<const jet::TableDef> def() const { return db_->table(base_.table); }
 
+    jet::IndexTree tree(const jet::TableDef& t, std::size_t i) const {
+        const auto& ri = t.realIndexes[i];
+        return jet::IndexTree(db_->pages(), t.tdefPage, ri.firstPage, ri.usedPages, "");
+    }
+
     void load() {
         auto t = def();
         std::vector<std::map<jet::RowId, jet::Bytes>> stored(t->realIndexes.size());
-        for (std::size_t i = 0; i < t->realIndexes.size(); ++i) {
-            const auto& ri = t->realIndexes[i];
-            for (const auto& e :
-                 jet::IndexTree(db_->pages(), t->tdefPage, ri.firstPage, ri.usedPages, "")
-                     .entries())
-                stored[i][{e.page, e.row}] = e.key;
-        }
+        for (std::size_t i = 0; i < t->realIndexes.size(); ++i)
+            for (const auto& e : tree(*t, i).entries()) stored[i][{e.page, e.row}] = e.key;
         const auto stubs = moved();
         for (auto s = db_->scan(t); s.next();) {
             const jet::RowId name = nameOf(stubs, s.rowId());
@@ -393,22 +393,21 @@ class Run {
         if (t->rowCount != rows)
             fuzz::fail(at + "the definition counts " + std::to_string(t->rowCount) + " rows");
         for (std::size_t i = 0; i < t->realIndexes.size(); ++i) {
-            const auto& ri = t->realIndexes[i];
             std::vector<jet::IndexEntry> want;
             for (const auto& [id, m] : model_)
                 if (m.keys[i])
                     want.push_back({*m.keys[i], id.page, static_cast<std::uint8_t>(id.row), 0});
             std::sort(want.begin(), want.end(),
                       [](const auto& a, const auto& b) { return jet::compareEntries(a, b) < 0; });
-            jet::IndexTree tree(db_->pages(), t->tdefPage, ri.firstPage, ri.usedPages, "");
-            auto got = tree.entries();
+            const auto index = tree(*t, i);
+            auto got = index.entries();
             for (auto& e : got) e.child = 0;
             if (got != want)
                 fuzz::fail(at + "index " + std::to_string(i) + " holds " +
                            std::to_string(got.size()) + " entries, not the model's " +
                            std::to_string(want.size()) + " or not in their order");
             if (touched_ && model_.count(*touched_) && model_.at(*touched_).keys[i]) {
-                const auto found = tree.find(*model_.at(*touched_).keys[i]);
+                const auto found = index.find(*model_.at(*touched_).keys[i]);
                 if (std::find(found.begin(), found.end(), *touched_) == found.end())
                     fuzz::fail(at + "index " + std::to_string(i) + " lookup misses " +
                                show(*touched_));
