@@ -28,12 +28,22 @@ namespace fuzz {
 
 namespace fs = std::filesystem;
 
+// Removed when the process ends (a failing run leaves its file behind).
 inline fs::path scratch(const std::string& name) {
+    static struct Made {
+        std::vector<fs::path> paths;
+        ~Made() {
+            std::error_code ec;
+            for (const auto& p : paths)
+                fs::remove(p, ec), fs::remove(jet::PageFile::journalPath(p), ec);
+        }
+    } made;
     std::error_code ec;
     fs::path dir = fs::is_directory("/dev/shm", ec) && ::access("/dev/shm", W_OK) == 0
                        ? fs::path("/dev/shm")
                        : fs::temp_directory_path();
-    return dir / ("mozhou-fuzz-" + name + "-" + std::to_string(::getpid()) + ".mdb");
+    made.paths.push_back(dir / ("mozhou-fuzz-" + name + "-" + std::to_string(::getpid()) + ".mdb"));
+    return made.paths.back();
 }
 
 inline std::vector<std::uint8_t> readFile(const fs::path& p) {
