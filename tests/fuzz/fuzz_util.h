@@ -1,10 +1,12 @@
 // What the fuzz targets share: a scratch file per process (in memory where the machine has a
 // tmpfs, since every input is written and flushed), reading a whole file back through every
-// path a window uses, and the failure report that stops a run.
+// path a window uses, values drawn from the input and compared as read back, and the failure
+// report that stops a run.
 #pragma once
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -16,6 +18,7 @@
 #include <vector>
 
 #include "jet/check.h"
+#include "jet/create.h"
 #include "jet/database.h"
 #include "jet/index_tree.h"
 #include "jet/json.h"
@@ -25,12 +28,22 @@ namespace fuzz {
 
 namespace fs = std::filesystem;
 
+// Removed when the process ends (a failing run leaves its file behind).
 inline fs::path scratch(const std::string& name) {
+    static struct Made {
+        std::vector<fs::path> paths;
+        ~Made() {
+            std::error_code ec;
+            for (const auto& p : paths)
+                fs::remove(p, ec), fs::remove(jet::PageFile::journalPath(p), ec);
+        }
+    } made;
     std::error_code ec;
     fs::path dir = fs::is_directory("/dev/shm", ec) && ::access("/dev/shm", W_OK) == 0
                        ? fs::path("/dev/shm")
                        : fs::temp_directory_path();
-    return dir / ("mozhou-fuzz-" + name + "-" + std::to_string(::getpid()) + ".mdb");
+    made.paths.push_back(dir / ("mozhou-fuzz-" + name + "-" + std::to_string(::getpid()) + ".mdb"));
+    return made.paths.back();
 }
 
 inline std::vector<std::uint8_t> readFile(const fs::path& p) {
@@ -40,14 +53,25 @@ inline std::vector<std::uint8_t> readFile(const fs::path& p) {
 
 // A new file under the name each time (a replaced file, not one changed in place), so that
 // nothing cached of the last input is taken for this one.
-inline void writeFile(const fs::path& p, const std::uint8_t* data, std::size_t size) {
+inline void writeFile(const fs::path& p, const std::vector<std::uint8_t>& bytes) {
     fs::remove(p);
     fs::remove(jet::PageFile::journalPath(p));
-    std::ofstream out(p, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    std::ofstream(p, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
 }
-inline void writeFile(const fs::path& p, const std::vector<std::uint8_t>& bytes) {
-    writeFile(p, bytes.data(), bytes.size());
+
+// The bytes of a new file holding `tables`, to start each input from.
+inline std::vector<std::uint8_t> created(const std::vector<jet::TableSpec>& tables,
+                                         jet::Format format) {
+    const auto path = scratch("template");
+    jet::createDatabase(path, tables,
+                        {.created = jet::DateTime{45000},
+                         .format = format,
+                         .codePage = std::uint16_t(format == jet::Format::Jet3 ? 936 : 0)});
+    auto bytes = readFile(path);
+    fs::remove(path);
+    return bytes;
 }
 
 // Stops the run: libFuzzer keeps the input that led here.
@@ -102,8 +126,21 @@ inline bool sameValue(const jet::Value& a, const jet::Value& b) {
         return sameDouble(d->days, std::get<jet::DateTime>(b).days);
     return a == b;
 }
+inline bool sameRow(const std::vector<jet::Value>& a, const std::vector<jet::Value>& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), sameValue);
+}
 
-// Takes `n` bytes off the front of an input, as numbers.
+inline std::string show(const std::vector<jet::Value>& row) {
+    std::string s = "(";
+    for (std::size_t i = 0; i < row.size(); ++i) {
+        std::string v;
+        jet::appendJson(v, row[i], jet::ColumnType::Memo);
+        s += (i ? ", " : "") + (v.size() > 80 ? v.substr(0, 80) + "…" : v);
+    }
+    return s + ")";
+}
+
+// Takes bytes off the front of an input, as numbers (zeros once it is used up).
 struct Reader {
     const std::uint8_t* data;
     std::size_t size;
@@ -124,5 +161,107 @@ struct Reader {
         return s;
     }
 };
+
+// Text drawn from the input: mostly a few letters (so that keys repeat, share prefixes and
+// differ only in case or accent), now and then ASCII, Chinese, any other character, or one
+// beyond the BMP that no Jet 3 file can hold.
+inline std::string textFrom(Reader& in, std::size_t n) {
+    static const char* const kLetters[] = {"a", "A", "b", "B", "0", "1",
+                                           " ", "-", "'", "é", "z", "中"};
+    std::string s;
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::uint8_t b = in.byte();
+        if (b < 0xA0) {
+            s += kLetters[b % std::size(kLetters)];
+            continue;
+        }
+        std::uint32_t c = b < 0xC0   ? 0x20 + in.byte() % 0x5F
+                          : b < 0xE0 ? 0x4E00 + in.u16() % 0x5000
+                          : b < 0xF0 ? 1 + in.u16()
+                          : b & 1    ? 0x1F600 + in.byte() % 0x40
+                                     : 0xFF01 + in.byte() % 0x5E;
+        if (c >= 0xD800 && c < 0xE000) c = 'x';
+        jet::appendCodePoint(c, s);
+    }
+    return s;
+}
+
+// Mostly short; now and then past a row onto long-value pages, or over several of them. Within
+// `limit` (0: none) but for now and then one over it.
+inline std::size_t lengthFrom(Reader& in, std::size_t limit) {
+    const std::uint8_t b = in.byte();
+    const std::size_t n = b < 0xE0   ? b % 40
+                          : b < 0xFC ? 200 + in.byte() * 8u
+                                     : 4000 + in.u16() % 8000;
+    return limit && n > limit ? n % (limit + 2) : n;
+}
+
+// The most characters (bytes for binary) a column holds; 0 for no limit short of a long value.
+inline std::size_t limitOf(const jet::TableDef& t, const jet::Column& c) {
+    if (c.type == jet::ColumnType::Binary) return c.length;
+    if (c.type != jet::ColumnType::Text) return 0;
+    return t.format == jet::Format::Jet3 ? c.length : c.length / 2u;
+}
+
+// A value of `type` drawn from the input: now and then null, mostly small, now and then any
+// bits (a number that does not fit, NaN, infinity, a date far out).
+inline jet::Value valueFrom(Reader& in, jet::ColumnType type, std::size_t limit = 0) {
+    using T = jet::ColumnType;
+    const std::uint8_t tag = in.byte();
+    if (tag % 8 == 0) return {};
+    const bool wide = tag % 8 == 1;
+    const auto small = [&] { return static_cast<std::int8_t>(in.byte()); };
+    const auto anyDouble = [&] {
+        const std::uint64_t bits = in.u64();
+        double d;
+        std::memcpy(&d, &bits, sizeof d);
+        return d;
+    };
+    switch (type) {
+        case T::Boolean:
+            return (tag & 0x10) != 0;
+        case T::Byte:
+        case T::Int16:
+        case T::Int32:
+            if (wide) return static_cast<std::int64_t>(in.u64()) >> in.byte() % 64;
+            return std::int64_t{type == T::Byte ? in.byte() : small()};
+        case T::Currency:
+            return jet::Currency{wide ? static_cast<std::int64_t>(in.u64()) : small() * 10000LL};
+        case T::Single:
+        case T::Double:
+            return wide ? anyDouble() : small() / 4.0;
+        case T::DateTime:
+            return jet::DateTime{wide ? anyDouble() : small() * 1000.0 + in.byte() / 256.0};
+        case T::Binary:
+        case T::OLE: {
+            const std::string s = in.text(lengthFrom(in, limit));
+            return jet::Bytes(s.begin(), s.end());
+        }
+        case T::Guid: {
+            jet::Guid g;
+            for (auto& b : g.bytes) b = in.byte();
+            return g;
+        }
+        case T::Text:
+        case T::Memo:
+            return textFrom(in, lengthFrom(in, limit));
+        default:
+            return {};
+    }
+}
+
+// A value as column `c` gives it back: a boolean is never null, a single has 32 bits, a
+// fixed-size text is padded with blanks.
+inline jet::Value stored(jet::Value v, const jet::TableDef& t, const jet::Column& c) {
+    if (c.type == jet::ColumnType::Boolean && jet::isNull(v)) return false;
+    if (auto* d = std::get_if<double>(&v); d && c.type == jet::ColumnType::Single)
+        *d = static_cast<float>(*d);
+    if (auto* text = std::get_if<std::string>(&v); text && c.fixed()) {
+        std::size_t chars = 0;
+        for (char ch : *text) chars += (ch & 0xC0) != 0x80;
+        if (chars < limitOf(t, c)) text->append(limitOf(t, c) - chars, ' ');
+    }
+    return v;
+}
 
 }  // namespace fuzz

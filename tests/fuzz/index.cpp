@@ -1,16 +1,10 @@
-// Index upkeep: the input is a sequence of inserts, updates and deletes (single rows, runs of
-// rows in rising, falling or scattered key order, and transactions that are committed or rolled
-// back) on a copy of an Access-made indexed table. After every step the table and every index
-// must be what a plain model of the rows says (the rows and their values, each index's entries
-// in key order), a refusal must leave everything as it was and be justified (a unique key
-// already taken, an empty required key, a value or key the engine cannot write), an accepted
-// change must not break uniqueness, and the check must find the file sound.
-#include <algorithm>
-#include <cstring>
+// Index upkeep: inserts, updates and deletes (single rows, runs of rows in rising, falling or
+// scattered key order, transactions committed or rolled back) on a copy of an Access-made
+// indexed table. After every step the table and each index must be what a plain model of the
+// rows says, a refusal must be justified (a unique key taken, an empty required key, a value or
+// key the engine cannot write) and leave everything as it was, and the file must be sound.
 #include <map>
 #include <optional>
-#include <string>
-#include <vector>
 
 #include "fuzz_util.h"
 #include "jet/bytes.h"
@@ -26,18 +20,6 @@ constexpr std::uint8_t kUnique = 0x01, kIgnoreNulls = 0x02, kRequired = 0x08;
 constexpr std::size_t kMaxSteps = 24;
 constexpr std::size_t kMaxNewRows = 700;
 
-// What the run did, told at exit: how much index upkeep the inputs reached.
-struct Tally {
-    std::size_t inputs = 0, steps = 0, inserts = 0, updates = 0, deletes = 0, refusals = 0;
-    ~Tally() {
-        if (inputs)
-            std::fprintf(stderr,
-                         "index target: %zu inputs, %zu steps: %zu inserts, %zu updates, %zu "
-                         "deletes taken, %zu refusals justified\n",
-                         inputs, steps, inserts, updates, deletes, refusals);
-    }
-} tally;
-
 struct Base {
     std::string file;
     std::string table;
@@ -52,74 +34,28 @@ std::vector<Base> findBases() {
     for (const auto& e : fuzz::fs::directory_iterator(JET_CORPUS_DIR))
         if (e.path().extension() == ".mdb" && e.file_size() <= 400000) files.push_back(e.path());
     std::sort(files.begin(), files.end());
+    const auto copy = fuzz::scratch("index-probe");
     for (const auto& f : files) {
-        const auto bytes = fuzz::readFile(f);
-        const auto copy = fuzz::scratch("index-probe");
-        fuzz::writeFile(copy, bytes);
-        {
-            auto db = jet::Database::open(copy, jet::PageFile::Mode::ReadWrite);
-            for (const auto& name : db->tableNames()) {
-                try {
-                    auto def = db->table(name);
-                    if (def->realIndexes.empty()) continue;
-                    jet::TableWriter writer(db->pages(), *def);
-                    out.push_back({f.filename().string(), name, bytes});
-                } catch (const jet::Error&) {
-                }
+        fuzz::writeFile(copy, fuzz::readFile(f));
+        auto db = jet::Database::open(copy, jet::PageFile::Mode::ReadWrite);
+        for (const auto& name : db->tableNames()) {
+            try {
+                if (db->table(name)->realIndexes.empty()) continue;
+                jet::TableWriter writer(db->pages(), *db->table(name));
+                out.push_back({f.filename().string(), name, fuzz::readFile(f)});
+                std::fprintf(stderr, "index target: %s, table %s\n", f.filename().c_str(),
+                             name.c_str());
+            } catch (const jet::Error&) {
             }
         }
-        fuzz::fs::remove(copy);
     }
+    fuzz::fs::remove(copy);
+    if (out.empty()) fuzz::fail("no indexed table of the corpus can be written");
     return out;
-}
-
-const std::vector<Base>& bases() {
-    static const std::vector<Base> all = [] {
-        auto b = findBases();
-        if (b.empty()) fuzz::fail("no indexed table of the corpus can be written");
-        for (const auto& x : b)
-            std::fprintf(stderr, "index target: %s, table %s\n", x.file.c_str(), x.table.c_str());
-        return b;
-    }();
-    return all;
-}
-
-std::string show(const std::vector<Value>& row) {
-    std::string s = "(";
-    for (std::size_t i = 0; i < row.size(); ++i) {
-        if (i) s += ", ";
-        if (isNull(row[i]))
-            s += "null";
-        else
-            jet::appendJson(s, row[i], jet::ColumnType::Memo);
-    }
-    return s + ")";
 }
 
 std::string show(jet::RowId id) {
     return "row " + std::to_string(id.page) + ":" + std::to_string(id.row);
-}
-
-// Text made of few letters, so that keys repeat and share prefixes; now and then any character
-// up to U+00FF, or one the writer refuses in keys.
-std::string textFrom(fuzz::Reader& in, std::size_t maxChars) {
-    static const char* const kLetters[] = {"a", "A", "b", "B", "0", "1", " ", "-", "'", "é", "z"};
-    const std::uint8_t shape = in.byte();
-    std::size_t n = shape % 16;
-    if (shape >= 0xF0) n = 40 + shape % 16;
-    n = std::min(n, maxChars);
-    std::string s;
-    for (std::size_t i = 0; i < n; ++i) {
-        const std::uint8_t b = in.byte();
-        if (b < 0xF0) {
-            s += kLetters[b % std::size(kLetters)];
-        } else if (b < 0xFE) {
-            jet::appendCodePoint(1 + in.byte() % 0xFF, s);
-        } else {
-            s += "中";
-        }
-    }
-    return s;
 }
 
 std::string letters(std::uint32_t n, std::size_t width) {
@@ -128,75 +64,23 @@ std::string letters(std::uint32_t n, std::size_t width) {
     return s;
 }
 
-std::size_t maxChars(const jet::TableDef& t, const jet::Column& c) {
-    return t.format == jet::Format::Jet3 ? c.length : c.length / 2u;
-}
-
-Value valueFrom(fuzz::Reader& in, const jet::TableDef& t, const jet::Column& c) {
-    using T = jet::ColumnType;
-    const std::uint8_t tag = in.byte();
-    if (tag % 8 == 0 && c.type != T::Boolean) return {};
-    const bool wide = tag % 8 == 1;
-    switch (c.type) {
-        case T::Boolean:
-            return (tag & 0x10) != 0;
-        case T::Byte:
-            return std::int64_t{in.byte()};
-        case T::Int16:
-            return std::int64_t{wide ? static_cast<std::int16_t>(in.u16())
-                                     : static_cast<std::int8_t>(in.byte())};
-        case T::Int32:
-            return std::int64_t{wide ? static_cast<std::int32_t>(in.u32())
-                                     : static_cast<std::int8_t>(in.byte())};
-        case T::Currency:
-            return jet::Currency{wide ? static_cast<std::int64_t>(in.u64())
-                                      : static_cast<std::int8_t>(in.byte()) * 10000LL};
-        case T::Single:
-        case T::Double: {
-            double d = static_cast<std::int8_t>(in.byte()) / 4.0;
-            if (wide) {
-                const std::uint64_t bits = in.u64();
-                std::memcpy(&d, &bits, sizeof d);
-            }
-            if (c.type == T::Single) d = static_cast<float>(d);
-            return d;
-        }
-        case T::DateTime:
-            return jet::DateTime{static_cast<std::int8_t>(in.byte()) * 1000.0 + in.byte() / 256.0};
-        case T::Text:
-            return textFrom(in, maxChars(t, c));
-        case T::Memo:
-            return textFrom(in, 255);
-        case T::Binary:
-        case T::OLE: {
-            const std::size_t n = std::min<std::size_t>(in.byte() % 32, c.length ? c.length : 255);
-            auto s = in.text(n);
-            return jet::Bytes(s.begin(), s.end());
-        }
-        default:
-            return {};
-    }
-}
-
 // Row number `i` of a run: keys rise with i (falling and scattered orders come from the caller).
 std::vector<Value> runRow(const jet::TableDef& t, std::uint32_t i, std::uint32_t base,
-                          std::size_t width) {
+                          std::size_t width, bool early) {
     std::vector<Value> row(t.columns.size());
     for (const auto& c : t.columns) {
         Value& v = row[c.position];
-        switch (c.type) {
-            case jet::ColumnType::Int32:
-                if (!c.autoNumber()) v = std::int64_t{base} * 1000 + i;
-                break;
-            case jet::ColumnType::Int16:
-                v = std::int64_t{static_cast<std::int16_t>(base * 1000 + i)};
-                break;
-            case jet::ColumnType::Text:
-                v = letters(base, 2) + letters(i, std::min(width, maxChars(t, c) - 2));
-                break;
-            default:
-                break;
-        }
+        if (c.type == jet::ColumnType::Int32 && !c.autoNumber())
+            v = std::int64_t{base} * 1000 + i;
+        else if (c.type == jet::ColumnType::Int16)
+            v = std::int64_t{static_cast<std::int16_t>(base * 1000 + i)};
+        // Text keys that differ late share a long prefix, which a page stores once; keys that
+        // differ early fill pages fast, so that a run takes a tree to a third level.
+        else if (c.type == jet::ColumnType::Text && early)
+            v = letters(base, 2) + letters(i, 2) +
+                std::string(std::min(width, fuzz::limitOf(t, c) - 4), 'z');
+        else if (c.type == jet::ColumnType::Text)
+            v = letters(base, 2) + letters(i, std::min(width, fuzz::limitOf(t, c) - 2));
     }
     return row;
 }
@@ -206,7 +90,6 @@ std::vector<Value> runRow(const jet::TableDef& t, std::uint32_t i, std::uint32_t
 struct ModelRow {
     std::vector<Value> values;
     std::vector<std::optional<jet::Bytes>> keys;  // per real index; nullopt: no entry
-    std::vector<bool> unknown;                    // the key was taken from the file
 };
 
 class Run {
@@ -219,28 +102,17 @@ class Run {
         load();
         for (std::size_t step = 0; step < kMaxSteps && !in_.empty(); ++step) {
             const std::uint8_t op = in_.byte();
-            switch (op % 8) {
-                case 0:
-                case 1:
-                case 2:
-                    insert(randomRow());
-                    break;
-                case 3:
-                    insertRun(op);
-                    break;
-                case 4:
-                case 5:
-                    update();
-                    break;
-                case 6:
-                    if (!model_.empty()) remove(pick());
-                    break;
-                case 7:
-                    transaction(op);
-                    break;
-            }
+            if (op % 8 < 3)
+                insert(randomRow());
+            else if (op % 8 == 3)
+                insertRun(op);
+            else if (op % 8 < 6)
+                update();
+            else if (op % 8 == 6 && !model_.empty())
+                remove(pick());
+            else if (op % 8 == 7)
+                transaction(op);
             verify("step " + std::to_string(step) + " (" + what_ + ")");
-            ++tally.steps;
         }
         db_.reset();
     }
@@ -248,31 +120,29 @@ class Run {
   private:
     std::shared_ptr<const jet::TableDef> def() const { return db_->table(base_.table); }
 
+    jet::IndexTree tree(const jet::TableDef& t, std::size_t i) const {
+        const auto& ri = t.realIndexes[i];
+        return jet::IndexTree(db_->pages(), t.tdefPage, ri.firstPage, ri.usedPages, "");
+    }
+
     void load() {
         auto t = def();
         std::vector<std::map<jet::RowId, jet::Bytes>> stored(t->realIndexes.size());
-        for (std::size_t i = 0; i < t->realIndexes.size(); ++i) {
-            const auto& ri = t->realIndexes[i];
-            for (const auto& e :
-                 jet::IndexTree(db_->pages(), t->tdefPage, ri.firstPage, ri.usedPages, "")
-                     .entries())
-                stored[i][{e.page, e.row}] = e.key;
-        }
-        const auto stubs = stubsByHome();
+        for (std::size_t i = 0; i < t->realIndexes.size(); ++i)
+            for (const auto& e : tree(*t, i).entries()) stored[i][{e.page, e.row}] = e.key;
+        const auto stubs = moved();
         for (auto s = db_->scan(t); s.next();) {
             const jet::RowId name = nameOf(stubs, s.rowId());
-            ModelRow m{s.values(), {}, {}};
+            ModelRow m{s.values(), {}};
             for (std::size_t i = 0; i < t->realIndexes.size(); ++i) {
                 auto key = expectedKey(*t, i, m.values);
-                const bool unknown = key && !*key;
-                if (unknown) {
+                if (key && !*key) {  // a key the engine cannot encode: as the file holds it
                     auto it = stored[i].find(name);
                     if (it == stored[i].end())
                         fuzz::fail(base_.file + ": " + show(name) + " has no index entry");
                     key = it->second;
                 }
                 m.keys.push_back(key ? *key : std::optional<jet::Bytes>{});
-                m.unknown.push_back(unknown);
             }
             model_[name] = std::move(m);
         }
@@ -296,21 +166,13 @@ class Run {
         return out;
     }
 
-    std::map<jet::RowId, std::vector<jet::RowId>> stubsByHome() const {
-        std::map<jet::RowId, std::vector<jet::RowId>> out;
-        for (const auto& [stub, home] : moved()) out[home].push_back(stub);
-        return out;
-    }
-
     // The row at `home` by the id the model knows it under: the slot it was first inserted
     // in (a row moved twice is pointed to from its older homes too).
-    jet::RowId nameOf(const std::map<jet::RowId, std::vector<jet::RowId>>& stubs,
-                      jet::RowId home) const {
-        auto it = stubs.find(home);
-        if (it == stubs.end()) return home;
-        for (const auto& s : it->second)
-            if (model_.count(s)) return s;
-        return it->second.front();
+    jet::RowId nameOf(const std::map<jet::RowId, jet::RowId>& moved, jet::RowId home) const {
+        std::optional<jet::RowId> stub;
+        for (const auto& [from, to] : moved)
+            if (to == home && (!stub || model_.count(from))) stub = from;
+        return stub.value_or(home);
     }
 
     // The id a caller holds: the one the row was inserted under, or now and then the one a scan
@@ -335,18 +197,16 @@ class Run {
         auto t = def();
         std::vector<Value> row(t->columns.size());
         for (const auto& c : t->columns) {
-            row[c.position] = valueFrom(in_, *t, c);
+            // A single as it is stored, so that the model's keys are those of the stored value.
+            row[c.position] =
+                fuzz::stored(fuzz::valueFrom(in_, c.type, fuzz::limitOf(*t, c)), *t, c);
             // An autonumber mostly left to the engine.
             if (c.autoNumber() && in_.byte() % 4 != 0) row[c.position] = Value{};
         }
         return row;
     }
 
-    jet::RowId pick() {
-        auto it = model_.begin();
-        std::advance(it, in_.u16() % model_.size());
-        return it->first;
-    }
+    jet::RowId pick() { return std::next(model_.begin(), in_.u16() % model_.size())->first; }
 
     // Whether another row holds `key` in unique index i (keys with an empty column may repeat).
     bool taken(std::size_t i, const std::vector<Value>& row, std::optional<jet::RowId> self) {
@@ -365,8 +225,7 @@ class Run {
                  const std::vector<Value>* old) {
         const std::string msg = e.what();
         auto t = def();
-        const std::string about = what_ + " " + show(row) + " was refused: " + msg;
-        ++tally.refusals;
+        const std::string about = what_ + " " + fuzz::show(row) + " was refused: " + msg;
         if (msg.find("another row already has this value") != std::string::npos) {
             std::vector<Value> numbered = row;
             for (const auto& c : t->columns)
@@ -392,22 +251,16 @@ class Run {
     // The row as stored must be the one given (autonumbers aside) and keep uniqueness.
     void accept(jet::RowId id, const std::vector<Value>& given, const std::vector<Value>* old) {
         auto t = def();
-        ModelRow m{db_->readRow(*t, id), {}, {}};
+        ModelRow m{db_->readRow(*t, id), {}};
         for (const auto& c : t->columns) {
-            Value want = c.autoNumber() && isNull(given[c.position]) && old ? (*old)[c.position]
-                                                                            : given[c.position];
-            if (c.type == jet::ColumnType::Boolean && isNull(want)) want = false;
-            // Fixed-size text is stored padded with blanks.
-            if (auto* text = std::get_if<std::string>(&want); text && c.fixed()) {
-                std::size_t chars = 0;
-                for (char ch : *text) chars += (ch & 0xC0) != 0x80;
-                if (chars < maxChars(*t, c)) text->append(maxChars(*t, c) - chars, ' ');
-            }
+            const Value want =
+                fuzz::stored(c.autoNumber() && isNull(given[c.position]) && old ? (*old)[c.position]
+                                                                                : given[c.position],
+                             *t, c);
             if (c.autoNumber() && isNull(given[c.position]) && !old) continue;
             if (!fuzz::sameValue(m.values[c.position], want))
                 fuzz::fail(what_ + ": column " + c.name + " reads back " +
-                           show(std::vector<Value>{m.values[c.position]}) + ", not " +
-                           show(std::vector<Value>{want}));
+                           fuzz::show({m.values[c.position]}) + ", not " + fuzz::show({want}));
         }
         for (std::size_t i = 0; i < t->realIndexes.size(); ++i) {
             const auto& ri = t->realIndexes[i];
@@ -418,18 +271,16 @@ class Run {
                         changed =
                             changed || !fuzz::sameValue((*old)[c.position], m.values[c.position]);
             if ((ri.flags & kRequired) && changed && jet::keyNulls(*t, ri, m.values).any)
-                fuzz::fail(what_ + ": a required key was left empty " + show(m.values));
+                fuzz::fail(what_ + ": a required key was left empty " + fuzz::show(m.values));
             if (changed && taken(i, m.values, id))
-                fuzz::fail(what_ + ": a unique key now appears twice " + show(m.values));
+                fuzz::fail(what_ + ": a unique key now appears twice " + fuzz::show(m.values));
             if (!changed) {
                 m.keys.push_back(model_.at(id).keys[i]);
-                m.unknown.push_back(model_.at(id).unknown[i]);
                 continue;
             }
             auto key = expectedKey(*t, i, m.values);
             if (key && !*key) fuzz::fail(what_ + ": written with a key the engine cannot encode");
             m.keys.push_back(key ? *key : std::optional<jet::Bytes>{});
-            m.unknown.push_back(false);
         }
         model_[id] = std::move(m);
         touched_ = id;
@@ -446,7 +297,6 @@ class Run {
         }
         if (model_.count(id)) fuzz::fail("insert: a new row took the id of " + show(id));
         ++newRows_;
-        ++tally.inserts;
         accept(id, row, nullptr);
     }
 
@@ -458,21 +308,14 @@ class Run {
         const auto before = model_;
         if (together) db_->beginTransaction();
         const std::uint32_t base = in_.byte();
-        const std::size_t width = 1 + in_.byte() % 40;
+        const std::size_t width = 1 + in_.byte();
         const int order = (op >> 3) % 3;
         auto t = def();
         for (std::uint32_t k = 0; k < n && newRows_ < kMaxNewRows; ++k) {
             const std::uint32_t i = order == 0 ? k : order == 1 ? n - 1 - k : (k * 7919) % n;
-            insert(runRow(*t, i, base, width));
+            insert(runRow(*t, i, base, width, op & 0x80));
         }
-        if (together) {
-            if (op & 0x40) {
-                db_->commitTransaction();
-            } else {
-                db_->rollbackTransaction();
-                model_ = before;
-            }
-        }
+        if (together) end(op & 0x40, before);
         what_ = "a run of " + std::to_string(n) + " inserts";
     }
 
@@ -493,7 +336,6 @@ class Run {
             justify(e, row, id, &old);
             return;
         }
-        ++tally.updates;
         accept(id, row, &old);
     }
 
@@ -506,7 +348,6 @@ class Run {
             fuzz::fail(what_ + " was refused: " + e.what());
         }
         model_.erase(id);
-        ++tally.deletes;
     }
 
     // Deletes every k-th row and inserts a few, then commits or rolls back.
@@ -522,29 +363,29 @@ class Run {
         for (const auto& id : ids) remove(id);
         for (std::size_t i = 0; i < inserts; ++i) insert(randomRow());
         const bool commit = (op & 0x80) != 0;
-        if (commit) {
-            db_->commitTransaction();
-        } else {
-            db_->rollbackTransaction();
-            model_ = before;
-        }
+        end(commit, before);
         what_ = std::string("a transaction of ") + std::to_string(ids.size()) + " deletes, " +
                 std::to_string(inserts) + " inserts, " + (commit ? "committed" : "rolled back");
+    }
+
+    void end(bool commit, const std::map<jet::RowId, ModelRow>& before) {
+        if (commit) return db_->commitTransaction();
+        db_->rollbackTransaction();
+        model_ = before;
     }
 
     void verify(const std::string& after) {
         auto t = def();
         const std::string at = base_.file + ", " + base_.table + ", after " + after + ": ";
-        const auto stubs = stubsByHome();
+        const auto stubs = moved();
         std::size_t rows = 0;
         for (auto s = db_->scan(t); s.next(); ++rows) {
             const jet::RowId name = nameOf(stubs, s.rowId());
             auto it = model_.find(name);
             if (it == model_.end()) fuzz::fail(at + "the scan finds " + show(s.rowId()));
-            for (std::size_t c = 0; c < s.values().size(); ++c)
-                if (!fuzz::sameValue(s.values()[c], it->second.values[c]))
-                    fuzz::fail(at + show(s.rowId()) + " reads " + show(s.values()) + ", not " +
-                               show(it->second.values));
+            if (!fuzz::sameRow(s.values(), it->second.values))
+                fuzz::fail(at + show(s.rowId()) + " reads " + fuzz::show(s.values()) + ", not " +
+                           fuzz::show(it->second.values));
         }
         if (rows != model_.size())
             fuzz::fail(at + "the scan finds " + std::to_string(rows) + " rows, not " +
@@ -552,26 +393,21 @@ class Run {
         if (t->rowCount != rows)
             fuzz::fail(at + "the definition counts " + std::to_string(t->rowCount) + " rows");
         for (std::size_t i = 0; i < t->realIndexes.size(); ++i) {
-            const auto& ri = t->realIndexes[i];
             std::vector<jet::IndexEntry> want;
             for (const auto& [id, m] : model_)
                 if (m.keys[i])
                     want.push_back({*m.keys[i], id.page, static_cast<std::uint8_t>(id.row), 0});
             std::sort(want.begin(), want.end(),
                       [](const auto& a, const auto& b) { return jet::compareEntries(a, b) < 0; });
-            jet::IndexTree tree(db_->pages(), t->tdefPage, ri.firstPage, ri.usedPages, "");
-            auto got = tree.entries();
+            const auto index = tree(*t, i);
+            auto got = index.entries();
             for (auto& e : got) e.child = 0;
-            if (got != want) {
-                std::size_t k = 0;
-                while (k < got.size() && k < want.size() && got[k] == want[k]) ++k;
+            if (got != want)
                 fuzz::fail(at + "index " + std::to_string(i) + " holds " +
-                           std::to_string(got.size()) + " entries, the model " +
-                           std::to_string(want.size()) + "; they part at entry " +
-                           std::to_string(k));
-            }
+                           std::to_string(got.size()) + " entries, not the model's " +
+                           std::to_string(want.size()) + " or not in their order");
             if (touched_ && model_.count(*touched_) && model_.at(*touched_).keys[i]) {
-                const auto found = tree.find(*model_.at(*touched_).keys[i]);
+                const auto found = index.find(*model_.at(*touched_).keys[i]);
                 if (std::find(found.begin(), found.end(), *touched_) == found.end())
                     fuzz::fail(at + "index " + std::to_string(i) + " lookup misses " +
                                show(*touched_));
@@ -596,8 +432,7 @@ class Run {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;
     fuzz::Reader in{data, size};
-    const auto& all = bases();
-    ++tally.inputs;
+    static const auto all = findBases();
     Run(all[in.byte() % all.size()], in).go();
     return 0;
 }
