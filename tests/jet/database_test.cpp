@@ -8,9 +8,9 @@ namespace {
 
 const fs::path kCorpus = JET_CORPUS_DIR;
 
-fs::path writeFile(const std::string& name, const std::vector<std::uint8_t>& bytes) {
-    auto p = scratch(name);
-    std::ofstream(p, std::ios::binary) << std::string(bytes.begin(), bytes.end());
+fs::path writeFile(const std::string& name, const std::string& bytes) {
+    const auto p = scratch(name);
+    writeBytes(p, bytes);
     return p;
 }
 
@@ -47,13 +47,12 @@ TEST(Database, FilesThatAreNotJetDatabasesAreClearErrors) {
         return errorOf([&] { jet::Database::open(p, jet::PageFile::Mode::ReadOnly); });
     };
     EXPECT_NE(openError("/nonexistent/x.mdb").find("/nonexistent/x.mdb"), std::string::npos);
-    auto text = writeFile("text.mdb", std::vector<std::uint8_t>(5000, 'x'));
+    auto text = writeFile("text.mdb", std::string(5000, 'x'));
     EXPECT_NE(openError(text).find("not a Jet database"), std::string::npos);
-    auto small = writeFile("small.mdb", {0, 1, 0});
+    auto small = writeFile("small.mdb", std::string("\0\1\0", 3));
     EXPECT_NE(openError(small).find("too short"), std::string::npos);
     // A real file cut after its catalog page: the error names the file and the missing page.
-    std::ifstream in(kCorpus / "testV2000.mdb", std::ios::binary);
-    std::vector<std::uint8_t> bytes(std::istreambuf_iterator<char>(in), {});
+    std::string bytes = fileBytes(kCorpus / "testV2000.mdb");
     bytes.resize(4096 * 3 + 100);
     auto cut = writeFile("cut.mdb", bytes);
     std::string e = openError(cut);
@@ -61,7 +60,7 @@ TEST(Database, FilesThatAreNotJetDatabasesAreClearErrors) {
     EXPECT_NE(e.find("which is not in the file"), std::string::npos) << e;
     // Access 2007 files are told apart from damage.
     bytes.resize(8192);
-    std::copy_n("Standard ACE DB", 15, bytes.begin() + 4);
+    bytes.replace(4, 15, "Standard ACE DB");
     auto ace = writeFile("ace.mdb", bytes);
     EXPECT_NE(openError(ace).find("Access 2007"), std::string::npos);
 }

@@ -203,11 +203,6 @@ const KindNames* kindOf(jet::ColumnType type) {
 
 }  // namespace
 
-const char* mdbReaderKind(jet::ColumnType type) {
-    const auto* k = kindOf(type);
-    return k ? k->mdbReader : "?";
-}
-
 void expectKindsAgree(const std::filesystem::path& file, const jet::TableDef& def) {
     // Column name -> kind from `mdb-schema -T table file access`: "\t[name]\t\tText (50),".
     std::map<std::string, std::string> kinds;
@@ -230,14 +225,15 @@ void expectKindsAgree(const std::filesystem::path& file, const jet::TableDef& de
     ASSERT_EQ(columns.size(), def.columns.size()) << def.name;
     for (std::size_t i = 0; i < columns.size(); ++i) {
         const auto& c = def.columns[i];
-        std::string kind = kindOf(c.type) ? kindOf(c.type)->mdbtools : "?";
+        const KindNames* k = kindOf(c.type);
+        std::string kind = k ? k->mdbtools : "?";
         if (c.type == jet::ColumnType::Text)
             kind += " (" +
                     std::to_string(def.format == jet::Format::Jet4 ? c.length / 2 : c.length) + ")";
         if (c.type == jet::ColumnType::Numeric)
             kind += " (" + std::to_string(c.precision) + ", " + std::to_string(c.scale) + ")";
         EXPECT_EQ(kinds[c.name], kind) << def.name << "." << c.name;
-        EXPECT_EQ(columns[i], c.name + "\t" + mdbReaderKind(c.type));
+        EXPECT_EQ(columns[i], c.name + "\t" + (k ? k->mdbReader : "?"));
     }
 }
 
@@ -287,6 +283,10 @@ std::string shortText(const std::string& s) {
 std::string fileBytes(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};
+}
+
+void writeBytes(const std::filesystem::path& file, const std::string& bytes) {
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
 }
 
 bool haveMdbReader() {

@@ -14,6 +14,13 @@
 
 namespace jet_test {
 
+// A table's column kinds, in order.
+inline std::vector<jet::ColumnType> typesOf(const jet::TableDef& t) {
+    std::vector<jet::ColumnType> types;
+    for (const auto& c : t.columns) types.push_back(c.type);
+    return types;
+}
+
 struct CommandResult {
     int status = -1;
     std::string out;
@@ -45,8 +52,6 @@ std::string mdbtoolsText(const jet::Value& v, jet::ColumnType type);
 // A table as mdb-export prints it with those options, split into rows of cells.
 std::vector<std::vector<std::string>> mdbExportRows(const std::filesystem::path& file,
                                                     const std::string& table);
-// A column kind as mdb-reader names it.
-const char* mdbReaderKind(jet::ColumnType type);
 
 // A table's columns as mdb-schema (kind and size) and mdb-reader (name and kind) see them, held
 // against our reading of its definition.
@@ -69,6 +74,7 @@ bool haveMdbReader();
                                      const std::vector<std::string>& b);
 
 std::string fileBytes(const std::filesystem::path& file);
+void writeBytes(const std::filesystem::path& file, const std::string& bytes);
 
 // The corpus of Access-made files: every .mdb of `dir`, by name.
 std::vector<std::filesystem::path> corpusFiles(const std::filesystem::path& dir);

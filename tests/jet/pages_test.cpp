@@ -3,8 +3,6 @@
 // read back from written and fuzzed files in tests/jet_write and tests/fuzz.)
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 #include "jet/error.h"
 #include "jet/format.h"
 #include "jet/long_value.h"
@@ -38,11 +36,6 @@ jet::Column column(const char* name, ColumnType type, std::uint16_t number, bool
     return c;
 }
 
-struct TempFile {
-    std::filesystem::path path;
-    ~TempFile() { std::filesystem::remove(path); }
-};
-
 }  // namespace
 
 TEST(HandBuiltPages, DamagedLongValuesAreErrors) {
@@ -50,10 +43,10 @@ TEST(HandBuiltPages, DamagedLongValuesAreErrors) {
     Bytes loop(4);
     put32(loop, 0, 2u << 8 | 0);  // the chain points back at itself
     loop.resize(40, 'z');
-    TempFile f{writePages(
-        "lval", L,
-        {Bytes{}, Bytes(L.pageSize, 0), dataPage(L, jet::long_value::kPageOwner, {{loop, 0}})})};
-    jet::PageFile file(f.path, jet::PageFile::Mode::ReadOnly);
+    jet::PageFile file(writePages("lval", L,
+                                  {Bytes{}, Bytes(L.pageSize, 0),
+                                   dataPage(L, jet::long_value::kPageOwner, {loop})}),
+                       jet::PageFile::Mode::ReadOnly);
     auto read = [&](const Bytes& ref) { return jet::readLongValue(ref, file, L, 9, 0); };
     EXPECT_THROW(read(longValueRef(1000, 0, 2u << 8)), jet::Error);          // a circle
     EXPECT_THROW(read(longValueRef(100, 0x40, 2u << 8)), jet::Error);        // longer than its row
@@ -84,10 +77,10 @@ TEST(HandBuiltPages, Jet3RowOlderThanItsTablesLastColumn) {
     // A row written before column "c" was added: only two variable columns in it.
     Bytes oldRow =
         jet3Row(3, Bytes{0x01, 0x00}, {ascii("p"), ascii("q")}, {true, true, false, true});
-    TempFile f{writePages("jet3", L,
-                          {Bytes{}, dataPage(L, 0, {{usageMapRow({2}), 0}}),
-                           dataPage(L, kTdefPage, {{row, 0}, {oldRow, 0}})})};
-    jet::PageFile file(f.path, jet::PageFile::Mode::ReadOnly);
+    jet::PageFile file(writePages("jet3", L,
+                                  {Bytes{}, dataPage(L, 0, {usageMapRow({2})}),
+                                   dataPage(L, kTdefPage, {row, oldRow})}),
+                       jet::PageFile::Mode::ReadOnly);
     ASSERT_EQ(file.pageSize(), 2048u);
     jet::TextDecoder text(jet::Format::Jet3, 936);
     jet::RowCursor cursor(file, L, text, t, {});

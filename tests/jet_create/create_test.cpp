@@ -14,18 +14,9 @@ std::string big(std::size_t bytesUtf8, const std::string& unit) {
 }
 
 std::vector<Value> question(std::string yuanti, std::string answer, std::int64_t state) {
-    return {std::string("七年级"),
-            std::string("语文"),
-            std::string("第一课 春"),
-            std::move(yuanti),
-            std::string("A. 甲"),
-            std::string("B. 乙"),
-            std::string(""),
-            std::monostate{},
-            std::string("A"),
-            std::move(answer),
-            state,
-            std::string("选择题")};
+    using S = std::string;
+    return {S("七年级"), S("语文"), S("第一课 春"), yuanti, S("A. 甲"), S("B. 乙"),
+            S(""),       Value{},   S("A"),         answer, state,      S("选择题")};
 }
 
 std::vector<TableSpec> sampleBank() {

@@ -26,10 +26,6 @@ std::map<std::string, std::size_t> tags(jet::Database& db) {
 
 std::size_t total(jet::Database& db) { return scanAll(db, "tiku").size(); }
 
-void overwriteInPlace(const fs::path& file, const std::string& bytes) {
-    std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
-}
-
 // A writer killed in the midst of a commit: its journal stays beside the file.
 void killMidway(const fs::path& file) {
     Child c = start({"bulk", file.string(), "300", "dead"}, killAtWrite(30));
@@ -99,9 +95,9 @@ TEST(JetSharing, AJournalIsNeverAppliedToAnotherFile) {
     ASSERT_NE(pageWritten, std::string::npos) << calls;
     EXPECT_LT(calls.find(file.string() + "-journal>)"), pageWritten) << calls;
 
-    // The backup copied over the bank, in place as cp does.
+    // The backup copied over the bank.
     killMidway(file);
-    overwriteInPlace(file, backup);
+    writeBytes(file, backup);  // in place, as cp does
     {
         auto db = jet::Database::open(file, RW);
         ASSERT_EQ(db->notices().size(), 1u);
@@ -153,7 +149,7 @@ TEST(JetSharing, AFileMovedOrReplacedWhileOpenIsNeverWrittenBlindly) {
     EXPECT_EQ(tags(*db)["into-copy"], 1u);
     EXPECT_EQ(fileBytes(away), moved);
 
-    overwriteInPlace(file, moved);  // cp over it: the cached pages are not the file any more
+    writeBytes(file, moved);  // cp over it: the cached pages are not the file any more
     EXPECT_EQ(tags(*db)["into-copy"], 0u);
     db->insertRow("tiku", bulkRow("after-cp", 0));
     EXPECT_EQ(total(*db), std::size_t(kBaseRows + 1));
@@ -219,7 +215,7 @@ TEST(JetSharing, AccessHoldingTheFileAndAReadOnlyFolder) {
         return fileBytes(bank);
     }();
     EXPECT_FALSE(fs::exists(journal));
-    std::ofstream(journal, std::ios::binary) << journalBytes;
+    writeBytes(journal, journalBytes);
     ASSERT_EQ(readOnly(true), 0);
     EXPECT_EQ(tags(*jet::Database::open(bank, jet::PageFile::Mode::ReadOnly))["x"], 1u);
     EXPECT_EQ(fileBytes(bank), repaired);

@@ -74,10 +74,6 @@ std::uint32_t pageCountOf(const fs::path& file) {
 TEST(JetWrite, FreePageMapNamesNoPageInUse) {
     const auto bank = bankFile("freemap.mdb");
     EXPECT_EQ(markedFree(bank), pastTheEnd(pageCountOf(bank)));
-    const auto tmpl = scratch("freemap_template.mdb");
-    bank::createTemplate(tmpl);
-    EXPECT_EQ(markedFree(tmpl), pastTheEnd(pageCountOf(tmpl)));
-    for (const auto& p : jet::checkDatabase(tmpl)) ADD_FAILURE() << p;
 
     // Each page the writer adds leaves the map.
     {
@@ -90,11 +86,8 @@ TEST(JetWrite, FreePageMapNamesNoPageInUse) {
 
     // A bank from the earlier creator marked every page free; the check says so, and the
     // first change puts the whole map right, even one that adds no page.
-    {
-        std::fstream f(bank, std::ios::in | std::ios::out | std::ios::binary);
-        f.seekp(static_cast<std::streamoff>(4096 + freeMapStart(fileBytes(bank)) + 5));
-        f.write(std::string(64, '\xFF').data(), 64);
-    }
+    const std::size_t map = 4096 + freeMapStart(fileBytes(bank)) + 5;
+    patchFile(bank, fileBytes(bank).substr(map, 64), std::string(64, '\xFF'), map);
     const auto problems = jet::checkDatabase(bank);
     ASSERT_GE(problems.size(), pageCountOf(bank) / 2);
     EXPECT_NE(problems[0].find("free pages marks page 0,"), std::string::npos) << problems[0];

@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <optional>
 #include <string>
@@ -94,14 +93,7 @@ inline void patchFile(const fs::path& file, const std::string& from, const std::
     if (at == std::string::npos) at = b.find(from);
     ASSERT_NE(at, std::string::npos);
     ASSERT_EQ(b.substr(at, from.size()), from);
-    b.replace(at, from.size(), to);
-    std::ofstream(file, std::ios::binary | std::ios::trunc) << b;
-}
-
-inline std::vector<jet::ColumnType> typesOf(const jet::TableDef& t) {
-    std::vector<jet::ColumnType> types;
-    for (const auto& c : t.columns) types.push_back(c.type);
-    return types;
+    writeBytes(file, b.replace(at, from.size(), to));
 }
 
 inline std::vector<std::vector<std::string>> canonical(
@@ -177,10 +169,9 @@ inline void expectReadersAgree(const fs::path& file, const std::string& table,
         }
     }
 
-    auto js = mdbReader("rows " + shellQuote(file.string()) + " " + shellQuote(table));
-    ASSERT_EQ(js.status, 0);
     std::vector<std::vector<std::string>> theirs;
-    for (const auto& line : splitLines(js.out)) theirs.push_back(canonicalJsonRow(line, types));
+    for (const auto& line : readerLines(file, table))
+        theirs.push_back(canonicalJsonRow(line, types));
     std::sort(theirs.begin(), theirs.end());
     auto seen = ours;
     if (jet3) {

@@ -3,8 +3,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <fstream>
-
 #include "jet/json.h"
 #include "oracle_util.h"
 
@@ -19,13 +17,9 @@ fs::path scratchDir(const std::string& name) {
     return dir;
 }
 
-void writeBytes(const fs::path& file, const std::string& bytes) {
-    std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
-}
-
 Run mozhouDb(const std::vector<std::string>& args, const std::string& input) {
     const fs::path dir = scratchDir("run");
-    writeBytes(dir / "in", input);
+    jet_test::writeBytes(dir / "in", input);
     std::string command = jet_test::shellQuote(MOZHOU_DB);
     for (const auto& a : args) command += " " + jet_test::shellQuote(a);
     command += " < " + jet_test::shellQuote((dir / "in").string()) + " > " +
