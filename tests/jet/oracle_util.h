@@ -52,6 +52,13 @@ std::string mdbtoolsText(const jet::Value& v, jet::ColumnType type);
 // A table as mdb-export prints it with those options, split into rows of cells.
 std::vector<std::vector<std::string>> mdbExportRows(const std::filesystem::path& file,
                                                     const std::string& table);
+// Our rows against the table as mdb-export prints it, cell for cell and row for row, but for
+// what mdbtools cannot print: dates before 1899-12-31, characters beyond the first plane (each
+// half a '?'), binary values past their first zero byte, empty values (but OLE) as null.
+::testing::AssertionResult sameAsMdbExport(const std::filesystem::path& file,
+                                           const std::string& table,
+                                           const std::vector<std::vector<jet::Value>>& rows,
+                                           const std::vector<jet::ColumnType>& types);
 
 // A table's columns as mdb-schema (kind and size) and mdb-reader (name and kind) see them, held
 // against our reading of its definition.

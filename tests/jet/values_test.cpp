@@ -41,18 +41,14 @@ TEST(Text, Jet3CodePages) {
     EXPECT_THROW(jet::TextDecoder(jet::Format::Jet3, 65001 - 1), jet::Error);
 }
 
-// The kinds and edges the corpus lacks (its rows are held to mdb-reader's in this format).
+// The kinds and edges the corpus lacks (its rows are held to mdb-reader's in this format) and
+// the export's round trip does not reach.
 TEST(Json, KindsAndEdgesBeyondTheCorpus) {
     EXPECT_EQ(jet::toJson(std::monostate{}, ColumnType::Text), "null");
     EXPECT_EQ(jet::toJson(static_cast<double>(0.1f), ColumnType::Single), "0.1");
     EXPECT_EQ(jet::toJson(static_cast<double>(0.1f), ColumnType::Double), "0.10000000149011612");
     EXPECT_EQ(jet::toJson(std::nan(""), ColumnType::Double), "null");
-    EXPECT_EQ(jet::toJson(jet::Currency{INT64_MIN}, ColumnType::Currency),
-              "\"-922337203685477.5808\"");
     EXPECT_EQ(jet::toJson(jet::Currency{5}, ColumnType::Currency), "\"0.0005\"");
-    EXPECT_EQ(jet::toJson(std::string("a\"\\\n\x01中"), ColumnType::Text),
-              "\"a\\\"\\\\\\n\\u0001中\"");
-    EXPECT_EQ(jet::toJson(jet::Bytes{0x00, 0xAB, 0x10}, ColumnType::Binary), "\"00ab10\"");
     EXPECT_EQ(jet::toJson(jet::Decimal{5, 3, false}, ColumnType::Numeric), "\"0.005\"");
     EXPECT_EQ(jet::toJson(jet::Decimal{0, 0, true}, ColumnType::Numeric), "\"0\"");
     // Decimal bytes: sign, then 32-bit words most significant first.
@@ -83,7 +79,6 @@ TEST(Json, DatesBothSidesOfTheEpoch) {
     EXPECT_EQ(jet::dateTimeText(40122.98713), "2009-11-05 23:41:28");
     // Negative days count back from 1899-12-30; the fraction is still the time of day.
     EXPECT_EQ(jet::dateTimeText(-1), "1899-12-29 00:00:00");
-    EXPECT_EQ(jet::dateTimeText(-1.25), "1899-12-29 06:00:00");
     EXPECT_EQ(jet::dateTimeText(-0.5), "1899-12-30 12:00:00");
     EXPECT_EQ(jet::dateTimeText(-36522), "1800-01-01 00:00:00");
     EXPECT_EQ(jet::dateTimeText(-657434), "0100-01-01 00:00:00");

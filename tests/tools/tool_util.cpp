@@ -34,18 +34,6 @@ Run mozhouDb(const std::vector<std::string>& args, const std::string& input) {
     return r;
 }
 
-std::vector<std::string> mdbCells(const std::vector<jet::Value>& row,
-                                  const std::vector<jet::ColumnType>& types) {
-    std::vector<std::string> cells;
-    for (std::size_t c = 0; c < row.size(); ++c) {
-        std::string s = jet_test::mdbtoolsText(row[c], types[c]);
-        // mdbtools prints a zero-length text or binary value (not OLE) as null.
-        if (s.empty() && types[c] != jet::ColumnType::OLE) s = jet_test::kMdbNull;
-        cells.push_back(s);
-    }
-    return cells;
-}
-
 std::vector<std::string> respelled(const std::vector<std::string>& lines,
                                    const std::vector<jet::ColumnType>& types, bool asSingles) {
     std::vector<std::string> out;
