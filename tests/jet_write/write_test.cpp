@@ -110,7 +110,6 @@ INSTANTIATE_TEST_SUITE_P(Formats, JetWriteBank, kBothFormats, formatName);
 
 TEST_P(JetWriteBank, ChangedBankReadsAlikeEverywhere) {
     const auto format = GetParam();
-    const bool jet3 = format == jet::Format::Jet3;
     const auto file = bankFile("bank.mdb", format);
     auto question = [&](int i) { return ::question(i, format); };
     std::map<jet::RowId, std::vector<Value>> tiku;
@@ -191,8 +190,7 @@ TEST_P(JetWriteBank, ChangedBankReadsAlikeEverywhere) {
     expectReadersAgree(file, "chengji", &chengji);
     std::vector<std::vector<Value>> back{{std::string(2000, 'p')}};
     expectReadersAgree(file, "back", &back);
-    EXPECT_EQ(run("mdb-ver " + shellQuote(file.string())).out, jet3 ? "JET3\n" : "JET4\n");
-    if (!jet3) return;
+    if (format != jet::Format::Jet3) return;
 
     // Refused before anything is written: characters GBK lacks, text longer than its column
     // (counted in bytes of the code page), in inserts and updates alike.
