@@ -75,14 +75,13 @@ TEST(JetWrite, FreePageMapNamesNoPageInUse) {
     const auto bank = bankFile("freemap.mdb");
     EXPECT_EQ(markedFree(bank), pastTheEnd(pageCountOf(bank)));
 
-    // Each page the writer adds leaves the map.
+    // Each page the writer adds leaves the map (rows are read back in the changed bank's test).
     {
         auto db = jet::Database::open(bank, RW);
         for (int i = 0; i < 40; ++i) db->insertRow("tiku", question(i));
     }
     EXPECT_GT(pageCountOf(bank), 20u);
     EXPECT_EQ(markedFree(bank), pastTheEnd(pageCountOf(bank)));
-    expectReadersAgree(bank, "tiku");
 
     // A bank from the earlier creator marked every page free; the check says so, and the
     // first change puts the whole map right, even one that adds no page.
