@@ -1,7 +1,6 @@
 #include "page_builder.h"
 
 #include <algorithm>
-#include <fstream>
 
 #include "oracle_util.h"
 
@@ -69,17 +68,16 @@ Bytes longValueRef(std::uint32_t length, std::uint8_t kind, std::uint32_t pageRo
 }
 
 std::filesystem::path writePages(const std::string& name, const jet::Layout& layout,
-                                 std::vector<Bytes> pages) {
-    if (pages.empty()) pages.emplace_back();
-    pages[0].resize(layout.pageSize, 0);
-    pages[0][jet::header::kVersionOffset] =
-        layout.format == jet::Format::Jet3 ? jet::header::kVersionJet3 : jet::header::kVersionJet4;
-    const auto path = processScratch("jet_pages") / name;
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    for (auto& p : pages) {
-        p.resize(layout.pageSize, 0);
-        out.write(reinterpret_cast<const char*>(p.data()), static_cast<std::streamsize>(p.size()));
+                                 const std::vector<Bytes>& pages) {
+    std::string bytes;
+    for (const auto& p : pages) {
+        bytes.append(p.begin(), p.end());
+        bytes.resize(bytes.size() + layout.pageSize - p.size());
     }
+    bytes[jet::header::kVersionOffset] = static_cast<char>(
+        layout.format == jet::Format::Jet3 ? jet::header::kVersionJet3 : jet::header::kVersionJet4);
+    const auto path = processScratch("jet_pages") / name;
+    writeBytes(path, bytes);
     return path;
 }
 

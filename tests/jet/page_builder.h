@@ -35,7 +35,7 @@ Bytes longValueRef(std::uint32_t length, std::uint8_t kind, std::uint32_t pageRo
 // Writes pages to a new scratch file (page 0 gets the version byte of the layout) and returns
 // its path.
 std::filesystem::path writePages(const std::string& name, const jet::Layout& layout,
-                                 std::vector<Bytes> pages);
+                                 const std::vector<Bytes>& pages);
 
 Bytes ascii(const std::string& s);
 
