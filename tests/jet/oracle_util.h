@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "jet/create.h"
 #include "jet/table_def.h"
 #include "jet/value.h"
 
@@ -19,6 +20,19 @@ inline std::vector<jet::ColumnType> typesOf(const jet::TableDef& t) {
     std::vector<jet::ColumnType> types;
     for (const auto& c : t.columns) types.push_back(c.type);
     return types;
+}
+
+// A table with a column of every kind the engine writes.
+inline jet::TableSpec everyKindTable() {
+    using T = jet::ColumnType;
+    const T kinds[] = {T::Boolean, T::Byte,     T::Int16,  T::Int32, T::Currency, T::Single,
+                       T::Double,  T::DateTime, T::Binary, T::Text,  T::OLE,      T::Memo};
+    const char* names[] = {"b", "u8", "i16", "i32", "money", "f",
+                           "d", "t",  "bin", "txt", "ole",   "memo"};
+    jet::TableSpec t{"kinds", {}, {}};
+    for (std::size_t i = 0; i < std::size(kinds); ++i)  // text of 10 characters, binary of 20
+        t.columns.push_back({names[i], kinds[i], std::uint16_t(kinds[i] == T::Binary ? 20 : 10)});
+    return t;
 }
 
 struct CommandResult {

@@ -172,21 +172,7 @@ TEST(MozhouDb, AppendRoundTripsEveryKindInOneTransaction) {
     if (!haveOracles()) GTEST_SKIP() << "mdbtools or mdb-reader is not installed";
     const fs::path dir = scratchDir("append");
     const fs::path file = dir / "all.mdb";
-    using jet::ColumnType;
-    jet::createDatabase(file, {{"kinds",
-                                {{"b", ColumnType::Boolean},
-                                 {"u8", ColumnType::Byte},
-                                 {"i16", ColumnType::Int16},
-                                 {"i32", ColumnType::Int32},
-                                 {"money", ColumnType::Currency},
-                                 {"f", ColumnType::Single},
-                                 {"d", ColumnType::Double},
-                                 {"t", ColumnType::DateTime},
-                                 {"bin", ColumnType::Binary, 20},
-                                 {"txt", ColumnType::Text, 10},
-                                 {"ole", ColumnType::OLE},
-                                 {"memo", ColumnType::Memo}},
-                                {}}});
+    jet::createDatabase(file, {jet_test::everyKindTable()});
     const std::string longText(5000, 'x');
     // (A null boolean reads back as false: Jet keeps booleans in the null mask.)
     std::vector<std::string> lines = {
