@@ -48,25 +48,16 @@ bool haveProgram(const std::string& name) {
 
 std::string shellQuote(const std::string& s) {
     std::string q = "'";
-    for (char c : s) {
-        if (c == '\'')
-            q += "'\\''";
-        else
-            q += c;
-    }
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return q + "'";
 }
 
 std::vector<std::string> split(const std::string& s, const std::string& sep) {
     std::vector<std::string> parts;
-    std::size_t start = 0;
-    for (;;) {
-        std::size_t at = s.find(sep, start);
-        if (at == std::string::npos) {
-            parts.push_back(s.substr(start));
-            return parts;
-        }
-        parts.push_back(s.substr(start, at - start));
+    for (std::size_t start = 0;;) {
+        const std::size_t at = s.find(sep, start);
+        parts.push_back(s.substr(start, at - start));  // to the end when `at` is npos
+        if (at == std::string::npos) return parts;
         start = at + sep.size();
     }
 }

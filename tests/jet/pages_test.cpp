@@ -19,21 +19,17 @@ namespace {
 
 constexpr std::uint32_t kTdefPage = 40;  // the table's definition page, named as the pages' owner
 
-jet::Column column(const char* name, ColumnType type, std::uint16_t number, bool fixed,
-                   std::uint16_t offsetOrVar, std::uint16_t length) {
-    jet::Column c;
-    c.name = name;
-    c.type = type;
-    c.number = number;
-    c.position = number;
-    c.flags = static_cast<std::uint8_t>((fixed ? jet::column_flag::kFixed : 0) |
-                                        jet::column_flag::kNullable);
-    if (fixed)
-        c.fixedOffset = offsetOrVar;
-    else
-        c.varIndex = offsetOrVar;
-    c.length = length;
-    return c;
+// A column of the table below: texts in the variable area, other kinds at the fixed area's start.
+jet::Column column(const char* name, ColumnType type, std::uint16_t n, std::uint16_t length) {
+    const bool fixed = type != ColumnType::Text;
+    return {.name = name,
+            .type = type,
+            .number = n,
+            .position = n,
+            .varIndex = static_cast<std::uint16_t>(fixed ? 0 : n),
+            .length = length,
+            .flags = static_cast<std::uint8_t>((fixed ? jet::column_flag::kFixed : 0) |
+                                               jet::column_flag::kNullable)};
 }
 
 }  // namespace
@@ -67,10 +63,8 @@ TEST(HandBuiltPages, Jet3RowOlderThanItsTablesLastColumn) {
     t.tdefPage = kTdefPage;
     t.usedPages = 1 << 8;
     t.varColumnCount = 3;
-    t.columns = {column("a", ColumnType::Text, 0, false, 0, 255),
-                 column("b", ColumnType::Text, 1, false, 1, 255),
-                 column("c", ColumnType::Text, 2, false, 2, 255),
-                 column("n", ColumnType::Int16, 3, true, 0, 2)};
+    t.columns = {column("a", ColumnType::Text, 0, 255), column("b", ColumnType::Text, 1, 255),
+                 column("c", ColumnType::Text, 2, 255), column("n", ColumnType::Int16, 3, 2)};
     const Bytes gbk = {0xD6, 0xD0, 0xCE, 0xC4, 'x'};  // "中文x" in code page 936
     Bytes row =
         jet3Row(4, Bytes{0xFF, 0xFF}, {ascii("x"), std::nullopt, gbk}, {true, false, true, true});

@@ -123,24 +123,22 @@ TEST_P(JetWriteBank, ChangedBankReadsAlikeEverywhere) {
         // Grow rows until they move off their pages, shrink some, grow a moved one again.
         std::vector<jet::RowId> ids;
         for (auto& [id, v] : tiku) ids.push_back(id);
+        auto update = [&](std::size_t k, const std::vector<Value>& v) {
+            db->updateRow("tiku", ids[k], v);
+            tiku[ids[k]] = v;
+        };
         for (std::size_t k = 0; k < ids.size(); k += 5) {
             auto v = tiku[ids[k]];
             for (int c = 4; c <= 7; ++c) v[c] = chinese(480 + k);
-            db->updateRow("tiku", ids[k], v);
-            tiku[ids[k]] = v;
+            update(k, v);
         }
         for (std::size_t k = 0; k < ids.size(); k += 10) {
             auto v = tiku[ids[k]];
             v[3] = chinese(5000);
             v[9] = std::string("改");
-            db->updateRow("tiku", ids[k], v);
-            tiku[ids[k]] = v;
+            update(k, v);
         }
-        for (std::size_t k = 2; k < ids.size(); k += 9) {
-            auto v = question(static_cast<int>(k) * 7 + 1002);
-            db->updateRow("tiku", ids[k], v);
-            tiku[ids[k]] = v;
-        }
+        for (std::size_t k = 2; k < ids.size(); k += 9) update(k, question(int(k) * 7 + 1002));
         // Through the id a scan gives for a moved row, too.
         auto s = db->scan("tiku");
         int n = 0;
