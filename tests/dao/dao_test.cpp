@@ -94,12 +94,22 @@ TEST(JetSource, FastPathsAnswerAsThePlainScan) {
     EXPECT_EQ(subjects.rows[0][0], Value{std::string("Math")});
 }
 
-TEST(Recordset, WalksPositionsAndCounts) {
+TEST(DaoText, ShowsValuesAsTheWindowsDo) {
+    EXPECT_EQ(dao::toText(Value{}), "");
+    EXPECT_EQ(dao::toText(Value{66.0}), "66");
+    EXPECT_EQ(dao::toText(Value{0.1}), "0.1");
+    EXPECT_EQ(dao::toText(Value{std::int64_t{-32768}}), "-32768");
+    EXPECT_EQ(dao::toText(Value{jet::DateTime{45000}}), "2023-03-15");
+    EXPECT_EQ(dao::toText(Value{jet::DateTime{45000.5}}), "2023-03-15 12:00:00");
+}
+
+TEST(Recordset, WalksAndSeesWritesOfEveryRecordSetAndQuery) {
     Bank bank(sample());
     dao::Workspace ws("", "admin", "");
     auto db = ws.OpenDatabase(bank.path);
-    auto rs = db.OpenRecordset(
-        "Select tiku.* From tiku Where (tiku.nianji = '七年级' ) And (tiku.kemu = 'math' )");
+    auto lesson =
+        "Select tiku.* From tiku Where (tiku.nianji = '七年级' ) And (tiku.kemu = 'math' )";
+    auto rs = db.OpenRecordset(lesson);
     ASSERT_FALSE(rs.Eof());
     EXPECT_EQ(rs.fieldCount(), 12u);
     EXPECT_EQ(rs.columns()[3].name, "yuanti");
@@ -131,23 +141,7 @@ TEST(Recordset, WalksPositionsAndCounts) {
     EXPECT_EQ(memo.Fields(0).text(), std::string(3000, 'q'));
     EXPECT_THROW(db.OpenRecordset("Select tiku.nope From tiku"), jet::Error);
     EXPECT_THROW(db.OpenRecordset("Select From tiku"), sql::ParseError);
-}
 
-TEST(DaoText, ShowsValuesAsTheWindowsDo) {
-    EXPECT_EQ(dao::toText(Value{}), "");
-    EXPECT_EQ(dao::toText(Value{66.0}), "66");
-    EXPECT_EQ(dao::toText(Value{0.1}), "0.1");
-    EXPECT_EQ(dao::toText(Value{std::int64_t{-32768}}), "-32768");
-    EXPECT_EQ(dao::toText(Value{jet::DateTime{45000}}), "2023-03-15");
-    EXPECT_EQ(dao::toText(Value{jet::DateTime{45000.5}}), "2023-03-15 12:00:00");
-}
-
-TEST(Recordset, WritesAreSeenByEveryRecordSetAndQuery) {
-    Bank bank(sample());
-    dao::Workspace ws;
-    auto db = ws.OpenDatabase(bank.path);
-    auto lesson =
-        "Select tiku.* From tiku Where (tiku.nianji = '七年级' ) And (tiku.kemu = 'math' )";
     auto a = db.OpenRecordset(lesson);
     auto b = db.OpenRecordset(lesson);
     a.MoveLast();

@@ -48,25 +48,16 @@ bool haveProgram(const std::string& name) {
 
 std::string shellQuote(const std::string& s) {
     std::string q = "'";
-    for (char c : s) {
-        if (c == '\'')
-            q += "'\\''";
-        else
-            q += c;
-    }
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return q + "'";
 }
 
 std::vector<std::string> split(const std::string& s, const std::string& sep) {
     std::vector<std::string> parts;
-    std::size_t start = 0;
-    for (;;) {
-        std::size_t at = s.find(sep, start);
-        if (at == std::string::npos) {
-            parts.push_back(s.substr(start));
-            return parts;
-        }
-        parts.push_back(s.substr(start, at - start));
+    for (std::size_t start = 0;;) {
+        const std::size_t at = s.find(sep, start);
+        parts.push_back(s.substr(start, at - start));  // to the end when `at` is npos
+        if (at == std::string::npos) return parts;
         start = at + sep.size();
     }
 }
@@ -171,6 +162,34 @@ std::vector<std::vector<std::string>> mdbExportRows(const std::filesystem::path&
     return rows;
 }
 
+::testing::AssertionResult sameAsMdbExport(const std::filesystem::path& file,
+                                           const std::string& table,
+                                           const std::vector<std::vector<jet::Value>>& rows,
+                                           const std::vector<jet::ColumnType>& types) {
+    auto theirs = mdbExportRows(file, table);
+    std::vector<std::vector<std::string>> ours;
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        ours.emplace_back();
+        for (std::size_t c = 0; c < types.size(); ++c) {
+            std::string mine = mdbtoolsText(rows[r][c], types[c]);
+            if (types[c] == jet::ColumnType::Binary)
+                for (std::size_t i = 0; i < mine.size(); i += 2)
+                    if (mine.compare(i, 2, "00") == 0) mine.resize(i);
+            if (mine.empty() && types[c] != jet::ColumnType::OLE) mine = kMdbNull;
+            for (std::size_t i;
+                 (i = mine.find_first_of("\xF0\xF1\xF2\xF3\xF4")) != std::string::npos;)
+                mine.replace(i, 4, "??");
+            auto* date = std::get_if<jet::DateTime>(&rows[r][c]);
+            if (date && r < theirs.size() && c < theirs[r].size() &&
+                (date->days < 0 || theirs[r][c].starts_with("1899-") ||
+                 theirs[r][c].starts_with("1900-01-00")))
+                theirs[r][c] = mine;
+            ours.back().push_back(mine);
+        }
+    }
+    return sameRows(ours, theirs);
+}
+
 namespace {
 
 struct KindNames {
@@ -203,11 +222,6 @@ const KindNames* kindOf(jet::ColumnType type) {
 
 }  // namespace
 
-const char* mdbReaderKind(jet::ColumnType type) {
-    const auto* k = kindOf(type);
-    return k ? k->mdbReader : "?";
-}
-
 void expectKindsAgree(const std::filesystem::path& file, const jet::TableDef& def) {
     // Column name -> kind from `mdb-schema -T table file access`: "\t[name]\t\tText (50),".
     std::map<std::string, std::string> kinds;
@@ -230,14 +244,15 @@ void expectKindsAgree(const std::filesystem::path& file, const jet::TableDef& de
     ASSERT_EQ(columns.size(), def.columns.size()) << def.name;
     for (std::size_t i = 0; i < columns.size(); ++i) {
         const auto& c = def.columns[i];
-        std::string kind = kindOf(c.type) ? kindOf(c.type)->mdbtools : "?";
+        const KindNames* k = kindOf(c.type);
+        std::string kind = k ? k->mdbtools : "?";
         if (c.type == jet::ColumnType::Text)
             kind += " (" +
                     std::to_string(def.format == jet::Format::Jet4 ? c.length / 2 : c.length) + ")";
         if (c.type == jet::ColumnType::Numeric)
             kind += " (" + std::to_string(c.precision) + ", " + std::to_string(c.scale) + ")";
         EXPECT_EQ(kinds[c.name], kind) << def.name << "." << c.name;
-        EXPECT_EQ(columns[i], c.name + "\t" + mdbReaderKind(c.type));
+        EXPECT_EQ(columns[i], c.name + "\t" + (k ? k->mdbReader : "?"));
     }
 }
 
@@ -287,6 +302,10 @@ std::string shortText(const std::string& s) {
 std::string fileBytes(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};
+}
+
+void writeBytes(const std::filesystem::path& file, const std::string& bytes) {
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
 }
 
 bool haveMdbReader() {

@@ -9,10 +9,31 @@
 #include <string>
 #include <vector>
 
+#include "jet/create.h"
 #include "jet/table_def.h"
 #include "jet/value.h"
 
 namespace jet_test {
+
+// A table's column kinds, in order.
+inline std::vector<jet::ColumnType> typesOf(const jet::TableDef& t) {
+    std::vector<jet::ColumnType> types;
+    for (const auto& c : t.columns) types.push_back(c.type);
+    return types;
+}
+
+// A table with a column of every kind the engine writes.
+inline jet::TableSpec everyKindTable() {
+    using T = jet::ColumnType;
+    const T kinds[] = {T::Boolean, T::Byte,     T::Int16,  T::Int32, T::Currency, T::Single,
+                       T::Double,  T::DateTime, T::Binary, T::Text,  T::OLE,      T::Memo};
+    const char* names[] = {"b", "u8", "i16", "i32", "money", "f",
+                           "d", "t",  "bin", "txt", "ole",   "memo"};
+    jet::TableSpec t{"kinds", {}, {}};
+    for (std::size_t i = 0; i < std::size(kinds); ++i)  // text of 10 characters, binary of 20
+        t.columns.push_back({names[i], kinds[i], std::uint16_t(kinds[i] == T::Binary ? 20 : 10)});
+    return t;
+}
 
 struct CommandResult {
     int status = -1;
@@ -45,8 +66,13 @@ std::string mdbtoolsText(const jet::Value& v, jet::ColumnType type);
 // A table as mdb-export prints it with those options, split into rows of cells.
 std::vector<std::vector<std::string>> mdbExportRows(const std::filesystem::path& file,
                                                     const std::string& table);
-// A column kind as mdb-reader names it.
-const char* mdbReaderKind(jet::ColumnType type);
+// Our rows against the table as mdb-export prints it, cell for cell and row for row, but for
+// what mdbtools cannot print: dates before 1899-12-31, characters beyond the first plane (each
+// half a '?'), binary values past their first zero byte, empty values (but OLE) as null.
+::testing::AssertionResult sameAsMdbExport(const std::filesystem::path& file,
+                                           const std::string& table,
+                                           const std::vector<std::vector<jet::Value>>& rows,
+                                           const std::vector<jet::ColumnType>& types);
 
 // A table's columns as mdb-schema (kind and size) and mdb-reader (name and kind) see them, held
 // against our reading of its definition.
@@ -69,6 +95,7 @@ bool haveMdbReader();
                                      const std::vector<std::string>& b);
 
 std::string fileBytes(const std::filesystem::path& file);
+void writeBytes(const std::filesystem::path& file, const std::string& bytes);
 
 // The corpus of Access-made files: every .mdb of `dir`, by name.
 std::vector<std::filesystem::path> corpusFiles(const std::filesystem::path& dir);

@@ -1,10 +1,8 @@
 #include "page_builder.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <fstream>
-#include <stdexcept>
+
+#include "oracle_util.h"
 
 namespace jet_test {
 
@@ -17,7 +15,7 @@ void put32(Bytes& b, std::size_t at, std::uint32_t v) {
     put16(b, at + 2, static_cast<std::uint16_t>(v >> 16));
 }
 
-Bytes dataPage(const jet::Layout& layout, std::uint32_t owner, const std::vector<PageRow>& rows) {
+Bytes dataPage(const jet::Layout& layout, std::uint32_t owner, const std::vector<Bytes>& rows) {
     Bytes p(layout.pageSize, 0);
     p[0] = jet::page_type::kData;
     p[1] = 1;
@@ -25,52 +23,32 @@ Bytes dataPage(const jet::Layout& layout, std::uint32_t owner, const std::vector
     put16(p, layout.dataRowCountOffset, static_cast<std::uint16_t>(rows.size()));
     std::size_t top = layout.pageSize;
     for (std::size_t i = 0; i < rows.size(); ++i) {
-        top -= rows[i].bytes.size();
-        std::copy(rows[i].bytes.begin(), rows[i].bytes.end(),
-                  p.begin() + static_cast<std::ptrdiff_t>(top));
-        put16(p, layout.dataRowTableOffset + 2 * i,
-              static_cast<std::uint16_t>(top | rows[i].flags));
+        top -= rows[i].size();
+        std::copy(rows[i].begin(), rows[i].end(), p.begin() + static_cast<std::ptrdiff_t>(top));
+        put16(p, layout.dataRowTableOffset + 2 * i, static_cast<std::uint16_t>(top));
     }
-    if (top < layout.dataRowTableOffset + 2 * rows.size())
-        throw std::runtime_error("rows do not fit the page");
     return p;
 }
-
-namespace {
-
-Bytes nullMask(std::size_t columnCount, const std::vector<bool>& present) {
-    Bytes m((columnCount + 7) / 8, 0);
-    for (std::size_t i = 0; i < present.size() && i < columnCount; ++i)
-        if (present[i]) m[i / 8] |= static_cast<std::uint8_t>(1 << (i % 8));
-    return m;
-}
-
-// Appends the variable cells; gives where each begins and, last, the end of the data.
-std::vector<std::size_t> appendCells(Bytes& r, const std::vector<std::optional<Bytes>>& var) {
-    std::vector<std::size_t> offsets;
-    for (const auto& v : var) {
-        offsets.push_back(r.size());
-        if (v) r.insert(r.end(), v->begin(), v->end());
-    }
-    offsets.push_back(r.size());
-    return offsets;
-}
-
-}  // namespace
 
 Bytes jet3Row(std::uint8_t columnCount, const Bytes& fixedArea,
               const std::vector<std::optional<Bytes>>& var, const std::vector<bool>& present) {
     Bytes r(1 + fixedArea.size());
     r[0] = columnCount;
     std::copy(fixedArea.begin(), fixedArea.end(), r.begin() + 1);
-    const auto offsets = appendCells(r, var);
-    if (r.size() + offsets.size() + 1 + (columnCount + 7) / 8 > 255)
-        throw std::runtime_error("a row past 255 bytes needs a jump table");
+    // The variable cells, then where each begins and where the last ends, backwards.
+    std::vector<std::size_t> offsets;
+    for (const auto& v : var) {
+        offsets.push_back(r.size());
+        if (v) r.insert(r.end(), v->begin(), v->end());
+    }
+    offsets.push_back(r.size());
     for (std::size_t i = offsets.size(); i-- > 0;)
         r.push_back(static_cast<std::uint8_t>(offsets[i]));
     r.push_back(static_cast<std::uint8_t>(var.size()));
-    Bytes m = nullMask(columnCount, present);
-    r.insert(r.end(), m.begin(), m.end());
+    const std::size_t mask = r.size();
+    r.resize(mask + (columnCount + 7) / 8, 0);
+    for (std::size_t i = 0; i < present.size() && i < columnCount; ++i)
+        if (present[i]) r[mask + i / 8] |= static_cast<std::uint8_t>(1 << (i % 8));
     return r;
 }
 
@@ -90,18 +68,16 @@ Bytes longValueRef(std::uint32_t length, std::uint8_t kind, std::uint32_t pageRo
 }
 
 std::filesystem::path writePages(const std::string& name, const jet::Layout& layout,
-                                 std::vector<Bytes> pages) {
-    if (pages.empty()) pages.emplace_back();
-    pages[0].resize(layout.pageSize, 0);
-    pages[0][jet::header::kVersionOffset] =
-        layout.format == jet::Format::Jet3 ? jet::header::kVersionJet3 : jet::header::kVersionJet4;
-    auto path = std::filesystem::temp_directory_path() /
-                ("mozhou-jet-test-" + std::to_string(::getpid()) + "-" + name);
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    for (auto& p : pages) {
-        p.resize(layout.pageSize, 0);
-        out.write(reinterpret_cast<const char*>(p.data()), static_cast<std::streamsize>(p.size()));
+                                 const std::vector<Bytes>& pages) {
+    std::string bytes;
+    for (const auto& p : pages) {
+        bytes.append(p.begin(), p.end());
+        bytes.resize(bytes.size() + layout.pageSize - p.size());
     }
+    bytes[jet::header::kVersionOffset] = static_cast<char>(
+        layout.format == jet::Format::Jet3 ? jet::header::kVersionJet3 : jet::header::kVersionJet4);
+    const auto path = processScratch("jet_pages") / name;
+    writeBytes(path, bytes);
     return path;
 }
 

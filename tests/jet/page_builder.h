@@ -17,13 +17,8 @@ using jet::Bytes;
 void put16(Bytes& b, std::size_t at, std::uint16_t v);
 void put32(Bytes& b, std::size_t at, std::uint32_t v);
 
-// A data page of `layout` owned by `owner`, holding `rows` from the end down, each with its
-// offset flags (row_offset::kDeleted etc.) or'ed in.
-struct PageRow {
-    Bytes bytes;
-    std::uint16_t flags = 0;
-};
-Bytes dataPage(const jet::Layout& layout, std::uint32_t owner, const std::vector<PageRow>& rows);
+// A data page of `layout` owned by `owner`, holding `rows` from the end down.
+Bytes dataPage(const jet::Layout& layout, std::uint32_t owner, const std::vector<Bytes>& rows);
 
 // A Jet 3 row of fewer than 256 bytes: the fixed area as given, variable cells (nullopt =
 // absent from the null mask), and the null mask bits of the fixed columns (by column number).
@@ -37,9 +32,10 @@ Bytes usageMapRow(const std::vector<std::uint32_t>& pages);
 Bytes longValueRef(std::uint32_t length, std::uint8_t kind, std::uint32_t pageRow,
                    const Bytes& inlineBytes = {});
 
-// Writes pages to a new file (page 0 gets the version byte of the layout) and returns its path.
+// Writes pages to a new scratch file (page 0 gets the version byte of the layout) and returns
+// its path.
 std::filesystem::path writePages(const std::string& name, const jet::Layout& layout,
-                                 std::vector<Bytes> pages);
+                                 const std::vector<Bytes>& pages);
 
 Bytes ascii(const std::string& s);
 

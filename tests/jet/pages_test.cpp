@@ -3,8 +3,6 @@
 // read back from written and fuzzed files in tests/jet_write and tests/fuzz.)
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 #include "jet/error.h"
 #include "jet/format.h"
 #include "jet/long_value.h"
@@ -21,27 +19,18 @@ namespace {
 
 constexpr std::uint32_t kTdefPage = 40;  // the table's definition page, named as the pages' owner
 
-jet::Column column(const char* name, ColumnType type, std::uint16_t number, bool fixed,
-                   std::uint16_t offsetOrVar, std::uint16_t length) {
-    jet::Column c;
-    c.name = name;
-    c.type = type;
-    c.number = number;
-    c.position = number;
-    c.flags = static_cast<std::uint8_t>((fixed ? jet::column_flag::kFixed : 0) |
-                                        jet::column_flag::kNullable);
-    if (fixed)
-        c.fixedOffset = offsetOrVar;
-    else
-        c.varIndex = offsetOrVar;
-    c.length = length;
-    return c;
+// A column of the table below: texts in the variable area, other kinds at the fixed area's start.
+jet::Column column(const char* name, ColumnType type, std::uint16_t n, std::uint16_t length) {
+    const bool fixed = type != ColumnType::Text;
+    return {.name = name,
+            .type = type,
+            .number = n,
+            .position = n,
+            .varIndex = static_cast<std::uint16_t>(fixed ? 0 : n),
+            .length = length,
+            .flags = static_cast<std::uint8_t>((fixed ? jet::column_flag::kFixed : 0) |
+                                               jet::column_flag::kNullable)};
 }
-
-struct TempFile {
-    std::filesystem::path path;
-    ~TempFile() { std::filesystem::remove(path); }
-};
 
 }  // namespace
 
@@ -50,10 +39,10 @@ TEST(HandBuiltPages, DamagedLongValuesAreErrors) {
     Bytes loop(4);
     put32(loop, 0, 2u << 8 | 0);  // the chain points back at itself
     loop.resize(40, 'z');
-    TempFile f{writePages(
-        "lval", L,
-        {Bytes{}, Bytes(L.pageSize, 0), dataPage(L, jet::long_value::kPageOwner, {{loop, 0}})})};
-    jet::PageFile file(f.path, jet::PageFile::Mode::ReadOnly);
+    jet::PageFile file(writePages("lval", L,
+                                  {Bytes{}, Bytes(L.pageSize, 0),
+                                   dataPage(L, jet::long_value::kPageOwner, {loop})}),
+                       jet::PageFile::Mode::ReadOnly);
     auto read = [&](const Bytes& ref) { return jet::readLongValue(ref, file, L, 9, 0); };
     EXPECT_THROW(read(longValueRef(1000, 0, 2u << 8)), jet::Error);          // a circle
     EXPECT_THROW(read(longValueRef(100, 0x40, 2u << 8)), jet::Error);        // longer than its row
@@ -74,20 +63,18 @@ TEST(HandBuiltPages, Jet3RowOlderThanItsTablesLastColumn) {
     t.tdefPage = kTdefPage;
     t.usedPages = 1 << 8;
     t.varColumnCount = 3;
-    t.columns = {column("a", ColumnType::Text, 0, false, 0, 255),
-                 column("b", ColumnType::Text, 1, false, 1, 255),
-                 column("c", ColumnType::Text, 2, false, 2, 255),
-                 column("n", ColumnType::Int16, 3, true, 0, 2)};
+    t.columns = {column("a", ColumnType::Text, 0, 255), column("b", ColumnType::Text, 1, 255),
+                 column("c", ColumnType::Text, 2, 255), column("n", ColumnType::Int16, 3, 2)};
     const Bytes gbk = {0xD6, 0xD0, 0xCE, 0xC4, 'x'};  // "中文x" in code page 936
     Bytes row =
         jet3Row(4, Bytes{0xFF, 0xFF}, {ascii("x"), std::nullopt, gbk}, {true, false, true, true});
     // A row written before column "c" was added: only two variable columns in it.
     Bytes oldRow =
         jet3Row(3, Bytes{0x01, 0x00}, {ascii("p"), ascii("q")}, {true, true, false, true});
-    TempFile f{writePages("jet3", L,
-                          {Bytes{}, dataPage(L, 0, {{usageMapRow({2}), 0}}),
-                           dataPage(L, kTdefPage, {{row, 0}, {oldRow, 0}})})};
-    jet::PageFile file(f.path, jet::PageFile::Mode::ReadOnly);
+    jet::PageFile file(writePages("jet3", L,
+                                  {Bytes{}, dataPage(L, 0, {usageMapRow({2})}),
+                                   dataPage(L, kTdefPage, {row, oldRow})}),
+                       jet::PageFile::Mode::ReadOnly);
     ASSERT_EQ(file.pageSize(), 2048u);
     jet::TextDecoder text(jet::Format::Jet3, 936);
     jet::RowCursor cursor(file, L, text, t, {});

@@ -78,13 +78,8 @@ inline constexpr bool kSanitized = false;
 
 // strace kills the child at its n-th pwrite: inside the commit, at an exact point.
 inline std::vector<std::string> killAtWrite(int n) {
-    return {"strace",
-            "-f",
-            "-qq",
-            "-o",
-            "/dev/null",
-            "-e",
-            "inject=pwrite64:signal=SIGKILL:when=" + std::to_string(n)};
+    const std::string inject = "inject=pwrite64:signal=SIGKILL:when=" + std::to_string(n);
+    return {"strace", "-f", "-qq", "-o", "/dev/null", "-e", inject};
 }
 
 }  // namespace jet_write_test

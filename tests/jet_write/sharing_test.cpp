@@ -26,10 +26,6 @@ std::map<std::string, std::size_t> tags(jet::Database& db) {
 
 std::size_t total(jet::Database& db) { return scanAll(db, "tiku").size(); }
 
-void overwriteInPlace(const fs::path& file, const std::string& bytes) {
-    std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
-}
-
 // A writer killed in the midst of a commit: its journal stays beside the file.
 void killMidway(const fs::path& file) {
     Child c = start({"bulk", file.string(), "300", "dead"}, killAtWrite(30));
@@ -63,14 +59,8 @@ TEST(JetSharing, ProgramsReadAndWriteTheFileTogether) {
     jet::PageFile::setWaitLimits(200, 20000);
     Child late = start({"hold", file.string(), "2500", "late"});
     ASSERT_EQ(firstLine(late), "go");
-    const std::string before = fileBytes(file);
-    try {
-        db->insertRow("tiku", bulkRow("refused", 0));
-        ADD_FAILURE() << "a second writer was let in";
-    } catch (const jet::Error& e) {
-        EXPECT_EQ(e.kind(), jet::ErrorKind::Busy) << e.what();
-    }
-    EXPECT_EQ(fileBytes(file), before);
+    expectRefused(file, jet::ErrorKind::Busy, {},  // through the same open file as `db`
+                  [](jet::Database& d) { d.insertRow("tiku", bulkRow("refused", 0)); });
     EXPECT_EQ(finish(late, false), 0);
     jet::PageFile::setWaitLimits(5000, 20000);
 
@@ -99,9 +89,9 @@ TEST(JetSharing, AJournalIsNeverAppliedToAnotherFile) {
     ASSERT_NE(pageWritten, std::string::npos) << calls;
     EXPECT_LT(calls.find(file.string() + "-journal>)"), pageWritten) << calls;
 
-    // The backup copied over the bank, in place as cp does.
+    // The backup copied over the bank.
     killMidway(file);
-    overwriteInPlace(file, backup);
+    writeBytes(file, backup);  // in place, as cp does
     {
         auto db = jet::Database::open(file, RW);
         ASSERT_EQ(db->notices().size(), 1u);
@@ -153,7 +143,7 @@ TEST(JetSharing, AFileMovedOrReplacedWhileOpenIsNeverWrittenBlindly) {
     EXPECT_EQ(tags(*db)["into-copy"], 1u);
     EXPECT_EQ(fileBytes(away), moved);
 
-    overwriteInPlace(file, moved);  // cp over it: the cached pages are not the file any more
+    writeBytes(file, moved);  // cp over it: the cached pages are not the file any more
     EXPECT_EQ(tags(*db)["into-copy"], 0u);
     db->insertRow("tiku", bulkRow("after-cp", 0));
     EXPECT_EQ(total(*db), std::size_t(kBaseRows + 1));
@@ -179,15 +169,8 @@ TEST(JetSharing, AccessHoldingTheFileAndAReadOnlyFolder) {
     {
         auto db = jet::Database::open(file, RW);
         EXPECT_EQ(total(*db), std::size_t(kBaseRows));
-        const std::string before = fileBytes(file);
-        try {
-            db->insertRow("tiku", bulkRow("x", 0));
-            ADD_FAILURE() << "written while Access holds the file";
-        } catch (const jet::Error& e) {
-            EXPECT_EQ(e.kind(), jet::ErrorKind::Busy);
-            EXPECT_NE(std::string(e.what()).find("Access"), std::string::npos) << e.what();
-        }
-        EXPECT_EQ(fileBytes(file), before);
+        expectRefused(file, jet::ErrorKind::Busy, {"Access"},
+                      [](jet::Database& d) { d.insertRow("tiku", bulkRow("x", 0)); });
         ::close(lockFd);  // Access closed; its lock file may stay behind
         db->insertRow("tiku", bulkRow("x", 0));
     }
@@ -219,7 +202,7 @@ TEST(JetSharing, AccessHoldingTheFileAndAReadOnlyFolder) {
         return fileBytes(bank);
     }();
     EXPECT_FALSE(fs::exists(journal));
-    std::ofstream(journal, std::ios::binary) << journalBytes;
+    writeBytes(journal, journalBytes);
     ASSERT_EQ(readOnly(true), 0);
     EXPECT_EQ(tags(*jet::Database::open(bank, jet::PageFile::Mode::ReadOnly))["x"], 1u);
     EXPECT_EQ(fileBytes(bank), repaired);

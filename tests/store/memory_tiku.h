@@ -13,7 +13,6 @@ namespace store_test {
 
 struct MemoryTiku : sql::Source {
     std::vector<std::vector<jet::Value>> rows;
-    std::vector<bool> lastWanted;   // the columns the last scan was asked for
     std::vector<std::string> sent;  // every text run through query(), in order
 
     // The executor over this bank, as the tree builder takes it.
@@ -51,7 +50,6 @@ struct MemoryTiku : sql::Source {
     void scan(
         std::string_view table, const std::vector<bool>& wanted,
         const std::function<void(std::uint64_t, const std::vector<jet::Value>&)>& f) override {
-        lastWanted = wanted;
         if (lower(table) != "tiku") return;
         for (std::size_t i = 0; i < rows.size(); ++i) {
             auto r = rows[i];

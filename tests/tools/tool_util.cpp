@@ -3,8 +3,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <fstream>
-
 #include "jet/json.h"
 #include "oracle_util.h"
 
@@ -19,13 +17,9 @@ fs::path scratchDir(const std::string& name) {
     return dir;
 }
 
-void writeBytes(const fs::path& file, const std::string& bytes) {
-    std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
-}
-
 Run mozhouDb(const std::vector<std::string>& args, const std::string& input) {
     const fs::path dir = scratchDir("run");
-    writeBytes(dir / "in", input);
+    jet_test::writeBytes(dir / "in", input);
     std::string command = jet_test::shellQuote(MOZHOU_DB);
     for (const auto& a : args) command += " " + jet_test::shellQuote(a);
     command += " < " + jet_test::shellQuote((dir / "in").string()) + " > " +
@@ -38,18 +32,6 @@ Run mozhouDb(const std::vector<std::string>& args, const std::string& input) {
     r.err = jet_test::fileBytes(dir / "err");
     fs::remove_all(dir);
     return r;
-}
-
-std::vector<std::string> mdbCells(const std::vector<jet::Value>& row,
-                                  const std::vector<jet::ColumnType>& types) {
-    std::vector<std::string> cells;
-    for (std::size_t c = 0; c < row.size(); ++c) {
-        std::string s = jet_test::mdbtoolsText(row[c], types[c]);
-        // mdbtools prints a zero-length text or binary value (not OLE) as null.
-        if (s.empty() && types[c] != jet::ColumnType::OLE) s = jet_test::kMdbNull;
-        cells.push_back(s);
-    }
-    return cells;
 }
 
 std::vector<std::string> respelled(const std::vector<std::string>& lines,

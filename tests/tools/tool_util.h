@@ -23,13 +23,6 @@ Run mozhouDb(const std::vector<std::string>& args, const std::string& input = ""
 // A fresh, empty folder for one test.
 std::filesystem::path scratchDir(const std::string& name);
 
-void writeBytes(const std::filesystem::path& file, const std::string& bytes);
-
-// One row as mdb-export prints it (-Q, values as mdbtoolsText).
-// (mdbtools reads binary values only up to their first zero byte: tests keep zeros out.)
-std::vector<std::string> mdbCells(const std::vector<jet::Value>& row,
-                                  const std::vector<jet::ColumnType>& types);
-
 bool haveOracles();
 
 // JSON-lines rows read back into values and written again in the export format's own
@@ -40,6 +33,6 @@ std::vector<std::string> respelled(const std::vector<std::string>& lines,
                                    bool asSingles = false);
 
 using jet_test::sameLines;
-using jet_test::sameRows;
+using jet_test::writeBytes;
 
 }  // namespace tool_test
