@@ -49,12 +49,15 @@ struct AnswerBoxes {
         if (answers.empty()) return std::nullopt;
         const auto a = answers.front();
         answers.erase(answers.begin());
-        return a ? std::optional(*a) : std::nullopt;
+        return a;
     }
     ~AnswerBoxes() {
         mozhou::setAskTextHandler({});
         mozhou::setMessageHandler({});
     }
+    // The handlers hold `this`.
+    AnswerBoxes(const AnswerBoxes&) = delete;
+    AnswerBoxes& operator=(const AnswerBoxes&) = delete;
 };
 
 // A bank of the test's own in a fresh folder, the one the windows use while the test runs.

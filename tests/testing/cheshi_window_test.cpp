@@ -237,7 +237,9 @@ TEST_F(CheshiWindowTest, ThreeQuestionTestSavedThenDrilled) {
     EXPECT_TRUE(bluish(d.pictureColour()));
     // A drill is saved as a test is.
     QTest::mouseClick(d.save, Qt::LeftButton);
-    EXPECT_EQ(chengjiByMdbtools().back(), "初一|语文|古诗|" + today() + " 00:00:00|0|1|0");
+    const auto saved = chengjiByMdbtools();
+    ASSERT_FALSE(saved.empty());
+    EXPECT_EQ(saved.back(), "初一|语文|古诗|" + today() + " 00:00:00|0|1|0");
 }
 
 // Another lesson, or the same one again, starts afresh; a save that cannot be done says so
