@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "../jet/scratch.h"
 #include "jet/check.h"
 #include "jet/create.h"
 #include "jet/database.h"
@@ -28,22 +29,14 @@ namespace fuzz {
 
 namespace fs = std::filesystem;
 
-// Removed when the process ends (a failing run leaves its file behind).
+// A file in this process's own folder (in memory where the machine has a tmpfs), removed when
+// the process ends.
 inline fs::path scratch(const std::string& name) {
-    static struct Made {
-        std::vector<fs::path> paths;
-        ~Made() {
-            std::error_code ec;
-            for (const auto& p : paths)
-                fs::remove(p, ec), fs::remove(jet::PageFile::journalPath(p), ec);
-        }
-    } made;
     std::error_code ec;
-    fs::path dir = fs::is_directory("/dev/shm", ec) && ::access("/dev/shm", W_OK) == 0
-                       ? fs::path("/dev/shm")
-                       : fs::temp_directory_path();
-    made.paths.push_back(dir / ("mozhou-fuzz-" + name + "-" + std::to_string(::getpid()) + ".mdb"));
-    return made.paths.back();
+    const fs::path base = fs::is_directory("/dev/shm", ec) && ::access("/dev/shm", W_OK) == 0
+                              ? fs::path("/dev/shm")
+                              : fs::temp_directory_path();
+    return jet_test::processScratch("mozhou-fuzz", base) / (name + ".mdb");
 }
 
 inline std::vector<std::uint8_t> readFile(const fs::path& p) {

@@ -2,10 +2,8 @@
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <fstream>
 #include <map>
 #include <stdexcept>
@@ -13,21 +11,6 @@
 #include "jet/json.h"
 
 namespace jet_test {
-
-std::filesystem::path processScratch(const std::string& prefix) {
-    namespace fs = std::filesystem;
-    static std::vector<fs::path>* made = [] {
-        std::atexit([] {
-            std::error_code ec;
-            for (const auto& dir : *made) fs::remove_all(dir, ec);
-        });
-        return new std::vector<fs::path>;
-    }();
-    const fs::path dir = fs::temp_directory_path() / (prefix + "_" + std::to_string(::getpid()));
-    if (std::find(made->begin(), made->end(), dir) == made->end()) made->push_back(dir);
-    fs::create_directories(dir);
-    return dir;
-}
 
 CommandResult run(const std::string& command) {
     CommandResult r;

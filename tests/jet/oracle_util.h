@@ -12,6 +12,7 @@
 #include "jet/create.h"
 #include "jet/table_def.h"
 #include "jet/value.h"
+#include "scratch.h"
 
 namespace jet_test {
 
@@ -39,10 +40,6 @@ struct CommandResult {
     int status = -1;
     std::string out;
 };
-
-// `<temp>/<prefix>_<pid>`, made now and removed with everything in it when the process ends,
-// so that test runs do not fill the temporary folder.
-std::filesystem::path processScratch(const std::string& prefix);
 
 // Runs a shell command, capturing standard output (standard error is discarded).
 CommandResult run(const std::string& command);
